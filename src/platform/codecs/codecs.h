@@ -1,0 +1,68 @@
+// The decoders behind the native picture loader and the GDI+ stand-in, one per format.
+// Each Looks... function checks only the signature; each Decode... function checks the rest.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/codecs/decoded_picture.h"
+#include "platform/win32_types.h"
+
+namespace pic2pnm::codecs {
+
+bool LooksLikeBmp(FileView file);
+bool LooksLikeGif(FileView file);
+bool LooksLikeJpeg(FileView file);
+bool LooksLikePng(FileView file);
+bool LooksLikeTiff(FileView file);
+bool LooksLikeWebp(FileView file);
+bool LooksLikeIcon(FileView file);  // ICO or CUR
+bool LooksLikePlaceableWmf(FileView file);
+bool LooksLikeEmf(FileView file);
+
+// Our own BMP decoder: OS/2 1.x/2.x and Windows headers up to V5, every bit depth,
+// palettes, RLE4/RLE8, bit fields, top-down and bottom-up.
+CodecStatus DecodeBmp(FileView file, DecodedPicture& out);
+// First image of a GIF on its logical screen; transparent and uncovered pixels are black
+// with alpha 0.
+CodecStatus DecodeGif(FileView file, DecodedPicture& out);
+// Baseline and progressive JPEG, greyscale, RGB, CMYK and YCCK, all as RGB.
+CodecStatus DecodeJpeg(FileView file, DecodedPicture& out);
+CodecStatus DecodePng(FileView file, DecodedPicture& out);
+// First page of a TIFF, as libtiff reads it as RGBA.
+CodecStatus DecodeTiff(FileView file, DecodedPicture& out);
+CodecStatus DecodeWebp(FileView file, DecodedPicture& out);
+
+// An icon or cursor as the native loader keeps it.
+struct DecodedIcon {
+    bool isIcon = true;  // false for a cursor
+    uint16_t hotspotX = 0;
+    uint16_t hotspotY = 0;
+    int32_t width = 0;
+    int32_t height = 0;              // of one image, not of the AND+XOR pair
+    uint16_t bitsPerPixel = 0;       // of the chosen image
+    std::shared_ptr<PixelStore> color;  // null for a monochrome (1 bit per pixel) icon
+    // The AND mask, 0 (opaque) or 0xFFFFFF (transparent) per pixel; for a monochrome icon
+    // it is twice as high: the AND mask on top of the XOR image, as GDI keeps it.
+    std::shared_ptr<PixelStore> mask;
+};
+
+// The entry a viewer would show (largest, then deepest), when its image is in BMP format.
+// An icon whose chosen image is PNG is not decoded here (NotMyFormat).
+CodecStatus DecodeIcon(FileView file, DecodedIcon& out);
+// The same entry as a picture with alpha (from its alpha channel or its AND mask); PNG
+// images included. For GDI+.
+CodecStatus DecodeIconAsPicture(FileView file, DecodedPicture& out);
+
+// A placeable Windows metafile's header.
+struct PlaceableWmfHeader {
+    int16_t left = 0;
+    int16_t top = 0;
+    int16_t right = 0;
+    int16_t bottom = 0;
+    uint16_t unitsPerInch = 0;
+};
+CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out);
+CodecStatus ParseEmfHeader(FileView file, ENHMETAHEADER& out);
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,52 @@
+// The run-time's numbered files: a file is opened under a free number, written or read
+// through that number, and closed again.
+//
+// Sequential output is buffered underneath in large blocks, so that many small writes cost
+// few system calls; every write error surfaces no later than the close of the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace pic2pnm {
+
+inline constexpr int32_t MaxFileNumber = 511;
+
+// The lowest number under which no file is open (1 to 511). Raises 67 when all are taken.
+int32_t FreeFile();
+
+// Opens the path for sequential output under the number: creates the file or replaces its
+// contents. Raises 52 for a number out of range, 55 when a file is open under it, and the
+// mapped operating-system error when the open fails.
+void OpenForOutput(int32_t number, std::string_view path);
+
+// Opens the path for reading raw bytes under the number.
+void OpenForBinaryRead(int32_t number, std::string_view path);
+
+// Writes the characters exactly as given. Raises 52 when no output file is open under the
+// number, 61 when the device is full and 57 for any other write failure.
+void WriteText(int32_t number, std::string_view text);
+
+// Reads up to `size` bytes; returns how many were read (fewer only at the end of the file).
+size_t ReadBytes(int32_t number, void* buffer, size_t size);
+
+// Closes the file open under the number; writes out what is still buffered first. A valid
+// number under which nothing is open is no error. Raises 52 for a number out of range.
+void CloseFile(int32_t number);
+
+// How many numbered files are open now.
+int OpenFileCount();
+
+// Sees the text of every WriteText call, in order, before it is buffered. For tests.
+using FileWriteObserver = std::function<void(int32_t number, std::string_view block)>;
+void SetFileWriteObserver(FileWriteObserver observer);
+
+// The run-time error number for an operating-system error of an open for output, an open for
+// reading, and a write or close.
+int32_t ErrorFromOpenForOutput(int osError);
+int32_t ErrorFromOpenForRead(int osError);
+int32_t ErrorFromWrite(int osError);
+
+}  // namespace pic2pnm

@@ -1,0 +1,54 @@
+// Pixel storage shared by GDI bitmaps and GDI+ images.
+//
+// Rows run bottom-up without gaps (element width * r + c is column c of row r counted from the
+// bottom), one 32-bit value per pixel: blue in bits 0-7, green 8-15, red 16-23, alpha 24-31.
+// Decoders write straight into it, so that a picture is held once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace pic2pnm {
+
+// True when a picture of this size can be held and copied out as 32-bit pixels:
+// both sides at least 1 and 4 * width * height within the signed 32-bit range.
+bool IsPictureSizeSupported(int64_t width, int64_t height);
+
+// Lowers the largest pixel count accepted, so that fuzzing does not spend its time on huge
+// allocations. 0 restores the normal limit.
+void SetPixelCountCapForFuzzing(int64_t maxPixels);
+
+class PixelStore {
+public:
+    // Storage for width x height pixels, contents undefined; null when the size is not
+    // supported or memory runs out. Never throws.
+    static std::shared_ptr<PixelStore> Allocate(int32_t width, int32_t height);
+    // The same, every pixel 0.
+    static std::shared_ptr<PixelStore> AllocateZeroed(int32_t width, int32_t height);
+
+    ~PixelStore();
+    PixelStore(const PixelStore&) = delete;
+    PixelStore& operator=(const PixelStore&) = delete;
+
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+    size_t PixelCount() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
+    uint32_t* Data() { return data_; }
+    const uint32_t* Data() const { return data_; }
+    // Row counted from the bottom (0 = bottom row).
+    uint32_t* RowFromBottom(int32_t row) { return data_ + static_cast<size_t>(row) * static_cast<size_t>(width_); }
+    // Row counted from the top (0 = top row), as most decoders produce them.
+    uint32_t* RowFromTop(int32_t row) { return RowFromBottom(height_ - 1 - row); }
+
+private:
+    PixelStore(int32_t width, int32_t height, uint32_t* data)
+        : width_(width), height_(height), data_(data) {}
+    static std::shared_ptr<PixelStore> Make(int32_t width, int32_t height, bool zeroed);
+
+    int32_t width_;
+    int32_t height_;
+    uint32_t* data_;
+};
+
+}  // namespace pic2pnm
