@@ -6,4 +6,6 @@ bool LooksLikeBmp(FileView) { return false; }
 
 CodecStatus DecodeBmp(FileView, DecodedPicture&) { return CodecStatus::NotMyFormat; }
 
+CodecStatus DecodeDib(FileView, bool, DecodedPicture&) { return CodecStatus::NotMyFormat; }
+
 }  // namespace pic2pnm::codecs

@@ -23,6 +23,11 @@ bool LooksLikeEmf(FileView file);
 // Our own BMP decoder: OS/2 1.x/2.x and Windows headers up to V5, every bit depth,
 // palettes, RLE4/RLE8, bit fields, top-down and bottom-up.
 CodecStatus DecodeBmp(FileView file, DecodedPicture& out);
+// A DIB without its file header: info header (any of the sizes a BMP file allows), colour
+// table, then the pixels right after the colour table. For an icon or cursor image
+// (iconImage true) the header's height counts the XOR image and the AND mask together and
+// only the XOR image, the first height / 2 rows, is decoded; its compression must be BI_RGB.
+CodecStatus DecodeDib(FileView dib, bool iconImage, DecodedPicture& out);
 // First image of a GIF on its logical screen; transparent and uncovered pixels are black
 // with alpha 0.
 CodecStatus DecodeGif(FileView file, DecodedPicture& out);
