@@ -1,1 +1,3 @@
-int main() { return 1; }
+#include "frontend/main_sequence.h"
+
+int main(int argc, char** argv) { return pic2pnm::RunProcess(argc, argv); }

@@ -1,0 +1,47 @@
+#include "frontend/convert_picture.h"
+
+#include "frontend/error_line.h"
+#include "netpbm/get_bitmap_pixels.h"
+#include "netpbm/pixel_buffer.h"
+#include "netpbm/pnm_writer.h"
+#include "picture/picture_info.h"
+#include "picture/picture_loader.h"
+#include "platform/exit_status.h"
+#include "platform/run_time_error.h"
+#include "support/support_console.h"
+
+namespace pic2pnm {
+
+void ConvertPicture(const ConvertRequest& Request) {
+    // Declared in this order so that they are released buffer first, then the picture, then
+    // the information record.
+    PictureInfo Info;
+    PictureObject Picture;
+    PixelBuffer Pixels;
+    SetExitStatus(ExitFailed);
+    try {
+        Err().Clear();
+        ResumeNext([&] { Picture = LoadPictureEx(Request.InFileName, Info, 0, false); });
+        if (Err().Number != 0) {
+            SupportConsole().PrintLine("Can't load picture: " + Request.InFileName, 0);
+            ShowError();
+            return;
+        }
+        if (Picture.Type() != PICTYPE_BITMAP) {
+            SupportConsole().PrintLine("Picture not supported: " + Request.InFileName, 0);
+            return;
+        }
+        ResumeNext([&] { GetBitmapPixels(Picture, Info, Pixels); });
+        if (Err().Number != 0) {
+            SupportConsole().PrintLine("Can't get bitmap data: " + Request.InFileName, 0);
+            ShowError();
+            return;
+        }
+        WritePnmFile(Request, Info, Pixels);
+    } catch (...) {
+        // Only a failing console line can land here; the run ends normally all the same.
+        Err().SetFromCurrentException();
+    }
+}
+
+}  // namespace pic2pnm

@@ -1,0 +1,52 @@
+#include "frontend/main_sequence.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "frontend/convert_picture.h"
+#include "frontend/parse_command_line.h"
+#include "frontend/usage.h"
+#include "platform/app_object.h"
+#include "platform/exit_status.h"
+#include "platform/run_time_error.h"
+#include "support/support_command_line.h"
+#include "support/support_console.h"
+#include "support/support_library.h"
+
+namespace pic2pnm {
+
+void Main() {
+    esRegisterAppPath();
+    InitCommonControls();
+    if (!esIsInIDE()) psSetWindowResIconAll(esGetThunderMainHandle(), "A_MAIN");
+    RunConversion();
+    if (esIsInIDE()) SupportConsole().Finish(0);
+}
+
+void RunConversion() {
+    ConvertRequest Request;
+    if (ParseCommandLine(Request))
+        ConvertPicture(Request);
+    else
+        ShowUsage();
+}
+
+int RunProcess(int argc, char** argv) {
+    if (argc > 0 && argv[0] != nullptr) SetAppExecutablePath(argv[0]);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    SupportCommandLine().Arguments().SetItems(std::move(arguments));
+    SetExitStatus(ExitFailed);
+    try {
+        Main();
+    } catch (...) {
+        Err().SetFromCurrentException();
+        std::fprintf(stderr, "%s: run-time error %d: %s\n", App().EXEName.c_str(), Err().Number,
+                     Err().Description.c_str());
+        return ExitFailed;
+    }
+    return ExitStatus();
+}
+
+}  // namespace pic2pnm

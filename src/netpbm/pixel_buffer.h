@@ -1,0 +1,33 @@
+// The pixels of a picture as 32-bit values, bottom row first, rows without gaps: element
+// Width * r + c is column c of row r counted from the bottom. Blue is in bits 0-7, green in
+// 8-15 and red in 16-23; bits 24-31 are never read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace pic2pnm {
+
+class PixelBuffer {
+public:
+    // Discards the contents and makes elements 0 to upperBound, all 0. Raises 7 when memory
+    // runs out.
+    void ReDim(int32_t upperBound);
+    // The highest index, -1 when empty.
+    int32_t UBound() const { return static_cast<int32_t>(count_) - 1; }
+    size_t Count() const { return count_; }
+    int32_t* Data() { return data_.get(); }
+    const int32_t* Data() const { return data_.get(); }
+    int32_t operator[](size_t index) const { return data_[index]; }
+
+private:
+    struct Free {
+        void operator()(int32_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<int32_t[], Free> data_;
+    size_t count_ = 0;
+};
+
+}  // namespace pic2pnm

@@ -1,0 +1,48 @@
+#include "output/buffered_out.h"
+
+#include "platform/file_numbers.h"
+#include "platform/run_time_error.h"
+
+namespace pic2pnm {
+
+CBufferedOut::CBufferedOut() : FileNumber_(FreeFile()), BufferLen_(0) {}
+
+CBufferedOut::~CBufferedOut() {
+    try {
+        CloseFile();
+    } catch (...) {
+        // Destroying a writer never reports an error; its owner has reported any failure.
+    }
+    Err().Clear();
+}
+
+void CBufferedOut::OpenFile(std::string_view FileName) {
+    if (FileNumber_ != 0) CloseFile();
+    FileNumber_ = FreeFile();
+    OpenForOutput(FileNumber_, FileName);
+}
+
+void CBufferedOut::CloseFile() {
+    FlushBuffer();
+    // File number 0 names no file: closing it is no error.
+    if (FileNumber_ != 0) pic2pnm::CloseFile(FileNumber_);
+    FileNumber_ = 0;
+}
+
+void CBufferedOut::FlushBuffer() {
+    if (BufferLen_ < 1) return;
+    WriteText(FileNumber_, std::string_view(Buffer_.data(), static_cast<size_t>(BufferLen_)));
+    BufferLen_ = 0;
+}
+
+void CBufferedOut::PrintFile(std::string_view Text) {
+    std::string line;
+    line.reserve(Text.size() + 2);
+    line.append(Text);
+    line += "\r\n";
+    AddToBuffer(line);
+}
+
+void CBufferedOut::WriteDirect(std::string_view Text) { WriteText(FileNumber_, Text); }
+
+}  // namespace pic2pnm

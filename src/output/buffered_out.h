@@ -1,0 +1,55 @@
+// A text file written from many small pieces: the pieces collect in a 1024-character buffer
+// that goes to the file when the next piece would not fit, on FlushBuffer and on CloseFile.
+// A piece of 1024 characters or more goes to the file at once, after what is pending.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace pic2pnm {
+
+class CBufferedOut {
+public:
+    static constexpr int32_t Capacity = 1024;
+
+    CBufferedOut();   // takes the next free file number, opens nothing
+    ~CBufferedOut();  // closes the file, ignoring and clearing any error
+
+    CBufferedOut(const CBufferedOut&) = delete;
+    CBufferedOut& operator=(const CBufferedOut&) = delete;
+
+    // Closes any file first (also on a new writer), then creates or replaces the named file.
+    void OpenFile(std::string_view FileName);
+    // Flushes, closes the file and sets the file number to 0.
+    void CloseFile();
+    // Writes the pending text, if there is any.
+    void FlushBuffer();
+    void WriteFile(std::string_view Text) { AddToBuffer(Text); }
+    // The text followed by CR LF.
+    void PrintFile(std::string_view Text);
+
+    int32_t FileNumber() const { return FileNumber_; }
+    int32_t BufferLen() const { return BufferLen_; }
+
+private:
+    void AddToBuffer(std::string_view Text) {
+        const auto length = static_cast<int32_t>(Text.size());
+        if (Buffer_.empty()) Buffer_.assign(Capacity, '\0');
+        if (static_cast<int64_t>(length) + BufferLen_ > Capacity) FlushBuffer();
+        if (Text.size() >= static_cast<size_t>(Capacity)) {
+            WriteDirect(Text);
+            return;
+        }
+        std::memcpy(Buffer_.data() + BufferLen_, Text.data(), Text.size());
+        BufferLen_ += length;
+    }
+    void WriteDirect(std::string_view Text);
+
+    int32_t FileNumber_;
+    std::string Buffer_;
+    int32_t BufferLen_;
+};
+
+}  // namespace pic2pnm

@@ -1,0 +1,35 @@
+#include "support/support_console.h"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/format_number.h"
+#include "platform/run_time_error.h"
+
+namespace pic2pnm {
+
+void SupportConsoleObject::WriteAppHeader(const AppObject& app, int32_t flags) {
+    PrintLine(app.Title + " " + FormatNumber(app.Major, "0") + "." + FormatNumber(app.Minor, "00") +
+                  "." + FormatNumber(app.Revision, "0000"),
+              flags);
+}
+
+void SupportConsoleObject::Finish(int32_t) {}
+
+void SupportConsoleObject::PrintLine(std::string_view text, int32_t) {
+    // One write per line, flushed at once, so the lines keep their order with anything else
+    // the process writes.
+    std::string line;
+    line.reserve(text.size() + 1);
+    line.append(text);
+    line += '\n';
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0)
+        RaiseError(ErrorNumber::DeviceIoError);
+}
+
+SupportConsoleObject& SupportConsole() {
+    static SupportConsoleObject console;
+    return console;
+}
+
+}  // namespace pic2pnm

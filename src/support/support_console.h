@@ -1,0 +1,23 @@
+// The console object of the support libraries: every line the program shows goes through it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/app_object.h"
+
+namespace pic2pnm {
+
+class SupportConsoleObject {
+public:
+    // Writes the application's title and version as one line.
+    void WriteAppHeader(const AppObject& app, int32_t flags);
+    // Closing call of a run inside the development environment; nothing to do here.
+    void Finish(int32_t flags);
+    // Writes the text and a line feed to standard output. Raises 57 when that fails.
+    void PrintLine(std::string_view text, int32_t flags);
+};
+
+SupportConsoleObject& SupportConsole();
+
+}  // namespace pic2pnm
