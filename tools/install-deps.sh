@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing. Usage: tools/install-deps.sh PACKAGE...
+set -euo pipefail
+
+missing=()
+for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq >&2
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
