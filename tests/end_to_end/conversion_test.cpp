@@ -1,0 +1,87 @@
+// Runs the program on a picture of every format and compares the output files byte for byte
+// with the expected files (made once by tools/make-e2e-expected.sh and checked against
+// another decoder by tools/check-e2e-against-reference.py).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/run_program.h"
+#include "support/test_files.h"
+
+namespace pic2pnm::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string Comment = "# Created by Pelorin - Picture to text picture 1.00.0001\n";
+
+struct Conversion {
+    const char* picture;
+    const char* type;
+};
+
+std::string PrintName(const ::testing::TestParamInfo<Conversion>& info) {
+    std::string name = std::string(info.param.picture) + "_" + info.param.type;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+class ConversionTest : public ::testing::TestWithParam<Conversion> {};
+
+TEST_P(ConversionTest, OutputMatchesExpectedFileWithAndWithoutComment) {
+    const Conversion& c = GetParam();
+    const fs::path input = TestData("e2e") / c.picture;
+    const std::string expected =
+        ReadFileText(TestData("e2e") / "expected" / (std::string(c.picture) + "." + c.type));
+    TempDir dir;
+    const fs::path plain = dir / "plain.out";
+    ProgramRun run = RunProgram({c.type, "/NoComment", input.string(), plain.string()});
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.output, "Picture converted: " + plain.string() + "\n");
+    EXPECT_EQ(ReadFileText(plain), expected);
+
+    // The same conversion with the comment line: it stands right after the magic line.
+    const fs::path commented = dir / "commented.out";
+    run = RunProgram({c.type, input.string(), commented.string()});
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(ReadFileText(commented), expected.substr(0, 3) + Comment + expected.substr(3));
+}
+
+constexpr const char* Pictures[] = {
+    "photo.bmp", "photo.gif", "photo.jpg", "photo.png",  "photo24.png",   "photo16.png",
+    "grey.png",  "alpha.png", "photo.tif", "alpha.webp", "png-image.ico",
+};
+
+std::vector<Conversion> AllConversions() {
+    std::vector<Conversion> all;
+    for (const char* picture : Pictures)
+        for (const char* type : {"pbm", "pgm", "ppm"}) all.push_back({picture, type});
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, ConversionTest, ::testing::ValuesIn(AllConversions()),
+                         PrintName);
+
+TEST(ConversionTest, TypeKeywordAndSwitchInAnyLetterCase) {
+    TempDir dir;
+    const fs::path out = dir / "out.ppm";
+    ProgramRun run =
+        RunProgram({"pPm", "/nOcOmMeNt", TestData("e2e/photo.png").string(), out.string()});
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(ReadFileText(out), ReadFileText(TestData("e2e/expected/photo.png.ppm")));
+}
+
+TEST(ConversionTest, ReplacesAnExistingOutputFile) {
+    TempDir dir;
+    const fs::path out = dir / "out.pgm";
+    WriteFileText(out, std::string(100000, 'x'));
+    ProgramRun run =
+        RunProgram({"PGM", "/NoComment", TestData("e2e/grey.png").string(), out.string()});
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(ReadFileText(out), ReadFileText(TestData("e2e/expected/grey.png.pgm")));
+}
+
+}  // namespace
+}  // namespace pic2pnm::testing

@@ -1,0 +1,63 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace pic2pnm::testing {
+
+std::string ProgramPath() {
+    return PIC2PNM_BINARY;
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& arguments, int timeoutSeconds) {
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> argv = {ProgramPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        dup2(pipeEnds[1], STDERR_FILENO);
+        int devNull = open("/dev/null", O_RDONLY);
+        if (devNull >= 0) dup2(devNull, STDIN_FILENO);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+
+    ProgramRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    char buffer[4096];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            run.timedOut = true;
+            kill(child, SIGKILL);
+            break;
+        }
+        pollfd fd{pipeEnds[0], POLLIN, 0};
+        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        run.output.append(buffer, static_cast<size_t>(n));
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    return run;
+}
+
+}  // namespace pic2pnm::testing

@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""Checks the program's PPM output for every convertible end-to-end fixture against
+ImageMagick's decoding of the same file (composited over black, 8 bits a sample), value by
+value. Run once whenever the fixtures or the expected outputs are made anew:
+
+    tools/check-e2e-against-reference.py build/release/pic2pnm
+"""
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+FIXTURES = Path(__file__).resolve().parent.parent / "tests" / "data" / "e2e"
+# Lossy formats may differ by a level where two decoders round differently.
+TOLERANCE = {".jpg": 2}
+
+
+def plain_values(text):
+    tokens = [t for line in text.splitlines() if not line.startswith("#") for t in line.split()]
+    assert tokens[0] == "P3", tokens[0]
+    width, height, maxval = int(tokens[1]), int(tokens[2]), int(tokens[3])
+    assert maxval == 255
+    values = [int(t) for t in tokens[4:]]
+    assert len(values) == width * height * 3, (len(values), width, height)
+    return width, height, values
+
+
+def reference_values(picture):
+    """ImageMagick's samples, composited over black here with exact rounding:
+    colour * alpha / 255 to nearest."""
+    rgba = subprocess.run(["convert", str(picture) + "[0]", "-depth", "8", "RGBA:-"],
+                          capture_output=True, check=True).stdout
+    size = subprocess.run(["identify", "-format", "%w %h\\n", str(picture) + "[0]"],
+                          capture_output=True, text=True, check=True).stdout.split()
+    width, height = int(size[0]), int(size[1])
+    values = []
+    for i in range(0, len(rgba), 4):
+        alpha = rgba[i + 3]
+        values += [(c * alpha + 127) // 255 for c in rgba[i:i + 3]]
+    return width, height, values
+
+
+def main(binary):
+    failures = 0
+    for picture in sorted(FIXTURES.glob("*")):
+        if picture.is_dir():
+            continue
+        with tempfile.TemporaryDirectory() as work:
+            ours = Path(work) / "ours.ppm"
+            run = subprocess.run([binary, "PPM", "/NoComment", str(picture), str(ours)],
+                                 capture_output=True, text=True)
+            if run.returncode != 0:
+                print(f"skip {picture.name}: {run.stdout.strip()}")
+                continue
+            w1, h1, a = plain_values(ours.read_text())
+            w2, h2, b = reference_values(picture)
+            tolerance = TOLERANCE.get(picture.suffix, 0)
+            worst = max((abs(x - y) for x, y in zip(a, b)), default=0)
+            ok = (w1, h1) == (w2, h2) and worst <= tolerance
+            print(f"{'ok  ' if ok else 'FAIL'} {picture.name}: {w1}x{h1}, largest difference {worst}")
+            failures += not ok
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else "build/release/pic2pnm"))
