@@ -1,7 +1,5 @@
 #include "platform/codecs/bmp_rows.h"
 
-#include <bit>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -86,13 +84,7 @@ void DecodeBgra32(const DibHeader& header, bool keepAlpha, FileView pixels, Pixe
     int32_t width = header.width;
     uint32_t opaque = keepAlpha ? 0 : kOpaqueBlack;
     ForEachRow(header, pixels, store, [width, opaque](const uint8_t* s, uint32_t* t) {
-        std::memcpy(t, s, static_cast<size_t>(width) * 4);
-        if constexpr (std::endian::native != std::endian::little) {
-            for (int32_t x = 0; x < width; ++x) t[x] = ReadLe32(s + 4 * static_cast<size_t>(x));
-        }
-        if (opaque != 0) {
-            for (int32_t x = 0; x < width; ++x) t[x] |= opaque;
-        }
+        for (int32_t x = 0; x < width; ++x, s += 4) t[x] = ReadLe32(s) | opaque;
     });
 }
 
