@@ -1,0 +1,36 @@
+// Pictures with alpha composited over a background colour, as GDI+ does when it hands out a
+// GDI bitmap. Pixels are 0xAARRGGBB; every result pixel has alpha 0xFF.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/gdiplus.h"
+#include "platform/gdiplus_images.h"
+#include "platform/pixel_store.h"
+
+namespace pic2pnm {
+
+// x / 255 rounded to the nearest integer, exact for 0 <= x <= 255 * 255, without dividing.
+constexpr uint32_t DivideBy255Rounded(uint32_t x) {
+    return (x + 128 + ((x + 128) >> 8)) >> 8;
+}
+
+// Straight alpha a: each channel becomes (colour * a + background * (255 - a) + 127) / 255.
+// Only bits 0-23 of `backgroundRgb` are used.
+void CompositeStraightAlpha(const uint32_t* source, uint32_t* destination, size_t count,
+                            uint32_t backgroundRgb);
+
+// Colours already multiplied by alpha a: each channel becomes
+// colour + (background * (255 - a) + 127) / 255, at most 255.
+void CompositePremultipliedAlpha(const uint32_t* source, uint32_t* destination, size_t count,
+                                 uint32_t backgroundRgb);
+
+// The image's pixels over the background's red, green and blue; its alpha is ignored, as an
+// opaque GDI bitmap has nothing for it to show through to. An image without alpha gives its
+// own store (already opaque, never written again); one with alpha a new store. Null when
+// memory runs out.
+std::shared_ptr<PixelStore> PixelsOverBackground(const GdipImageRecord& image, ARGB background);
+
+}  // namespace pic2pnm
