@@ -1,1 +1,53 @@
 # Installation of the manual page and the Debian package (cpack -G DEB).
+
+set(PIC2PNM_MAN_PAGE ${PROJECT_SOURCE_DIR}/doc/pic2pnm.1)
+
+# Debian ships manual pages compressed; without gzip the page is installed as it is.
+find_program(PIC2PNM_GZIP gzip)
+if(PIC2PNM_GZIP)
+  set(PIC2PNM_MAN_PAGE_GZ ${PROJECT_BINARY_DIR}/man/pic2pnm.1.gz)
+  # -n leaves the name and time stamp out of the archive, so the package is reproducible.
+  add_custom_command(
+    OUTPUT ${PIC2PNM_MAN_PAGE_GZ}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND ${CMAKE_COMMAND} -E copy ${PIC2PNM_MAN_PAGE} ${PROJECT_BINARY_DIR}/man/pic2pnm.1
+    COMMAND ${PIC2PNM_GZIP} -9 -n -f ${PROJECT_BINARY_DIR}/man/pic2pnm.1
+    DEPENDS ${PIC2PNM_MAN_PAGE}
+    COMMENT "Compressing the manual page"
+    VERBATIM)
+  add_custom_target(pic2pnm_man_page ALL DEPENDS ${PIC2PNM_MAN_PAGE_GZ})
+  install(FILES ${PIC2PNM_MAN_PAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${PIC2PNM_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+if(PIC2PNM_TESTS)
+  # The page must format without warnings and agree with what the program prints.
+  add_test(NAME man_page_lint
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/packaging/man_page_test.sh
+      ${PIC2PNM_MAN_PAGE} $<TARGET_FILE:pic2pnm>
+      ${PROJECT_SOURCE_DIR}/examples/example.png ${PROJECT_VERSION})
+  set_tests_properties(man_page_lint PROPERTIES SKIP_RETURN_CODE 77)
+endif()
+
+# The Debian package: cpack -G DEB in the build folder writes pic2pnm_<version>_<arch>.deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pic2pnm)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "pic2pnm developers")
+set(CPACK_PACKAGE_CONTACT "pic2pnm developers <pic2pnm@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert a picture file into a plain-text Netpbm image")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "pic2pnm developers <pic2pnm@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The codec libraries become dependencies through dpkg-shlibdeps (package dpkg-dev).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The first line of the package's description is the summary above; this is the rest.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "pic2pnm reads one BMP, GIF, JPEG, PNG, TIFF or WebP picture, or an icon
+whose image is PNG, and writes it as a plain (ASCII) PBM bitmap, PGM grey
+map or PPM pixel map. The input format is recognised by the file's content.")
+include(CPack)
