@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,11 @@ struct FixtureCase {
     bool hasAlpha;
 };
 
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const FixtureCase& c, std::ostream* out) {
+    *out << c.gif;
+}
+
 class GifFixtureTest : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(GifFixtureTest, MatchesReferencePixelsExactly) {
@@ -267,6 +273,11 @@ struct ColourCase {
     std::vector<uint32_t> expected;  // top row first
     bool hasAlpha;
 };
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const ColourCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class GifColourTest : public ::testing::TestWithParam<ColourCase> {};
 
@@ -411,6 +422,11 @@ struct CutCase {
     CodecStatus expected;
 };
 
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const CutCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class GifTruncationTest : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(GifTruncationTest, FileCutShort) {
@@ -444,6 +460,11 @@ struct BadFileCase {
     Bytes file;
     CodecStatus expected;
 };
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const BadFileCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class GifBadFileTest : public ::testing::TestWithParam<BadFileCase> {};
 
