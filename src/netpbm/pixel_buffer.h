@@ -5,28 +5,41 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
+#include <utility>
 
 namespace pic2pnm {
 
 class PixelBuffer {
-public:
+  public:
+    PixelBuffer() = default;
+    ~PixelBuffer();
+    PixelBuffer(const PixelBuffer&) = delete;
+    PixelBuffer& operator=(const PixelBuffer&) = delete;
+    PixelBuffer(PixelBuffer&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+    PixelBuffer& operator=(PixelBuffer&& other) noexcept {
+        if (this != &other) {
+            Free();
+            data_ = std::exchange(other.data_, nullptr);
+            count_ = std::exchange(other.count_, 0);
+        }
+        return *this;
+    }
+
     // Discards the contents and makes elements 0 to upperBound, all 0. Raises 7 when memory
     // runs out.
     void ReDim(int32_t upperBound);
     // The highest index, -1 when empty.
     int32_t UBound() const { return static_cast<int32_t>(count_) - 1; }
     size_t Count() const { return count_; }
-    int32_t* Data() { return data_.get(); }
-    const int32_t* Data() const { return data_.get(); }
+    int32_t* Data() { return data_; }
+    const int32_t* Data() const { return data_; }
     int32_t operator[](size_t index) const { return data_[index]; }
 
-private:
-    struct Free {
-        void operator()(int32_t* p) const { std::free(p); }
-    };
-    std::unique_ptr<int32_t[], Free> data_;
+  private:
+    void Free();
+
+    int32_t* data_ = nullptr;
     size_t count_ = 0;
 };
 

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <string>
+
+#include "platform/large_memory.h"
 
 namespace pic2pnm {
 namespace {
@@ -16,7 +18,7 @@ namespace {
 constexpr size_t DeviceHeadBytes = 16;
 
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd) : fd_(fd) {}
     ~Descriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -25,18 +27,22 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
 PictureFileStatus StatusFromErrno(int error) {
     switch (error) {
         case ENOENT:
-        case ENOTDIR: return PictureFileStatus::NotFound;
+        case ENOTDIR:
+            return PictureFileStatus::NotFound;
         case EACCES:
-        case EPERM: return PictureFileStatus::AccessDenied;
-        case ENOMEM: return PictureFileStatus::OutOfMemory;
-        default: return PictureFileStatus::ReadError;
+        case EPERM:
+            return PictureFileStatus::AccessDenied;
+        case ENOMEM:
+            return PictureFileStatus::OutOfMemory;
+        default:
+            return PictureFileStatus::ReadError;
     }
 }
 
@@ -55,34 +61,23 @@ ssize_t ReadUpTo(int fd, uint8_t* buffer, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
-uint8_t* NewBytes(size_t size) { return new (std::nothrow) uint8_t[size == 0 ? 1 : size]; }
-
 PictureFileStatus ReadKnownSize(int fd, size_t size, PictureFileBytes& out) {
-    std::unique_ptr<uint8_t[]> data(NewBytes(size));
-    if (!data) return PictureFileStatus::OutOfMemory;
-    ssize_t n = ReadUpTo(fd, data.get(), size);
+    if (!out.Reserve(size, 0)) return PictureFileStatus::OutOfMemory;
+    ssize_t n = ReadUpTo(fd, out.Data(), size);
     if (n < 0) return StatusFromErrno(errno);
-    out.data = std::move(data);
-    out.size = static_cast<size_t>(n);  // a file that shrank meanwhile is simply shorter
+    out.SetSize(static_cast<size_t>(n));  // a file that shrank meanwhile is simply shorter
     return PictureFileStatus::Ok;
 }
 
 PictureFileStatus ReadToEnd(int fd, PictureFileBytes& out) {
-    size_t capacity = 64 * 1024;
     size_t size = 0;
-    std::unique_ptr<uint8_t[]> data(NewBytes(capacity));
-    if (!data) return PictureFileStatus::OutOfMemory;
+    if (!out.Reserve(64 * 1024, 0)) return PictureFileStatus::OutOfMemory;
     for (;;) {
-        if (size == capacity) {
-            if (capacity >= MaxPictureFileBytes) return PictureFileStatus::TooLarge;
-            size_t bigger = capacity * 2;
-            std::unique_ptr<uint8_t[]> grown(NewBytes(bigger));
-            if (!grown) return PictureFileStatus::OutOfMemory;
-            std::memcpy(grown.get(), data.get(), size);
-            data = std::move(grown);
-            capacity = bigger;
+        if (size == out.Capacity()) {
+            if (out.Capacity() >= MaxPictureFileBytes) return PictureFileStatus::TooLarge;
+            if (!out.Reserve(out.Capacity() * 2, size)) return PictureFileStatus::OutOfMemory;
         }
-        ssize_t n = ::read(fd, data.get() + size, capacity - size);
+        ssize_t n = ::read(fd, out.Data() + size, out.Capacity() - size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return StatusFromErrno(errno);
@@ -90,12 +85,26 @@ PictureFileStatus ReadToEnd(int fd, PictureFileBytes& out) {
         if (n == 0) break;
         size += static_cast<size_t>(n);
     }
-    out.data = std::move(data);
-    out.size = size;
+    out.SetSize(size);
     return PictureFileStatus::Ok;
 }
 
 }  // namespace
+
+PictureFileBytes::~PictureFileBytes() {
+    FreeLarge(data_, capacity_);
+}
+
+bool PictureFileBytes::Reserve(size_t capacity, size_t keep) {
+    auto* bigger = static_cast<uint8_t*>(AllocateLargeZeroed(capacity));
+    if (bigger == nullptr) return false;
+    if (keep > 0) std::memcpy(bigger, data_, keep);
+    FreeLarge(data_, capacity_);
+    data_ = bigger;
+    capacity_ = capacity;
+    size_ = std::min(size_, keep);
+    return true;
+}
 
 PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out) {
     if (path.empty() || path.find('\0') != std::string_view::npos)

@@ -9,10 +9,27 @@
 
 namespace pic2pnm {
 
-struct PictureFileBytes {
-    std::unique_ptr<uint8_t[]> data;
-    size_t size = 0;
-    std::span<const uint8_t> View() const { return {data.get(), size}; }
+// The bytes of a file, held in memory that is given back when the object goes.
+class PictureFileBytes {
+  public:
+    PictureFileBytes() = default;
+    ~PictureFileBytes();
+    PictureFileBytes(const PictureFileBytes&) = delete;
+    PictureFileBytes& operator=(const PictureFileBytes&) = delete;
+
+    std::span<const uint8_t> View() const { return {data_, size_}; }
+    size_t Size() const { return size_; }
+
+    // Makes room for `capacity` bytes, keeping the first `keep`; false when memory runs out.
+    bool Reserve(size_t capacity, size_t keep);
+    uint8_t* Data() { return data_; }
+    size_t Capacity() const { return capacity_; }
+    void SetSize(size_t size) { size_ = size; }
+
+  private:
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
 };
 
 enum class PictureFileStatus {

@@ -1,7 +1,8 @@
 #include "platform/pixel_store.h"
 
-#include <cstdlib>
 #include <new>
+
+#include "platform/large_memory.h"
 
 namespace pic2pnm {
 
@@ -9,7 +10,9 @@ namespace {
 int64_t pixelCountCap = 0;
 }
 
-void SetPixelCountCapForFuzzing(int64_t maxPixels) { pixelCountCap = maxPixels; }
+void SetPixelCountCapForFuzzing(int64_t maxPixels) {
+    pixelCountCap = maxPixels;
+}
 
 bool IsPictureSizeSupported(int64_t width, int64_t height) {
     if (width < 1 || height < 1) return false;
@@ -19,28 +22,32 @@ bool IsPictureSizeSupported(int64_t width, int64_t height) {
     return pixelCountCap == 0 || height <= pixelCountCap / width;
 }
 
-std::shared_ptr<PixelStore> PixelStore::Make(int32_t width, int32_t height, bool zeroed) {
+std::shared_ptr<PixelStore> PixelStore::Make(int32_t width, int32_t height) {
     if (!IsPictureSizeSupported(width, height)) return nullptr;
-    size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    // calloc hands out fresh zero pages for large blocks without touching them.
-    void* memory = zeroed ? std::calloc(count, sizeof(uint32_t)) : std::malloc(count * sizeof(uint32_t));
+    // Fresh memory is always zero, so both kinds of storage are made alike.
+    const size_t bytes =
+        static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t);
+    void* memory = AllocateLargeZeroed(bytes);
     if (memory == nullptr) return nullptr;
     try {
-        return std::shared_ptr<PixelStore>(new PixelStore(width, height, static_cast<uint32_t*>(memory)));
+        return std::shared_ptr<PixelStore>(
+            new PixelStore(width, height, static_cast<uint32_t*>(memory)));
     } catch (const std::bad_alloc&) {
-        std::free(memory);
+        FreeLarge(memory, bytes);
         return nullptr;
     }
 }
 
 std::shared_ptr<PixelStore> PixelStore::Allocate(int32_t width, int32_t height) {
-    return Make(width, height, false);
+    return Make(width, height);
 }
 
 std::shared_ptr<PixelStore> PixelStore::AllocateZeroed(int32_t width, int32_t height) {
-    return Make(width, height, true);
+    return Make(width, height);
 }
 
-PixelStore::~PixelStore() { std::free(data_); }
+PixelStore::~PixelStore() {
+    FreeLarge(data_, PixelCount() * sizeof(uint32_t));
+}
 
 }  // namespace pic2pnm

@@ -20,7 +20,7 @@ bool IsPictureSizeSupported(int64_t width, int64_t height);
 void SetPixelCountCapForFuzzing(int64_t maxPixels);
 
 class PixelStore {
-public:
+  public:
     // Storage for width x height pixels, contents undefined; null when the size is not
     // supported or memory runs out. Never throws.
     static std::shared_ptr<PixelStore> Allocate(int32_t width, int32_t height);
@@ -37,14 +37,16 @@ public:
     uint32_t* Data() { return data_; }
     const uint32_t* Data() const { return data_; }
     // Row counted from the bottom (0 = bottom row).
-    uint32_t* RowFromBottom(int32_t row) { return data_ + static_cast<size_t>(row) * static_cast<size_t>(width_); }
+    uint32_t* RowFromBottom(int32_t row) {
+        return data_ + static_cast<size_t>(row) * static_cast<size_t>(width_);
+    }
     // Row counted from the top (0 = top row), as most decoders produce them.
     uint32_t* RowFromTop(int32_t row) { return RowFromBottom(height_ - 1 - row); }
 
-private:
+  private:
     PixelStore(int32_t width, int32_t height, uint32_t* data)
         : width_(width), height_(height), data_(data) {}
-    static std::shared_ptr<PixelStore> Make(int32_t width, int32_t height, bool zeroed);
+    static std::shared_ptr<PixelStore> Make(int32_t width, int32_t height);
 
     int32_t width_;
     int32_t height_;
