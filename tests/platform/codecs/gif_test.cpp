@@ -536,5 +536,53 @@ INSTANTIATE_TEST_SUITE_P(
                     CodecStatus::TooLarge}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
+// Every prefix of a real file: too short to be a GIF, cut short (Corrupt), or complete but
+// for the trailer byte.
+class GifPrefixTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GifPrefixTest, EveryPrefixIsRefusedUntilTheImageIsWhole) {
+    const Bytes whole = ReadFileBytes(TestData(std::string("gif/") + GetParam()));
+    ASSERT_EQ(whole.back(), 0x3B);
+    for (size_t length = 0; length <= whole.size(); ++length) {
+        Bytes prefix(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
+        CodecStatus expected = length < 6                   ? CodecStatus::NotMyFormat
+                               : length >= whole.size() - 1 ? CodecStatus::Ok
+                                                            : CodecStatus::Corrupt;
+        DecodedPicture picture;
+        ASSERT_EQ(DecodeGif(prefix, picture), expected) << "first " << length << " bytes";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, GifPrefixTest,
+                         ::testing::Values("plain.gif", "interlaced.gif", "transparent.gif",
+                                           "offset.gif", "local-table.gif"));
+
+// Damaged bytes anywhere in real files: whatever giflib makes of them, the decoder returns a
+// status and, when Ok, a whole picture (the sanitizer build checks every access on the way).
+class GifDamageTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GifDamageTest, DamagedBytesGiveAStatusNeverACrash) {
+    const Bytes whole = ReadFileBytes(TestData(std::string("gif/") + GetParam()));
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int trial = 0; trial < 400; ++trial) {
+        Bytes damaged = whole;
+        for (int k = 0; k < 1 + trial % 4; ++k)
+            damaged[(next() >> 8) % damaged.size()] = static_cast<uint8_t>(next() >> 16);
+        DecodedPicture picture;
+        CodecStatus status = DecodeGif(damaged, picture);
+        if (status == CodecStatus::Ok) {
+            ASSERT_NE(picture.pixels, nullptr);
+            ASSERT_EQ(picture.pixels->Width(), picture.width);
+            ASSERT_EQ(picture.pixels->Height(), picture.height);
+        } else {
+            ASSERT_EQ(picture.pixels, nullptr) << "trial " << trial;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, GifDamageTest,
+                         ::testing::Values("plain.gif", "interlaced.gif", "animated.gif"));
+
 }  // namespace
 }  // namespace pic2pnm::codecs

@@ -295,6 +295,53 @@ TEST(JpegEntropyCutTest, NothingAfterTheScanHeaderGivesAGreyPicture) {
     for (int x = 0; x < 48; ++x) EXPECT_EQ(PixelAt(picture, x, 39) & 0xFFFFFF, 0x808080u) << x;
 }
 
+// Every prefix of a real file: too short to be a JPEG, Corrupt while the headers up to the
+// first scan are incomplete, then a whole picture (the rest grey) with libjpeg-turbo's warning.
+class JpegPrefixTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(JpegPrefixTest, EveryPrefixPastTheFirstScanHeaderDecodes) {
+    const Bytes whole = Fixture(GetParam());
+    const size_t scan = FindMarker(whole, 0xDA);
+    const size_t firstScanData = scan + 2 + ((whole[scan + 2] << 8) | whole[scan + 3]);
+    for (size_t length = 0; length <= whole.size(); ++length) {
+        Bytes prefix(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
+        CodecStatus expected = length < 3               ? CodecStatus::NotMyFormat
+                               : length < firstScanData ? CodecStatus::Corrupt
+                                                        : CodecStatus::Ok;
+        DecodedPicture picture;
+        ASSERT_EQ(DecodeJpeg(prefix, picture), expected) << "first " << length << " bytes";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, JpegPrefixTest,
+                         ::testing::Values("baseline420.jpg", "progressive.jpg", "ycck.jpg"));
+
+// Damaged bytes anywhere in real files: a status, and a whole picture when Ok.
+class JpegDamageTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(JpegDamageTest, DamagedBytesGiveAStatusNeverACrash) {
+    const Bytes whole = Fixture(GetParam());
+    uint32_t seed = 54321;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int trial = 0; trial < 300; ++trial) {
+        Bytes damaged = whole;
+        for (int k = 0; k < 1 + trial % 4; ++k)
+            damaged[(next() >> 8) % damaged.size()] = static_cast<uint8_t>(next() >> 16);
+        DecodedPicture picture;
+        CodecStatus status = DecodeJpeg(damaged, picture);
+        if (status == CodecStatus::Ok) {
+            ASSERT_NE(picture.pixels, nullptr);
+            ASSERT_EQ(picture.pixels->Width(), picture.width);
+            ASSERT_EQ(picture.pixels->Height(), picture.height);
+        } else {
+            ASSERT_EQ(picture.pixels, nullptr) << "trial " << trial;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, JpegDamageTest,
+                         ::testing::Values("baseline420.jpg", "progressive.jpg", "cmyk.jpg"));
+
 // ---- Progressive files with too many scans ----------------------------------------------
 
 // progressive.jpg with its last scan repeated: libjpeg-turbo only warns about the odd
