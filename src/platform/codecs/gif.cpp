@@ -51,7 +51,7 @@ CodecStatus DecodeFirstImage(GifFileType* gif, int transparentIndex, DecodedPict
                                          image.Width, image.Height);
     if (!IsPictureSizeSupported(place.canvasWidth, place.canvasHeight))
         return CodecStatus::TooLarge;
-    // Uncovered pixels must be 0 (black, transparent); calloc gives that at no cost.
+    // Uncovered pixels must be 0 (black, transparent): a zeroed store needs no pass of ours.
     std::shared_ptr<PixelStore> store =
         place.coversCanvas ? PixelStore::Allocate(place.canvasWidth, place.canvasHeight)
                            : PixelStore::AllocateZeroed(place.canvasWidth, place.canvasHeight);
