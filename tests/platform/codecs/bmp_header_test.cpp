@@ -154,6 +154,13 @@ DibSpec WithCompression(uint32_t headerSize, uint16_t bitCount, uint32_t compres
     return spec;
 }
 
+// Codes 3 and 6 in an OS/2 2.x header, with masks where a Windows header would have them.
+DibSpec Os2WithMaskCode(uint32_t compression) {
+    DibSpec spec = WithCompression(64, 32, compression);
+    spec.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    return spec;
+}
+
 DibSpec WithSize(int32_t width, int32_t height) {
     DibSpec spec = TwoByThree(40);
     spec.width = width;
@@ -195,9 +202,9 @@ TEST(BmpHeader, UnreadableHeadersAreCorrupt) {
         {"embedded PNG", BuildBmp(WithCompression(40, 24, 5))},
         {"compression 7", BuildBmp(WithCompression(40, 24, 7))},
         {"CMYK compression 11", BuildBmp(WithCompression(124, 32, 11))},
-        {"OS/2 Huffman", BuildBmp(WithCompression(64, 1, 3))},
+        {"OS/2 Huffman", BuildBmp(Os2WithMaskCode(3))},
         {"OS/2 RLE24", BuildBmp(WithCompression(64, 24, 4))},
-        {"OS/2 alpha bit fields code", BuildBmp(WithCompression(64, 32, 6))},
+        {"OS/2 alpha bit fields code", BuildBmp(Os2WithMaskCode(6))},
         {"RLE8 at 4 bits", BuildBmp(WithCompression(40, 4, 1))},
         {"RLE4 at 8 bits", BuildBmp(WithCompression(40, 8, 2))},
         {"RLE8 at 24 bits", BuildBmp(WithCompression(40, 24, 1))},
