@@ -71,7 +71,7 @@ void PutControlExtension(Bytes& bytes, int transparentIndex) {
     bytes.insert(bytes.end(), gce.begin(), gce.end());
 }
 
-struct ImageSpec {
+struct HandMadeImage {
     uint16_t left = 0;
     uint16_t top = 0;
     uint16_t width = 0;
@@ -106,7 +106,7 @@ Bytes LiteralLzw(const std::vector<uint8_t>& indexes) {
     return packed;
 }
 
-void PutImage(Bytes& bytes, const ImageSpec& image) {
+void PutImage(Bytes& bytes, const HandMadeImage& image) {
     bytes.push_back(0x2C);
     Put16(bytes, image.left);
     Put16(bytes, image.top);
@@ -146,13 +146,13 @@ struct OneImageGif {
     uint16_t screenHeight = 0;
     std::vector<uint32_t> globalTable;
     int transparentIndex = -1;  // no control extension when negative
-    ImageSpec image;
+    HandMadeImage image;
 };
 
-Bytes Build(const OneImageGif& spec) {
-    Bytes bytes = Screen(spec.screenWidth, spec.screenHeight, spec.globalTable);
-    if (spec.transparentIndex >= 0) PutControlExtension(bytes, spec.transparentIndex);
-    PutImage(bytes, spec.image);
+Bytes Build(const OneImageGif& gif) {
+    Bytes bytes = Screen(gif.screenWidth, gif.screenHeight, gif.globalTable);
+    if (gif.transparentIndex >= 0) PutControlExtension(bytes, gif.transparentIndex);
+    PutImage(bytes, gif.image);
     bytes.push_back(0x3B);
     return bytes;
 }
@@ -476,7 +476,7 @@ TEST_P(GifBadFileTest, IsRefused) {
     EXPECT_EQ(LooksLikeGif(c.file), c.expected != CodecStatus::NotMyFormat);
 }
 
-Bytes WithImage(Bytes screen, const ImageSpec& image) {
+Bytes WithImage(Bytes screen, const HandMadeImage& image) {
     PutImage(screen, image);
     screen.push_back(0x3B);
     return screen;
