@@ -1,6 +1,7 @@
 // BMP files and headerless DIBs: both come down to an info header, a colour table and the
 // pixels; only where the colour table ends and the pixels start differs.
-#include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "platform/codecs/bmp_bit_fields.h"
 #include "platform/codecs/bmp_bytes.h"
