@@ -72,10 +72,12 @@ giftopnm "$gif/local-table.gif" > "$gif/local-table.ppm"
 # Baseline 4:2:0 and 4:4:4, progressive, greyscale; references from netpbm.
 convert "$work/wide.ppm" -quality 90 -sampling-factor 2x2 "$jpeg/baseline420.jpg"
 convert "$work/wide.ppm" -quality 90 -sampling-factor 1x1 "$jpeg/baseline444.jpg"
+# A sampling layout TurboJPEG's header call cannot name, though the decoder reads it.
+convert "$work/wide.ppm" -quality 90 -sampling-factor 3x2 "$jpeg/sampling3x2.jpg"
 convert "$work/wide.ppm" -quality 85 -interlace Plane "$jpeg/progressive.jpg"
 convert "$work/wide.ppm" -colorspace Gray -quality 90 "$jpeg/grey.jpg"
 convert "$work/wide.ppm" -colorspace Gray -quality 90 -interlace Plane "$jpeg/grey-progressive.jpg"
-for name in baseline420 baseline444 progressive grey grey-progressive; do
+for name in baseline420 baseline444 sampling3x2 progressive grey grey-progressive; do
     jpegtopnm "$jpeg/$name.jpg" 2>/dev/null | ppmtoppm > "$jpeg/$name.ppm"
 done
 

@@ -30,6 +30,8 @@ bool LooksLikeJpeg(FileView file) {
 
 CodecStatus DecodeJpeg(FileView file, DecodedPicture& out) {
     if (!LooksLikeJpeg(file)) return CodecStatus::NotMyFormat;
+    // The frame header is read here rather than by TurboJPEG's header call, which refuses
+    // sampling layouts it has no name for (3x2, say) that its decoder reads well.
     JpegHeader header;
     if (CodecStatus status = ReadJpegHeader(file, header); status != CodecStatus::Ok) return status;
     if (header.width == 0 || header.height == 0) return CodecStatus::Corrupt;

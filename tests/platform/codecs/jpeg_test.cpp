@@ -80,6 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
     Fixtures, JpegFixtureTest,
     ::testing::Values(FixtureCase{"baseline420", 1, 24, PixelFormat::Rgb24},
                       FixtureCase{"baseline444", 1, 24, PixelFormat::Rgb24},
+                      FixtureCase{"sampling3x2", 1, 24, PixelFormat::Rgb24},
                       FixtureCase{"progressive", 1, 24, PixelFormat::Rgb24},
                       FixtureCase{"grey", 1, 8, PixelFormat::Indexed8},
                       FixtureCase{"grey-progressive", 1, 8, PixelFormat::Indexed8},
