@@ -1,0 +1,311 @@
+#!/usr/bin/env bash
+# Times pic2pnm against the converters a new user would reach for (netpbm, ImageMagick,
+# GraphicsMagick), on one photograph saved as JPEG, PNG, grey PNG, BMP and TIFF and written as
+# plain PPM, PGM and PBM, then runs the micro-benchmarks. See bench/README.md for the columns.
+#
+# Usage: bench/run-bench.sh [--runs N] [--quick] [--no-micro]
+#   --runs N    runs of every command; the median counts (default 5)
+#   --quick     one run each on 2000 x 1500 pictures: a smoke test, not a measurement
+#   --no-micro  leave out the micro-benchmarks
+#
+# Builds into build/bench-release, keeps the pictures in build/bench-pictures/WIDTHxHEIGHT and
+# the results in build/bench-results. Installs GNU time, netpbm, ImageMagick and
+# GraphicsMagick with apt-get when they are missing and it runs as root; a converter that is
+# still missing is left out of the comparison.
+set -euo pipefail
+
+runs=5
+quick=0
+micro=1
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+        --runs) runs="$2"; shift 2 ;;
+        --runs=*) runs="${1#--runs=}"; shift ;;
+        --quick) quick=1; shift ;;
+        --no-micro) micro=0; shift ;;
+        -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+        *) echo "run-bench.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+if [[ $quick -eq 1 ]]; then
+    runs=1
+    size=2000x1500
+else
+    size=6000x4000
+fi
+[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "run-bench.sh: --runs needs a positive number" >&2; exit 2; }
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build/bench-release"
+pictures="$root/build/bench-pictures/$size"
+results="$root/build/bench-results"
+mkdir -p "$root/build" "$results"
+
+note() { echo "run-bench.sh: $*" >&2; }
+
+# --- Tools -------------------------------------------------------------------------------
+
+install_packages() {
+    if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
+        note "installing $*"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" \
+            >/dev/null || note "could not install $*"
+    fi
+}
+
+# Debian's own ImageMagick binary, so that nothing placed in front of `convert` on the PATH
+# takes part in the timing.
+magick_convert() {
+    command -v convert-im6.q16 || command -v convert-im6 || command -v convert || true
+}
+
+gnu_time=/usr/bin/time
+[[ -x $gnu_time ]] || install_packages time
+[[ -x $gnu_time ]] || { note "GNU time ($gnu_time) is needed"; exit 1; }
+command -v jpegtopnm >/dev/null || install_packages netpbm
+[[ -n "$(magick_convert)" ]] || install_packages imagemagick
+command -v gm >/dev/null || install_packages graphicsmagick
+im=$(magick_convert)
+
+# --- Build and pictures ------------------------------------------------------------------
+
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+    cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+        -DPIC2PNM_TESTS=OFF -DPIC2PNM_BENCH=ON >/dev/null
+else
+    cmake "$build" -DCMAKE_BUILD_TYPE=Release -DPIC2PNM_TESTS=OFF -DPIC2PNM_BENCH=ON >/dev/null
+fi
+cmake --build "$build" --target pic2pnm pic2pnm_bench pic2pnm_decode_only >/dev/null
+ours="$build/pic2pnm"
+decode_only="$build/bench/pic2pnm_decode_only"
+micro_bench="$build/bench/pic2pnm_bench"
+
+picture_script="$root/bench/make-bench-pictures.sh"
+if [[ ! -f "$pictures/size.txt" || "$picture_script" -nt "$pictures/size.txt" ]]; then
+    "$picture_script" --size "$size" "$pictures"
+fi
+
+# --- Measuring ---------------------------------------------------------------------------
+
+# Outputs go beside the build, on the same disk, and are deleted after every run.
+work=$(mktemp -d "$root/build/bench-out.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# Runs a command once under GNU time. Sets seconds (wall time from just before to just after,
+# microsecond clock), kb (peak resident set of the largest process: GNU time reports the
+# largest of the command and the children it waited for) and bytes (size of the output file).
+# Fails when the command fails or its output does not start with the expected magic number.
+run_once() {
+    local output="$1" magic="$2"
+    shift 2
+    local start end status=0
+    rm -f "$output"
+    start=$EPOCHREALTIME
+    "$gnu_time" -f '%M' -o "$work/time.txt" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" ||
+        status=$?
+    end=$EPOCHREALTIME
+    seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
+    kb=$(tail -n 1 "$work/time.txt")
+    bytes=0
+    [[ -f "$output" ]] && bytes=$(stat -c %s "$output")
+    local head=""
+    [[ -n "$magic" && -f "$output" ]] && head=$(head -c 2 "$output")
+    rm -f "$output"
+    if [[ $status -ne 0 || (-n "$magic" && "$head" != "$magic") ]]; then
+        note "failed ($status, output '${head}'): $*"
+        sed -n '1,3p' "$work/stderr.txt" >&2
+        return 1
+    fi
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2];
+                                              else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+netpbm_decoder() {
+    case "$1" in
+        *.jpg) echo jpegtopnm ;;
+        *.png) echo pngtopnm ;;
+        *.bmp) echo bmptopnm ;;
+        *.tif) echo tifftopnm ;;
+    esac
+}
+
+# Sets `command` to a converter's command line for an input, an output and the output type
+# (PPM, PGM or PBM).
+command_for() {
+    local tool="$1" input="$2" output="$3" type="$4" decoder stage
+    case "$tool" in
+        ours) command=("$ours" "$type" "$input" "$output") ;;
+        netpbm)
+            # The pipeline a netpbm user writes: decode to PNM, reduce, write plain (-plain).
+            decoder=$(netpbm_decoder "$input")
+            case "$type" in
+                PPM) stage='ppmtoppm -plain' ;;
+                PGM) stage='ppmtopgm -plain' ;;
+                PBM) stage='ppmtopgm | pgmtopbm -threshold -plain' ;;
+            esac
+            command=(bash -c "set -o pipefail; $decoder \"\$1\" | $stage >\"\$2\"" netpbm
+                     "$input" "$output") ;;
+        imagemagick) command=("$im" "$input" -compress none "$output") ;;
+        # GraphicsMagick writes plain Netpbm when the quality is 0.
+        graphicsmagick) command=("$gm" convert "$input" -compress none -quality 0 "$output") ;;
+    esac
+}
+
+gm=$(command -v gm || true)
+tools=(ours)
+command -v jpegtopnm >/dev/null && command -v pgmtopbm >/dev/null && tools+=(netpbm)
+[[ -n "$im" ]] && tools+=(imagemagick)
+[[ -n "$gm" ]] && tools+=(graphicsmagick)
+tool_label() {
+    case "$1" in
+        ours) echo pic2pnm ;;
+        netpbm) echo netpbm ;;
+        imagemagick) echo ImageMagick ;;
+        graphicsmagick) echo GraphicsMagick ;;
+    esac
+}
+
+# The cells: name, input file, output type.
+cells=()
+for input in "JPEG:photo.jpg" "PNG:photo.png" "grey PNG:grey.png" "BMP:photo.bmp" \
+    "TIFF:photo.tif"; do
+    for type in PPM PGM PBM; do cells+=("${input%%:*} -> $type|${input#*:}|$type"); done
+done
+cells+=("PNG 640x480 -> PPM|small.png|PPM")
+
+pixels_of() {
+    local width height
+    read -r width height < <("$im" -ping "$pictures/$1" -format '%w %h\n' info:)
+    echo $((width * height))
+}
+
+stamp=$(date +%Y%m%d-%H%M%S)
+raw="$results/e2e-$size-$stamp.tsv"
+printf 'cell\ttool\trun\tseconds\tpeak_kb\toutput_bytes\n' >"$raw"
+
+note "load before: $(cut -d ' ' -f 1-3 /proc/loadavg), $(nproc) CPUs; $runs run(s) a command"
+note "tools: ${tools[*]}"
+
+# Decoding alone, once a file.
+declare -A decode_seconds pixels
+for file in photo.jpg photo.png grey.png photo.bmp photo.tif small.png; do
+    pixels[$file]=$(pixels_of "$file")
+    samples=()
+    for ((run = 1; run <= runs; run++)); do
+        run_once "$work/none" "" "$decode_only" "$pictures/$file"
+        samples+=("$seconds")
+        printf '%s\t%s\t%d\t%s\t%s\t0\n' "$file" decode-only "$run" "$seconds" "$kb" >>"$raw"
+    done
+    decode_seconds[$file]=$(printf '%s\n' "${samples[@]}" | median)
+done
+
+# Every cell, the tools taking turns within a run so that a busy moment hits them alike.
+declare -A time_of kb_of bytes_of
+for cell in "${cells[@]}"; do
+    IFS='|' read -r name file type <<<"$cell"
+    extension=$(tr '[:upper:]' '[:lower:]' <<<"$type")
+    output="$work/out.$extension"
+    case $type in PBM) magic=P1 ;; PGM) magic=P2 ;; *) magic=P3 ;; esac
+    note "$name"
+    declare -A samples_t=() samples_k=()
+    for ((run = 1; run <= runs; run++)); do
+        for tool in "${tools[@]}"; do
+            command_for "$tool" "$pictures/$file" "$output" "$type"
+            if run_once "$output" "$magic" "${command[@]}" 2>>"$work/notes.txt"; then
+                samples_t[$tool]+="$seconds "
+                samples_k[$tool]+="$kb "
+                bytes_of["$name|$tool"]=$bytes
+                printf '%s\t%s\t%d\t%s\t%s\t%s\n' "$name" "$tool" "$run" "$seconds" "$kb" \
+                    "$bytes" >>"$raw"
+            fi
+        done
+    done
+    for tool in "${tools[@]}"; do
+        [[ -n "${samples_t[$tool]:-}" ]] || continue
+        time_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_t[$tool]}" | grep . | median)
+        kb_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_k[$tool]}" | grep . | median)
+    done
+    unset samples_t samples_k
+done
+[[ -s "$work/notes.txt" ]] && cat "$work/notes.txt" >&2
+
+# --- Report ------------------------------------------------------------------------------
+
+bytes_per_pixel() { awk -v k="$1" -v p="$2" 'BEGIN { printf "%.1f", k * 1024 / p }'; }
+
+echo
+echo "Every converter, median of $runs run(s): seconds, peak memory in bytes a pixel, output MB"
+printf '%-22s' cell
+for tool in "${tools[@]}"; do printf ' | %-28s' "$(tool_label "$tool")"; done
+echo
+for cell in "${cells[@]}"; do
+    IFS='|' read -r name file type <<<"$cell"
+    printf '%-22s' "$name"
+    for tool in "${tools[@]}"; do
+        key="$name|$tool"
+        if [[ -n "${time_of[$key]:-}" ]]; then
+            printf ' | %7.3f s %5s B/px %4.0f MB' "${time_of[$key]}" \
+                "$(bytes_per_pixel "${kb_of[$key]}" "${pixels[$file]}")" \
+                "$(awk -v b="${bytes_of[$key]}" 'BEGIN { print b / 1e6 }')"
+        else
+            printf ' | %-28s' failed
+        fi
+    done
+    echo
+done
+
+echo
+echo "pic2pnm against the fastest peer (ratio below 1: pic2pnm is faster)"
+printf '%-22s | %9s | %-15s | %9s | %6s | %10s | %9s | %s\n' cell ours "fastest peer" "peer" \
+    ratio "ns/px text" "ours B/px" "peers B/px"
+for cell in "${cells[@]}"; do
+    IFS='|' read -r name file type <<<"$cell"
+    ours_time="${time_of[$name|ours]:-}"
+    best_tool=""
+    best_time=""
+    peers_memory=""
+    for tool in "${tools[@]}"; do
+        [[ $tool == ours ]] && continue
+        key="$name|$tool"
+        [[ -n "${time_of[$key]:-}" ]] || continue
+        peers_memory+="${peers_memory:+, }$(tool_label "$tool") $(bytes_per_pixel "${kb_of[$key]}" "${pixels[$file]}")"
+        if [[ -z "$best_time" ]] || awk -v a="${time_of[$key]}" -v b="$best_time" \
+            'BEGIN { exit !(a < b) }'; then
+            best_time="${time_of[$key]}"
+            best_tool=$(tool_label "$tool")
+        fi
+    done
+    if [[ -z "$ours_time" ]]; then
+        printf '%-22s | %9s |\n' "$name" failed
+        continue
+    fi
+    ratio="-"
+    [[ -n "$best_time" ]] && ratio=$(awk -v a="$ours_time" -v b="$best_time" 'BEGIN { printf "%.2f", a / b }')
+    beyond=$(awk -v a="$ours_time" -v d="${decode_seconds[$file]}" -v p="${pixels[$file]}" \
+        'BEGIN { printf "%.1f", (a - d) * 1e9 / p }')
+    peer_time="-"
+    [[ -n "$best_time" ]] && peer_time=$(printf '%7.3f s' "$best_time")
+    printf '%-22s | %7.3f s | %-15s | %9s | %6s | %10s | %9s | %s\n' "$name" "$ours_time" \
+        "${best_tool:--}" "$peer_time" "$ratio" "$beyond" \
+        "$(bytes_per_pixel "${kb_of[$name|ours]}" "${pixels[$file]}")" "$peers_memory"
+done
+echo
+echo "decoding alone (load and pixel extraction, then exit), median:"
+for file in photo.jpg photo.png grey.png photo.bmp photo.tif small.png; do
+    printf '  %-10s %8.3f s  %10d pixels\n' "$file" "${decode_seconds[$file]}" "${pixels[$file]}"
+done
+note "load after: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+note "raw results: $raw"
+
+# --- Micro-benchmarks --------------------------------------------------------------------
+
+if [[ $micro -eq 1 ]]; then
+    echo
+    min_time=()
+    [[ $quick -eq 1 ]] && min_time=(--benchmark_min_time=0.05)
+    "$micro_bench" --pictures="$pictures" "${min_time[@]}" \
+        --benchmark_out="$results/micro-$size-$stamp.json" --benchmark_out_format=json
+fi
