@@ -13,6 +13,9 @@ namespace {
 std::atomic<long> allocations{0};
 }
 
+// These replace the global allocation functions, so malloc and free pair up here by design.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size) {
     ++allocations;
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
