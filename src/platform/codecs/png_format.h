@@ -1,0 +1,25 @@
+// What a PNG's header says about the picture, in the terms DecodedPicture reports.
+#pragma once
+
+#include <cstdint>
+
+namespace pic2pnm::codecs {
+
+struct PngSourceFormat {
+    uint16_t bitsPerPixel = 0;
+    uint32_t pixelFormat = 0;
+    bool hasAlpha = false;
+};
+
+// colorType and bitDepth as in IHDR; hasTrns when a tRNS chunk is present.
+PngSourceFormat DescribePngSource(uint8_t colorType, uint8_t bitDepth, bool hasTrns);
+
+struct PngDpi {
+    float x = 0;
+    float y = 0;
+};
+
+// pHYs gives pixels per metre when its unit is 1; any other unit only states the pixel shape.
+PngDpi DpiFromPhys(uint32_t pixelsPerUnitX, uint32_t pixelsPerUnitY, uint8_t unit);
+
+}  // namespace pic2pnm::codecs
