@@ -1,9 +1,117 @@
+// TIFF through libtiff's RGBA reader: the first directory (page), any compression and sample
+// layout libtiff can turn into RGBA. libtiff premultiplies colour by alpha when a picture has
+// an alpha sample, so such pictures are reported as premultiplied.
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <memory>
+#include <mutex>
+
 #include "platform/codecs/codecs.h"
+#include "platform/codecs/tiff_format.h"
+#include "platform/codecs/tiff_memory_file.h"
 
 namespace pic2pnm::codecs {
+namespace {
 
-bool LooksLikeTiff(FileView) { return false; }
+// The largest single block libtiff may allocate for us (a strip or tile buffer, tag arrays):
+// more than any strip of a picture IsPictureSizeSupported accepts would need in practice,
+// and far below what a few hostile bytes could otherwise ask for.
+constexpr tmsize_t kMaxLibraryAllocation = tmsize_t{1} << 30;
 
-CodecStatus DecodeTiff(FileView, DecodedPicture&) { return CodecStatus::NotMyFormat; }
+int IgnoreMessage(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;  // handled: libtiff passes it on to no other handler
+}
+
+// Some of libtiff's messages bypass the per-handle handlers and go to the process-wide ones,
+// which print to stderr unless replaced.
+void SilenceProcessWideHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
+}
+
+struct OptionsDeleter {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+struct TiffDeleter {
+    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+struct RgbaReaderEnd {
+    void operator()(TIFFRGBAImage* reader) const { TIFFRGBAImageEnd(reader); }
+};
+
+// libtiff's packed ABGR (red in the low byte) to ours (blue in the low byte).
+uint32_t FromTiffAbgr(uint32_t abgr) {
+    return (abgr & 0xFF00FF00u) | ((abgr >> 16) & 0xFFu) | ((abgr & 0xFFu) << 16);
+}
+
+}  // namespace
+
+bool LooksLikeTiff(FileView file) {
+    if (file.size() < 4) return false;
+    const uint8_t* b = file.data();
+    const bool little = b[0] == 'I' && b[1] == 'I' && (b[2] == 42 || b[2] == 43) && b[3] == 0;
+    const bool big = b[0] == 'M' && b[1] == 'M' && b[2] == 0 && (b[3] == 42 || b[3] == 43);
+    return little || big;  // 42: classic TIFF, 43: BigTIFF
+}
+
+CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
+    if (!LooksLikeTiff(file)) return CodecStatus::NotMyFormat;
+    SilenceProcessWideHandlers();
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    if (options == nullptr) return CodecStatus::OutOfMemory;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryAllocation);
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), IgnoreMessage, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreMessage, nullptr);
+
+    TiffMemoryFile memoryFile{file};
+    std::unique_ptr<TIFF, TiffDeleter> tiff(OpenTiffInMemory(memoryFile, options.get()));
+    if (tiff == nullptr) return CodecStatus::Corrupt;
+
+    uint32_t width = 0;
+    uint32_t height = 0;
+    if (TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
+        TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1) {
+        return CodecStatus::Corrupt;
+    }
+    if (width == 0 || height == 0) return CodecStatus::Corrupt;
+    if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
+
+    char message[1024] = {};
+    if (TIFFRGBAImageOK(tiff.get(), message) != 1) return CodecStatus::Corrupt;
+    TIFFRGBAImage reader{};
+    if (TIFFRGBAImageBegin(&reader, tiff.get(), /*stoponerr=*/1, message) != 1) {
+        return CodecStatus::Corrupt;
+    }
+    std::unique_ptr<TIFFRGBAImage, RgbaReaderEnd> readerEnd(&reader);
+    if (reader.width != width || reader.height != height) return CodecStatus::Corrupt;
+
+    auto store = PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
+    if (store == nullptr) return CodecStatus::OutOfMemory;
+    // Bottom row first, as the store keeps them.
+    reader.req_orientation = ORIENTATION_BOTLEFT;
+    if (TIFFRGBAImageGet(&reader, store->Data(), width, height) != 1) return CodecStatus::Corrupt;
+    uint32_t* pixels = store->Data();
+    std::transform(pixels, pixels + store->PixelCount(), pixels, FromTiffAbgr);
+
+    const bool hasAlpha = reader.alpha != 0;
+    const TiffSourceFormat format =
+        DescribeTiffSource(reader.photometric, reader.bitspersample, hasAlpha);
+    const TiffDpi dpi = ReadTiffDpi(tiff.get());
+    out.width = store->Width();
+    out.height = store->Height();
+    out.bitsPerPixel = format.bitsPerPixel;
+    out.pixelFormat = format.pixelFormat;
+    out.hasAlpha = hasAlpha;
+    out.premultipliedAlpha = hasAlpha;
+    out.dpiX = dpi.x;
+    out.dpiY = dpi.y;
+    out.pixels = std::move(store);
+    return CodecStatus::Ok;
+}
 
 }  // namespace pic2pnm::codecs
