@@ -1,0 +1,9 @@
+// JPEG files: baseline and progressive, every colour space the decoder reads.
+#include "fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace pic2pnm;
+    codecs::DecodedPicture picture;
+    fuzzing::CheckPicture(codecs::DecodeJpeg(fuzzing::ViewOf(data, size), picture), picture);
+    return 0;
+}

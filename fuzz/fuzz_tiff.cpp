@@ -1,0 +1,9 @@
+// TIFF files: the first page through libtiff's in-memory reader.
+#include "fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace pic2pnm;
+    codecs::DecodedPicture picture;
+    fuzzing::CheckPicture(codecs::DecodeTiff(fuzzing::ViewOf(data, size), picture), picture);
+    return 0;
+}

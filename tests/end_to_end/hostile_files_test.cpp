@@ -1,0 +1,535 @@
+// The program against hostile input: every file of tests/hostile (pictures cut short, with
+// changed header fields, declaring huge sizes), inputs that are not regular files, unusual
+// names, awkward output paths, and a declared size just above the limit. Each run must end
+// within seconds with the designed console lines: a clean refusal, or a well-formed picture.
+#include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/run_program.h"
+#include "support/test_files.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PIC2PNM_PROGRAM_HAS_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PIC2PNM_PROGRAM_HAS_ASAN 1
+#endif
+#endif
+
+namespace pic2pnm::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTimeoutSeconds = 5;
+// Refusing a file that is not a picture takes a few milliseconds; this leaves room for a slow,
+// sanitized build on a busy machine while still catching a reader that runs until a timeout.
+constexpr double kQuickSeconds = 3.0;
+
+fs::path HostileFolder() {
+    return fs::path(PIC2PNM_TEST_DATA) / ".." / "hostile";
+}
+
+fs::path SamplePicture() {
+    return TestData("bmp/im_bmp3_24bpp.bmp");
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool IsErrorLine(const std::string& line) {
+    static const std::regex pattern("Error ([0-9]+|0x[0-9A-F]{8}): .+");
+    return std::regex_match(line, pattern);
+}
+
+// Reads a decimal number of at most `maxDigits` digits at `at`; false when there is none.
+bool ReadNumber(const std::string& text, size_t& at, int64_t& value, size_t maxDigits = 10) {
+    const size_t start = at;
+    value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < maxDigits)
+        value = value * 10 + (text[at++] - '0');
+    return at > start && (at - start == 1 || text[start] != '0');
+}
+
+// Empty when the text is a plain PPM: "P3", an optional comment line, "W H", "255", then
+// exactly W * H * 3 values from 0 to 255 separated by spaces and line feeds.
+std::string PlainPpmProblem(const std::string& text) {
+    if (text.rfind("P3\n", 0) != 0) return "does not start with P3";
+    size_t at = 3;
+    if (at < text.size() && text[at] == '#') {
+        at = text.find('\n', at);
+        if (at == std::string::npos) return "comment line without its end";
+        ++at;
+    }
+    int64_t width = 0;
+    int64_t height = 0;
+    int64_t maxValue = 0;
+    if (!ReadNumber(text, at, width) || width < 1 || at >= text.size() || text[at++] != ' ' ||
+        !ReadNumber(text, at, height) || height < 1 || at >= text.size() || text[at++] != '\n')
+        return "no size line";
+    if (!ReadNumber(text, at, maxValue) || maxValue != 255 || at >= text.size() ||
+        text[at++] != '\n')
+        return "no 255 line";
+    const int64_t expected = width * height * 3;
+    int64_t count = 0;
+    while (at < text.size()) {
+        int64_t value = 0;
+        if (!ReadNumber(text, at, value, 3) || value > 255)
+            return "bad value after " + std::to_string(count) + " values";
+        if (at >= text.size() || (text[at] != ' ' && text[at] != '\n'))
+            return "value " + std::to_string(count) + " not followed by a space";
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\n')) ++at;
+        if (++count > expected) break;
+    }
+    if (count != expected) {
+        return std::to_string(count) + " values for " + std::to_string(width) + " x " +
+               std::to_string(height) + " pixels";
+    }
+    return "";
+}
+
+// The program converted `in` to `out`: its one console line, and a well-formed picture.
+void ExpectConverted(const ProgramRun& run, const fs::path& out) {
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.output, "Picture converted: " + out.string() + "\n");
+    ASSERT_TRUE(fs::is_regular_file(out));
+    EXPECT_EQ(PlainPpmProblem(ReadFileText(out)), "");
+}
+
+// The program refused to load `in`: "Can't load picture: IN" and an error line, status 1, no
+// output file.
+void ExpectLoadRefused(const ProgramRun& run, const std::string& in, const fs::path& out) {
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 1) << run.output;
+    const std::vector<std::string> lines = SplitLines(run.output);
+    ASSERT_EQ(lines.size(), 2u) << run.output;
+    EXPECT_EQ(lines[0], "Can't load picture: " + in);
+    EXPECT_TRUE(IsErrorLine(lines[1])) << lines[1];
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// What converting the sample picture gives, as the reference for runs that must give the same.
+std::string SampleConversion() {
+    TempDir dir;
+    const fs::path out = dir / "sample.ppm";
+    const ProgramRun run = RunProgram({"PPM", SamplePicture().string(), out.string()});
+    if (run.exitStatus != 0) return "sample picture not converted: " + run.output;
+    return ReadFileText(out);
+}
+
+// --- Every hostile file -------------------------------------------------------------------
+
+std::vector<std::string> HostileFiles() {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(HostileFolder(), error)) {
+        if (entry.is_regular_file() && entry.path().filename() != "MANIFEST.tsv")
+            names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string TestNameOf(const std::string& fileName) {
+    std::string name = fileName;
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
+}
+
+class HostileFileTest : public ::testing::TestWithParam<std::string> {};
+
+TEST(HostileFolderTest, HoldsTheGeneratedFiles) {
+    // Guards against an empty parameter list passing unnoticed.
+    EXPECT_GT(HostileFiles().size(), 500u);
+    EXPECT_TRUE(fs::exists(HostileFolder() / "MANIFEST.tsv"));
+}
+
+TEST_P(HostileFileTest, IsRefusedCleanlyOrConvertedIntoAWellFormedPicture) {
+    const std::string in = (HostileFolder() / GetParam()).lexically_normal().string();
+    TempDir dir;
+    const fs::path out = dir / "out.ppm";
+    const ProgramRun run = RunProgram({"PPM", in, out.string()}, kTimeoutSeconds);
+    ASSERT_FALSE(run.timedOut) << "still running after " << kTimeoutSeconds << " s";
+
+    if (run.exitStatus == 0) {
+        ExpectConverted(run, out);
+        return;
+    }
+    EXPECT_EQ(run.exitStatus, 1) << run.output;
+    const std::vector<std::string> lines = SplitLines(run.output);
+    ASSERT_FALSE(lines.empty());
+    if (lines[0] == "Picture not supported: " + in) {
+        EXPECT_EQ(lines.size(), 1u) << run.output;
+    } else {
+        EXPECT_TRUE(lines[0] == "Can't load picture: " + in ||
+                    lines[0] == "Can't get bitmap data: " + in)
+            << run.output;
+        ASSERT_EQ(lines.size(), 2u) << run.output;
+        EXPECT_TRUE(IsErrorLine(lines[1])) << run.output;
+    }
+    EXPECT_FALSE(fs::exists(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFile, HostileFileTest, ::testing::ValuesIn(HostileFiles()),
+                         [](const auto& testCase) { return TestNameOf(testCase.param); });
+
+// --- Inputs that are not regular files ------------------------------------------------------
+
+// Keeps a FIFO supplied: every time a reader opens it, it gets the bytes and then the end.
+class FifoFeeder {
+  public:
+    FifoFeeder(fs::path path, std::vector<uint8_t> bytes)
+        : path_(std::move(path)), bytes_(std::move(bytes)) {
+        signal(SIGPIPE, SIG_IGN);  // a reader that closes early must not end the test
+        if (mkfifo(path_.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+        thread_ = std::thread([this] { Feed(); });
+    }
+    ~FifoFeeder() {
+        stop_ = true;
+        // A writer waiting for a reader is released by this reader and sees the stop.
+        const int release = open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+        thread_.join();
+        if (release >= 0) close(release);
+    }
+    FifoFeeder(const FifoFeeder&) = delete;
+    FifoFeeder& operator=(const FifoFeeder&) = delete;
+
+  private:
+    void Feed() {
+        while (!stop_) {
+            const int fd = open(path_.c_str(), O_WRONLY);
+            if (fd < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            for (size_t done = 0; !stop_ && done < bytes_.size();) {
+                const ssize_t n = write(fd, bytes_.data() + done, bytes_.size() - done);
+                if (n <= 0) break;
+                done += static_cast<size_t>(n);
+            }
+            close(fd);
+        }
+    }
+
+    fs::path path_;
+    std::vector<uint8_t> bytes_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST(NonRegularInputTest, DirectoryIsRefused) {
+    TempDir dir;
+    const fs::path folder = dir / "folder.bmp";
+    fs::create_directory(folder);
+    ExpectLoadRefused(
+        RunProgram({"PPM", folder.string(), (dir / "out.ppm").string()}, kTimeoutSeconds),
+        folder.string(), dir / "out.ppm");
+}
+
+TEST(NonRegularInputTest, FifoCarryingABmpConvertsLikeTheFile) {
+    TempDir dir;
+    const fs::path fifo = dir / "picture.bmp";
+    FifoFeeder feeder(fifo, ReadFileBytes(SamplePicture()));
+    const fs::path out = dir / "out.ppm";
+    ExpectConverted(RunProgram({"PPM", fifo.string(), out.string()}, kTimeoutSeconds), out);
+    if (fs::exists(out)) {
+        EXPECT_EQ(ReadFileText(out), SampleConversion());
+    }
+}
+
+TEST(NonRegularInputTest, FifoCarryingGarbageIsRefused) {
+    TempDir dir;
+    const fs::path fifo = dir / "garbage.bmp";
+    std::vector<uint8_t> garbage(3000);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 7 + 3);
+    FifoFeeder feeder(fifo, garbage);
+    const fs::path out = dir / "out.ppm";
+    ExpectLoadRefused(RunProgram({"PPM", fifo.string(), out.string()}, kTimeoutSeconds),
+                      fifo.string(), out);
+}
+
+TEST(NonRegularInputTest, EndlessDevicesAreRefusedQuickly) {
+    for (const std::string device : {"/dev/zero", "/dev/urandom"}) {
+        SCOPED_TRACE(device);
+        TempDir dir;
+        const fs::path out = dir / "out.ppm";
+        const auto start = Clock::now();
+        const ProgramRun run = RunProgram({"PPM", device, out.string()}, kTimeoutSeconds);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        ExpectLoadRefused(run, device, out);
+        EXPECT_LT(seconds, kQuickSeconds);
+    }
+}
+
+TEST(NonRegularInputTest, DanglingSymlinkIsAMissingFile) {
+    TempDir dir;
+    const fs::path link = dir / "link.bmp";
+    fs::create_symlink(dir / "nothing-here.bmp", link);
+    const fs::path out = dir / "out.ppm";
+    const ProgramRun run = RunProgram({"PPM", link.string(), out.string()}, kTimeoutSeconds);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.output, "Can't load picture: " + link.string() + "\nError 53: File not found\n");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(NonRegularInputTest, FileWithoutReadPermissionIsRefused) {
+    if (geteuid() == 0) GTEST_SKIP() << "running as root, which may read any file";
+    TempDir dir;
+    const fs::path in = dir / "locked.bmp";
+    fs::copy_file(SamplePicture(), in);
+    fs::permissions(in, fs::perms::none);
+    const fs::path out = dir / "out.ppm";
+    ExpectLoadRefused(RunProgram({"PPM", in.string(), out.string()}, kTimeoutSeconds), in.string(),
+                      out);
+}
+
+TEST(NonRegularInputTest, PathLongerThanPathMaxIsRefused) {
+    std::string in;
+    while (in.size() <= PATH_MAX) in += "folder/";
+    in += "picture.bmp";
+    TempDir dir;
+    const fs::path out = dir / "out.ppm";
+    ExpectLoadRefused(RunProgram({"PPM", in, out.string()}, kTimeoutSeconds), in, out);
+}
+
+TEST(UnusualNameTest, NamesWithSpacesQuotesDashesAndNonAsciiConvert) {
+    const std::string expected = SampleConversion();
+    for (const std::string name :
+         {"with space", "single'quote", "double\"quote", "-leading-dash", "--", "caf\xC3\xA9",
+          "\xE5\x9B\xBE\xE7\x89\x87", "tab\there", "star*and?mark"}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const fs::path in = dir / (name + ".bmp");
+        const fs::path out = dir / (name + ".ppm");
+        fs::copy_file(SamplePicture(), in);
+        ExpectConverted(RunProgram({"PPM", in.string(), out.string()}, kTimeoutSeconds), out);
+        if (fs::exists(out)) {
+            EXPECT_EQ(ReadFileText(out), expected);
+        }
+    }
+}
+
+// --- Output paths ---------------------------------------------------------------------------
+
+void ExpectWriteFailure(const std::string& out, const std::string& errorLine) {
+    const ProgramRun run = RunProgram({"PPM", SamplePicture().string(), out}, kTimeoutSeconds);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.output, "Can't write file: " + out + "\n" + errorLine + "\n");
+}
+
+TEST(OutputPathTest, MissingDirectoryIsAPathNotFound) {
+    TempDir dir;
+    const fs::path out = dir / "missing" / "out.ppm";
+    ExpectWriteFailure(out.string(), "Error 76: Path not found");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(OutputPathTest, DirectoryIsAnAccessError) {
+    TempDir dir;
+    const fs::path out = dir / "folder.ppm";
+    fs::create_directory(out);
+    ExpectWriteFailure(out.string(), "Error 75: Path/File access error");
+    EXPECT_TRUE(fs::is_directory(out));
+}
+
+TEST(OutputPathTest, ReadOnlyFileIsAnAccessErrorAndKeepsItsContents) {
+    if (geteuid() == 0) GTEST_SKIP() << "running as root, which may write any file";
+    TempDir dir;
+    const fs::path out = dir / "read-only.ppm";
+    WriteFileText(out, "keep me");
+    fs::permissions(out, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ExpectWriteFailure(out.string(), "Error 75: Path/File access error");
+    EXPECT_EQ(ReadFileText(out), "keep me");
+}
+
+TEST(OutputPathTest, FullDeviceIsADiskFull) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    ExpectWriteFailure("/dev/full", "Error 61: Disk full");
+}
+
+TEST(OutputPathTest, SamePathAsTheInputIsReplacedByThePicture) {
+    TempDir dir;
+    const fs::path path = dir / "both.bmp";
+    fs::copy_file(SamplePicture(), path);
+    ExpectConverted(RunProgram({"PPM", path.string(), path.string()}, kTimeoutSeconds), path);
+    EXPECT_EQ(ReadFileText(path), SampleConversion());
+}
+
+TEST(OutputPathTest, SymlinkIsFollowedToItsFile) {
+    TempDir dir;
+    const fs::path target = dir / "target.ppm";
+    const fs::path link = dir / "link.ppm";
+    WriteFileText(target, "old contents");
+    fs::create_symlink(target, link);
+    const ProgramRun run =
+        RunProgram({"PPM", SamplePicture().string(), link.string()}, kTimeoutSeconds);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.output, "Picture converted: " + link.string() + "\n");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFileText(target), SampleConversion());
+}
+
+// --- Declared sizes above the limit ---------------------------------------------------------
+
+constexpr uint64_t kMemoryLimitBytes = 512ull << 20;
+
+struct LimitedRun {
+    int exitStatus = -1;
+    bool timedOut = false;
+    std::string output;
+    double seconds = 0;
+};
+
+// Runs the program with its memory capped, so that a decoder that allocates for the declared
+// size instead of refusing it fails to get its memory. An AddressSanitizer build reserves far
+// more address space than any cap allows, so there the sanitizer's own largest allocation is
+// lowered instead, and an allocation above it fails.
+LimitedRun RunWithMemoryLimit(const std::vector<std::string>& arguments) {
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> argv = {ProgramPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+#ifdef PIC2PNM_PROGRAM_HAS_ASAN
+    const char* inherited = std::getenv("ASAN_OPTIONS");
+    std::string asanOptions = std::string(inherited ? inherited : "") +
+                              ":max_allocation_size_mb=" + std::to_string(kMemoryLimitBytes >> 20) +
+                              ":allocator_may_return_null=1";
+#endif
+
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+#ifdef PIC2PNM_PROGRAM_HAS_ASAN
+        setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
+#else
+        const rlimit limit{kMemoryLimitBytes, kMemoryLimitBytes};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+#endif
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        dup2(pipeEnds[1], STDERR_FILENO);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+
+    LimitedRun run;
+    const auto deadline = start + std::chrono::seconds(kTimeoutSeconds);
+    char buffer[4096];
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            run.timedOut = true;
+            kill(child, SIGKILL);
+            break;
+        }
+        pollfd fd{pipeEnds[0], POLLIN, 0};
+        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        run.output.append(buffer, static_cast<size_t>(n));
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    return run;
+}
+
+void PutLittleEndian(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes[at + static_cast<size_t>(i)] = (value >> (8 * i)) & 0xFF;
+}
+
+// A 24-bit BMP of 66 bytes whose header declares width x height.
+std::vector<uint8_t> TinyBmpDeclaring(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> bmp(66, 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    PutLittleEndian(bmp, 2, 66, 4);   // file size
+    PutLittleEndian(bmp, 10, 54, 4);  // offset of the pixels
+    PutLittleEndian(bmp, 14, 40, 4);  // info header size
+    PutLittleEndian(bmp, 18, width, 4);
+    PutLittleEndian(bmp, 22, height, 4);
+    PutLittleEndian(bmp, 26, 1, 2);   // planes
+    PutLittleEndian(bmp, 28, 24, 2);  // bits per pixel
+    for (size_t i = 54; i < bmp.size(); ++i) bmp[i] = static_cast<uint8_t>(i);
+    return bmp;
+}
+
+// The refusal of a size above the limit: the load fails, but not for want of memory.
+void ExpectRefusedWithoutAllocating(const std::string& in) {
+    TempDir dir;
+    const fs::path out = dir / "out.ppm";
+    const LimitedRun run = RunWithMemoryLimit({"PPM", in, out.string()});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 1) << run.output;
+    const std::vector<std::string> lines = SplitLines(run.output);
+    ASSERT_EQ(lines.size(), 2u) << run.output;
+    EXPECT_EQ(lines[0], "Can't load picture: " + in);
+    EXPECT_TRUE(IsErrorLine(lines[1])) << lines[1];
+    EXPECT_NE(lines[1], "Error 7: Out of memory") << "the decoder tried to allocate";
+    EXPECT_LT(run.seconds, kQuickSeconds);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(SizeLimitTest, BmpJustAboveTheLimitIsRefusedWithoutAllocating) {
+    // 4 * 16385 * 32768 is just above 2^31 - 1.
+    TempDir dir;
+    const fs::path in = dir / "just-above.bmp";
+    WriteFileBytes(in, TinyBmpDeclaring(16385, 32768));
+    ExpectRefusedWithoutAllocating(in.string());
+}
+
+TEST(SizeLimitTest, EveryHostileFileDeclaringAHugeSizeIsRefusedWithoutAllocating) {
+    int checked = 0;
+    for (const std::string& name : HostileFiles()) {
+        if (name.find("-declares-") == std::string::npos) continue;
+        SCOPED_TRACE(name);
+        ExpectRefusedWithoutAllocating((HostileFolder() / name).lexically_normal().string());
+        ++checked;
+    }
+    EXPECT_GT(checked, 8);
+}
+
+}  // namespace
+}  // namespace pic2pnm::testing

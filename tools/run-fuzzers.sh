@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang from scratch in build/fuzz and runs every target for a
+# bounded time, seeded with the committed test pictures of its format and the hostile files.
+# Any crash, leak, timeout or sanitizer report fails the run, naming the target and the input
+# that caused it. At the end it prints how many inputs each target ran.
+#
+#   FUZZ_SECONDS  time per target (default 40)
+#   FUZZ_JOBS     targets run at once (default: the number of processors, at most 2)
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root" || exit 1
+
+seconds=${FUZZ_SECONDS:-40}
+processors=$(nproc 2>/dev/null || echo 2)
+jobs=${FUZZ_JOBS:-$((processors < 2 ? processors : 2))}
+build=build/fuzz
+targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_png fuzz_tiff fuzz_webp fuzz_icon fuzz_load_path)
+
+# The picture folders under tests/data that seed each target; the hostile files are chosen by
+# the same format names, which begin their file names.
+formats_of() {
+    case $1 in
+        fuzz_icon) echo "icon metafile" ;;
+        fuzz_load_path) echo "bmp gif jpeg png tiff webp icon metafile" ;;
+        *) echo "${1#fuzz_}" ;;
+    esac
+}
+
+for tool in clang clang++ cmake ninja; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "run-fuzzers: $tool is not installed" >&2
+        exit 1
+    fi
+done
+
+echo "run-fuzzers: building the fuzz targets from scratch in $build"
+rm -rf "$build"
+if ! CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DPIC2PNM_FUZZ=ON -DPIC2PNM_TESTS=OFF >"$build.configure.log" 2>&1; then
+    cat "$build.configure.log" >&2
+    echo "run-fuzzers: FAILED to configure the fuzz build" >&2
+    exit 1
+fi
+mv "$build.configure.log" "$build/configure.log"
+if ! cmake --build "$build" --target fuzz_targets -j "$processors" >"$build/build.log" 2>&1; then
+    tail -n 60 "$build/build.log" >&2
+    echo "run-fuzzers: FAILED to build the fuzz targets (log: $build/build.log)" >&2
+    exit 1
+fi
+
+# Every sanitizer report ends the run with an artifact, instead of being printed and passed.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=1"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:print_stacktrace=1"
+export TMPDIR="$root/$build/tmp"
+mkdir -p "$TMPDIR" "$build/logs"
+
+seed_corpus() {  # target, corpus folder
+    local target=$1 corpus=$2 format file
+    mkdir -p "$corpus"
+    for format in $(formats_of "$target"); do
+        for file in tests/data/"$format"/*; do
+            case $file in *.ppm | *.pam | *.pgm | *.pbm) continue ;; esac
+            [ -f "$file" ] && cp "$file" "$corpus/$format-$(basename "$file")"
+        done
+        for file in tests/hostile/"$format"-*; do
+            [ -f "$file" ] && cp "$file" "$corpus/"
+        done
+    done
+    for file in tests/hostile/any-* tests/hostile/found-"$target"-*; do
+        [ -f "$file" ] && cp "$file" "$corpus/"
+    done
+    if [ "$target" = fuzz_load_path ]; then
+        for file in tests/hostile/found-*; do
+            [ -f "$file" ] && cp "$file" "$corpus/"
+        done
+    fi
+}
+
+run_target() {  # target
+    local target=$1
+    local corpus="$build/corpus/$target" artifacts="$build/artifacts/$target/"
+    seed_corpus "$target" "$corpus"
+    mkdir -p "$artifacts"
+    "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
+        -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts" \
+        "$corpus" >"$build/logs/$target.log" 2>&1
+    echo $? >"$build/logs/$target.status"
+}
+
+echo "run-fuzzers: ${#targets[@]} targets, $seconds s each, $jobs at a time"
+running=0
+for target in "${targets[@]}"; do
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n
+        running=$((running - 1))
+    fi
+    run_target "$target" &
+    running=$((running + 1))
+done
+wait
+
+failed=()
+for target in "${targets[@]}"; do
+    log="$build/logs/$target.log"
+    status=$(cat "$build/logs/$target.status" 2>/dev/null || echo "none")
+    found=$(find "$build/artifacts/$target" -type f \
+        \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | sort)
+    report=$(grep -m1 -E '^(SUMMARY: |==[0-9]+==ERROR: |.*runtime error: )' "$log")
+    if [ "$status" != 0 ] || [ -n "$found" ] || [ -n "$report" ]; then
+        failed+=("$target")
+        echo
+        echo "run-fuzzers: FAILED: $target (exit status $status)"
+        [ -n "$report" ] && echo "  report: $report"
+        for reproducer in $found; do echo "  reproducer: $reproducer"; done
+        echo "  log: $log; the report's first lines:"
+        grep -m1 -A40 -E '^==[0-9]+==|runtime error:|ERROR: libFuzzer' "$log" | sed 's/^/    /'
+    fi
+done
+
+echo
+echo "run-fuzzers: executions per target"
+for target in "${targets[@]}"; do
+    runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$build/logs/$target.log" |
+        awk '{print $2}')
+    printf '  %-16s %12s\n' "$target" "${runs:-?}"
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "run-fuzzers: FAILED: ${failed[*]}"
+    exit 1
+fi
+echo "run-fuzzers: every target ran $seconds s without a finding"
