@@ -12,6 +12,14 @@ CBufferedOut::~CBufferedOut() {
         CloseFile();
     } catch (...) {
         // Destroying a writer never reports an error; its owner has reported any failure.
+        // When even this last flush fails (a full disk), the file is given back all the same
+        // instead of staying open until the process ends; what it could not take is lost
+        // either way.
+        try {
+            if (FileNumber_ != 0) pic2pnm::CloseFile(FileNumber_);
+        } catch (...) {
+        }
+        FileNumber_ = 0;
     }
     Err().Clear();
 }

@@ -42,6 +42,7 @@ private:
             WriteDirect(Text);
             return;
         }
+        if (length == 0) return;
         std::memcpy(Buffer_.data() + BufferLen_, Text.data(), Text.size());
         BufferLen_ += length;
     }

@@ -294,9 +294,9 @@ TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
     }
 }
 
-// Disabled until the buffered writer gives its file back when a flush fails: a picture big
-// enough to reach the full device before the close leaves its file number taken.
-TEST(PnmWriterTest, DISABLED_ALargePictureOnAFullDeviceGivesItsFileBack) {
+// A picture big enough to reach the full device before the close: the report comes, and the
+// released writer gives its file number back.
+TEST(PnmWriterTest, ALargePictureOnAFullDeviceGivesItsFileBack) {
     ConvertRequest request;
     request.OutputType = OutputPpm;
     request.NoComment = true;
