@@ -1,6 +1,7 @@
 #include "frontend/main_sequence.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,31 @@
 #include "frontend/usage.h"
 #include "platform/app_object.h"
 #include "platform/exit_status.h"
+#include "platform/file_numbers.h"
+#include "platform/gdi.h"
+#include "platform/gdiplus.h"
 #include "platform/run_time_error.h"
 #include "support/support_command_line.h"
 #include "support/support_console.h"
 #include "support/support_library.h"
 
 namespace pic2pnm {
+namespace {
+
+// For the tests: every handle, image, start-up token and file is given back when a run ends.
+int CheckEverythingReleased() {
+    const size_t gdiObjects = LiveGdiObjects();
+    const size_t images = LiveGdipImages();
+    const size_t tokens = GdiplusStartupCount();
+    const int files = OpenFileCount();
+    if (gdiObjects == 0 && images == 0 && tokens == 0 && files == 0) return ExitStatus();
+    std::fprintf(stderr,
+                 "%s: left behind: %zu GDI objects, %zu GDI+ images, %zu GDI+ tokens, %d files\n",
+                 App().EXEName.c_str(), gdiObjects, images, tokens, files);
+    return 99;
+}
+
+}  // namespace
 
 void Main() {
     esRegisterAppPath();
@@ -46,6 +66,7 @@ int RunProcess(int argc, char** argv) {
                      Err().Description.c_str());
         return ExitFailed;
     }
+    if (std::getenv("PIC2PNM_CHECK_RELEASES") != nullptr) return CheckEverythingReleased();
     return ExitStatus();
 }
 
