@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "platform/codecs/codecs.h"
+#include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {
 
+using testing::AppendLe16;
 using testing::ComparePixels;
 using testing::ReadFileBytes;
 using testing::ReadReferenceImage;
@@ -26,11 +28,6 @@ constexpr uint32_t Transparent = 0;
 constexpr uint32_t Opaque = 0xFF000000u;
 
 // ---- Hand-made GIFs -------------------------------------------------------------------------
-
-void Put16(Bytes& bytes, uint32_t value) {
-    bytes.push_back(static_cast<uint8_t>(value & 0xFF));
-    bytes.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
 
 // Colours as 0xRRGGBB; the count must be a power of two from 2 to 256.
 void PutColourTable(Bytes& bytes, const std::vector<uint32_t>& colours) {
@@ -49,8 +46,8 @@ uint8_t TableSizeBits(size_t count) {
 
 Bytes Screen(uint16_t width, uint16_t height, const std::vector<uint32_t>& globalTable) {
     Bytes bytes = {'G', 'I', 'F', '8', '9', 'a'};
-    Put16(bytes, width);
-    Put16(bytes, height);
+    AppendLe16(bytes, width);
+    AppendLe16(bytes, height);
     bytes.push_back(
         globalTable.empty() ? 0 : static_cast<uint8_t>(0x80 | TableSizeBits(globalTable.size())));
     bytes.push_back(0);  // background
@@ -108,10 +105,10 @@ Bytes LiteralLzw(const std::vector<uint8_t>& indexes) {
 
 void PutImage(Bytes& bytes, const HandMadeImage& image) {
     bytes.push_back(0x2C);
-    Put16(bytes, image.left);
-    Put16(bytes, image.top);
-    Put16(bytes, image.width);
-    Put16(bytes, image.height);
+    AppendLe16(bytes, image.left);
+    AppendLe16(bytes, image.top);
+    AppendLe16(bytes, image.width);
+    AppendLe16(bytes, image.height);
     uint8_t flags = image.interlaced ? 0x40 : 0;
     if (!image.localTable.empty()) flags |= 0x80 | TableSizeBits(image.localTable.size());
     bytes.push_back(flags);
@@ -189,21 +186,14 @@ class GifFixtureTest : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(GifFixtureTest, MatchesReferencePixelsExactly) {
     const FixtureCase& c = GetParam();
-    Bytes file = ReadFileBytes(TestData(std::string("gif/") + c.gif));
-    ASSERT_TRUE(LooksLikeGif(file));
-    DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(file, picture), CodecStatus::Ok);
-    ASSERT_NE(picture.pixels, nullptr);
-    EXPECT_EQ(picture.width, picture.pixels->Width());
-    EXPECT_EQ(picture.height, picture.pixels->Height());
-    EXPECT_EQ(picture.bitsPerPixel, 8);
-    EXPECT_EQ(picture.pixelFormat, PixelFormat::Indexed8);
-    EXPECT_EQ(picture.hasAlpha, c.hasAlpha);
-    EXPECT_FALSE(picture.premultipliedAlpha);
-    EXPECT_EQ(picture.dpiX, 0);
-    EXPECT_EQ(picture.dpiY, 0);
-    auto reference = ReadReferenceImage(TestData(std::string("gif/") + c.reference));
-    EXPECT_EQ(ComparePixels(*picture.pixels, reference, 0, true), "");
+    testing::ExpectMatchesReference(DecodeGif, ReadFileBytes(TestData(std::string("gif/") + c.gif)),
+                                    ReadReferenceImage(TestData(std::string("gif/") + c.reference)),
+                                    {.bitsPerPixel = 8,
+                                     .pixelFormat = PixelFormat::Indexed8,
+                                     .hasAlpha = c.hasAlpha,
+                                     .compareAlpha = true,
+                                     .dpi = 0,
+                                     .looksLike = LooksLikeGif});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -229,10 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
 // offset.gif: a 17x11 image at (9, 6) on a 40x30 screen; bytes 6-9 hold the screen size.
 Bytes OffsetGifWithScreen(uint16_t width, uint16_t height) {
     Bytes file = ReadFileBytes(TestData("gif/offset.gif"));
-    file[6] = static_cast<uint8_t>(width);
-    file[7] = static_cast<uint8_t>(width >> 8);
-    file[8] = static_cast<uint8_t>(height);
-    file[9] = static_cast<uint8_t>(height >> 8);
+    testing::SetLe16(file, 6, width);
+    testing::SetLe16(file, 8, height);
     return file;
 }
 
@@ -543,14 +531,11 @@ class GifPrefixTest : public ::testing::TestWithParam<const char*> {};
 TEST_P(GifPrefixTest, EveryPrefixIsRefusedUntilTheImageIsWhole) {
     const Bytes whole = ReadFileBytes(TestData(std::string("gif/") + GetParam()));
     ASSERT_EQ(whole.back(), 0x3B);
-    for (size_t length = 0; length <= whole.size(); ++length) {
-        Bytes prefix(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
-        CodecStatus expected = length < 6                   ? CodecStatus::NotMyFormat
-                               : length >= whole.size() - 1 ? CodecStatus::Ok
-                                                            : CodecStatus::Corrupt;
-        DecodedPicture picture;
-        ASSERT_EQ(DecodeGif(prefix, picture), expected) << "first " << length << " bytes";
-    }
+    testing::ExpectEveryPrefixStatus(DecodeGif, whole, [&](size_t length) {
+        return length < 6                   ? CodecStatus::NotMyFormat
+               : length >= whole.size() - 1 ? CodecStatus::Ok
+                                            : CodecStatus::Corrupt;
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, GifPrefixTest,
@@ -562,23 +547,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, GifPrefixTest,
 class GifDamageTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(GifDamageTest, DamagedBytesGiveAStatusNeverACrash) {
-    const Bytes whole = ReadFileBytes(TestData(std::string("gif/") + GetParam()));
-    uint32_t seed = 12345;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
-    for (int trial = 0; trial < 400; ++trial) {
-        Bytes damaged = whole;
-        for (int k = 0; k < 1 + trial % 4; ++k)
-            damaged[(next() >> 8) % damaged.size()] = static_cast<uint8_t>(next() >> 16);
-        DecodedPicture picture;
-        CodecStatus status = DecodeGif(damaged, picture);
-        if (status == CodecStatus::Ok) {
-            ASSERT_NE(picture.pixels, nullptr);
-            ASSERT_EQ(picture.pixels->Width(), picture.width);
-            ASSERT_EQ(picture.pixels->Height(), picture.height);
-        } else {
-            ASSERT_EQ(picture.pixels, nullptr) << "trial " << trial;
-        }
-    }
+    testing::ExpectDamagedBytesGiveAStatus(
+        DecodeGif, ReadFileBytes(TestData(std::string("gif/") + GetParam())), 12345, 400);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, GifDamageTest,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/codecs/codecs.h"
+#include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
 
@@ -62,18 +63,13 @@ class JpegFixtureTest : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(JpegFixtureTest, MatchesReferencePixels) {
     const FixtureCase& c = GetParam();
-    Bytes file = Fixture(std::string(c.name) + ".jpg");
-    ASSERT_TRUE(LooksLikeJpeg(file));
-    DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
-    ASSERT_NE(picture.pixels, nullptr);
-    EXPECT_EQ(picture.width, picture.pixels->Width());
-    EXPECT_EQ(picture.height, picture.pixels->Height());
-    EXPECT_EQ(picture.bitsPerPixel, c.bitsPerPixel);
-    EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
-    EXPECT_FALSE(picture.hasAlpha);
-    auto reference = ReadReferenceImage(TestData(std::string("jpeg/") + c.name + ".ppm"));
-    EXPECT_EQ(ComparePixels(*picture.pixels, reference, c.tolerance), "");
+    testing::ExpectMatchesReference(
+        DecodeJpeg, Fixture(std::string(c.name) + ".jpg"),
+        ReadReferenceImage(TestData(std::string("jpeg/") + c.name + ".ppm")),
+        {.bitsPerPixel = c.bitsPerPixel,
+         .pixelFormat = c.pixelFormat,
+         .tolerance = c.tolerance,
+         .looksLike = LooksLikeJpeg});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -304,14 +300,11 @@ TEST_P(JpegPrefixTest, EveryPrefixPastTheFirstScanHeaderDecodes) {
     const Bytes whole = Fixture(GetParam());
     const size_t scan = FindMarker(whole, 0xDA);
     const size_t firstScanData = scan + 2 + ((whole[scan + 2] << 8) | whole[scan + 3]);
-    for (size_t length = 0; length <= whole.size(); ++length) {
-        Bytes prefix(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length));
-        CodecStatus expected = length < 3               ? CodecStatus::NotMyFormat
-                               : length < firstScanData ? CodecStatus::Corrupt
-                                                        : CodecStatus::Ok;
-        DecodedPicture picture;
-        ASSERT_EQ(DecodeJpeg(prefix, picture), expected) << "first " << length << " bytes";
-    }
+    testing::ExpectEveryPrefixStatus(DecodeJpeg, whole, [&](size_t length) {
+        return length < 3               ? CodecStatus::NotMyFormat
+               : length < firstScanData ? CodecStatus::Corrupt
+                                        : CodecStatus::Ok;
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JpegPrefixTest,
@@ -321,23 +314,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, JpegPrefixTest,
 class JpegDamageTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(JpegDamageTest, DamagedBytesGiveAStatusNeverACrash) {
-    const Bytes whole = Fixture(GetParam());
-    uint32_t seed = 54321;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
-    for (int trial = 0; trial < 300; ++trial) {
-        Bytes damaged = whole;
-        for (int k = 0; k < 1 + trial % 4; ++k)
-            damaged[(next() >> 8) % damaged.size()] = static_cast<uint8_t>(next() >> 16);
-        DecodedPicture picture;
-        CodecStatus status = DecodeJpeg(damaged, picture);
-        if (status == CodecStatus::Ok) {
-            ASSERT_NE(picture.pixels, nullptr);
-            ASSERT_EQ(picture.pixels->Width(), picture.width);
-            ASSERT_EQ(picture.pixels->Height(), picture.height);
-        } else {
-            ASSERT_EQ(picture.pixels, nullptr) << "trial " << trial;
-        }
-    }
+    testing::ExpectDamagedBytesGiveAStatus(DecodeJpeg, Fixture(GetParam()), 54321, 300);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JpegDamageTest,
