@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/codecs/codecs.h"
+#include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
 
@@ -13,6 +14,7 @@ namespace pic2pnm::codecs {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::AppendBe32;
 using testing::ComparePixels;
 using testing::ReadFileBytes;
 using testing::ReadReferenceImage;
@@ -29,18 +31,13 @@ uint32_t Crc32(const uint8_t* data, size_t size) {
     return ~crc;
 }
 
-void PutBig32(Bytes& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
 Bytes Chunk(const char* type, const Bytes& body) {
     Bytes out;
-    PutBig32(out, static_cast<uint32_t>(body.size()));
+    AppendBe32(out, static_cast<uint32_t>(body.size()));
     Bytes typed(type, type + 4);
     typed.insert(typed.end(), body.begin(), body.end());
     out.insert(out.end(), typed.begin(), typed.end());
-    PutBig32(out, Crc32(typed.data(), typed.size()));
+    AppendBe32(out, Crc32(typed.data(), typed.size()));
     return out;
 }
 
@@ -65,14 +62,14 @@ Bytes Zlib(const Bytes& raw) {
         a = (a + byte) % 65521;
         b = (b + a) % 65521;
     }
-    PutBig32(out, b << 16 | a);
+    AppendBe32(out, b << 16 | a);
     return out;
 }
 
 Bytes Ihdr(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, bool interlaced) {
     Bytes body;
-    PutBig32(body, width);
-    PutBig32(body, height);
+    AppendBe32(body, width);
+    AppendBe32(body, height);
     body.insert(body.end(), {depth, colorType, 0, 0, static_cast<uint8_t>(interlaced ? 1 : 0)});
     return Chunk("IHDR", body);
 }
@@ -133,30 +130,21 @@ size_t FindChunk(const Bytes& png, const char* type) {
 // ---- Signature ----------------------------------------------------------------------------
 
 TEST(PngSignature, OnlyTheEightSignatureBytesCount) {
-    struct Case {
-        const char* name;
-        Bytes bytes;
-        bool expected;
-    };
-    const Case cases[] = {
-        {"signature alone", kSignature, true},
-        {"signature and more", Png({Ihdr(1, 1, 8, 2, false)}), true},
-        {"seven bytes", Bytes(kSignature.begin(), kSignature.end() - 1), false},
-        {"line ending mangled", {0x89, 'P', 'N', 'G', '\n', '\n', 0x1A, '\n'}, false},
-        {"GIF", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, false},
-        {"empty", {}, false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(LooksLikePng(FileView(c.bytes.data(), c.bytes.size())), c.expected) << c.name;
-    }
+    testing::ExpectSignatureResults(
+        LooksLikePng,
+        {
+            {"signature alone", kSignature, true},
+            {"signature and more", Png({Ihdr(1, 1, 8, 2, false)}), true},
+            {"seven bytes", Bytes(kSignature.begin(), kSignature.end() - 1), false},
+            {"line ending mangled", {0x89, 'P', 'N', 'G', '\n', '\n', 0x1A, '\n'}, false},
+            {"GIF", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, false},
+            {"empty", {}, false},
+        });
 }
 
 TEST(PngSignature, OtherFormatsAreLeftToOtherDecoders) {
-    for (const char* name : {"tiff/rgb8-none.tif", "webp/lossy.webp", "png/rgb8.ppm"}) {
-        DecodedPicture picture;
-        EXPECT_EQ(Decode(ReadFileBytes(TestData(name)), picture), CodecStatus::NotMyFormat) << name;
-        EXPECT_EQ(picture.pixels, nullptr) << name;
-    }
+    testing::ExpectOtherFormatsLeftAlone(DecodePng,
+                                         {"tiff/rgb8-none.tif", "webp/lossy.webp", "png/rgb8.ppm"});
 }
 
 // ---- Every colour type and depth against libpng's reading (written by ImageMagick) --------
@@ -172,17 +160,13 @@ void ExpectMatchesReference(const FixtureCase& c) {
     SCOPED_TRACE(c.file);
     const std::string name = std::string("png/") + c.file;
     const std::string base = name.substr(0, name.size() - 4);
-    DecodedPicture picture;
-    ASSERT_EQ(Decode(ReadFileBytes(TestData(name)), picture), CodecStatus::Ok);
-    ASSERT_NE(picture.pixels, nullptr);
-    const auto reference = ReadReferenceImage(TestData(base + (c.hasAlpha ? ".pam" : ".ppm")));
-    EXPECT_EQ(picture.width, reference.width);
-    EXPECT_EQ(picture.height, reference.height);
-    EXPECT_EQ(picture.bitsPerPixel, c.bitsPerPixel);
-    EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
-    EXPECT_EQ(picture.hasAlpha, c.hasAlpha);
-    EXPECT_FALSE(picture.premultipliedAlpha);
-    EXPECT_EQ(ComparePixels(*picture.pixels, reference, 0, c.hasAlpha), "");
+    testing::ExpectMatchesReference(
+        DecodePng, ReadFileBytes(TestData(name)),
+        ReadReferenceImage(TestData(base + (c.hasAlpha ? ".pam" : ".ppm"))),
+        {.bitsPerPixel = c.bitsPerPixel,
+         .pixelFormat = c.pixelFormat,
+         .hasAlpha = c.hasAlpha,
+         .compareAlpha = c.hasAlpha});
 }
 
 TEST(PngPixels, OpaqueColourTypesAndDepths) {
@@ -341,24 +325,16 @@ Bytes WithByteFlipped(Bytes bytes, size_t at, uint8_t mask = 0x5A) {
     return bytes;
 }
 
-Bytes CutAt(const Bytes& bytes, size_t size) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
-}
-
 TEST(PngBroken, DamagedFilesAreCorrupt) {
     const Bytes good = ReadFileBytes(TestData("png/rgb8.png"));
     const size_t idat = FindChunk(good, "IDAT");
     const Bytes pixelOnly =
         Png({Ihdr(2, 1, 8, 2, false), Chunk("IDAT", Zlib({0, 1, 2, 3, 4, 5, 6}))});
-    struct Case {
-        const char* name;
-        Bytes bytes;
-    };
-    const Case cases[] = {
-        {"cut in the signature's wake", CutAt(good, 8)},
-        {"cut in IHDR", CutAt(good, 20)},
-        {"cut in the first IDAT", CutAt(good, idat + 30)},
-        {"cut after the first IDAT", CutAt(good, idat + 12 + 300)},
+    testing::ExpectEachRefused(DecodePng, {
+        {"cut in the signature's wake", testing::Prefix(good, 8)},
+        {"cut in IHDR", testing::Prefix(good, 20)},
+        {"cut in the first IDAT", testing::Prefix(good, idat + 30)},
+        {"cut after the first IDAT", testing::Prefix(good, idat + 12 + 300)},
         {"IHDR CRC wrong", WithByteFlipped(good, 30)},
         {"IHDR width changed under its CRC", WithByteFlipped(good, 19, 0x01)},
         {"IDAT data changed under its CRC", WithByteFlipped(good, idat + 40)},
@@ -377,12 +353,7 @@ TEST(PngBroken, DamagedFilesAreCorrupt) {
              png.insert(png.begin() + 33, odd.begin(), odd.end());
              return png;
          }()},
-    };
-    for (const Case& c : cases) {
-        DecodedPicture picture;
-        EXPECT_EQ(Decode(c.bytes, picture), CodecStatus::Corrupt) << c.name;
-        EXPECT_EQ(picture.pixels, nullptr) << c.name;
-    }
+    }, CodecStatus::Corrupt);
     DecodedPicture picture;
     EXPECT_EQ(Decode(pixelOnly, picture), CodecStatus::Ok) << "the hand-made base file";
 }
@@ -412,13 +383,8 @@ TEST(PngBroken, DeclaredSizeBeyondWhatWeHoldIsTooLarge) {
 }
 
 TEST(PngBroken, PixelCountCapIsHonoured) {
-    const Bytes png = ReadFileBytes(TestData("png/rgb8.png"));  // 23 x 13
-    DecodedPicture picture;
-    SetPixelCountCapForFuzzing(23 * 13 - 1);
-    EXPECT_EQ(Decode(png, picture), CodecStatus::TooLarge);
-    SetPixelCountCapForFuzzing(23 * 13);
-    EXPECT_EQ(Decode(png, picture), CodecStatus::Ok);
-    SetPixelCountCapForFuzzing(0);
+    testing::ExpectPixelCountCapHonoured(DecodePng, ReadFileBytes(TestData("png/rgb8.png")),
+                                         23 * 13);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/codecs/codecs.h"
+#include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
 
@@ -12,6 +13,8 @@ namespace pic2pnm::codecs {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::AppendLe16;
+using testing::AppendLe32;
 using testing::ComparePixels;
 using testing::ReadFileBytes;
 using testing::ReadReferenceImage;
@@ -37,46 +40,33 @@ struct Entry {
 };
 using Directory = std::map<uint16_t, Entry>;  // by tag, kept in ascending order
 
-void Put16(Bytes& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-void Put32(Bytes& out, uint32_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
-void Patch32(Bytes& out, size_t at, uint32_t value) {
-    for (int k = 0; k < 4; ++k)
-        out[at + static_cast<size_t>(k)] = static_cast<uint8_t>(value >> (8 * k));
-}
-
 Bytes TiffFile(const Directory& directory, const Bytes& strip, uint32_t nextDirectory = 0) {
     Bytes out = {'I', 'I', 42, 0};
     const uint32_t directoryAt = static_cast<uint32_t>(8 + strip.size() + strip.size() % 2);
-    Put32(out, directoryAt);
+    AppendLe32(out, directoryAt);
     out.insert(out.end(), strip.begin(), strip.end());
     if (strip.size() % 2 != 0) out.push_back(0);
     Bytes values;
     const uint32_t valuesAt = directoryAt + 2 + 12 * static_cast<uint32_t>(directory.size()) + 4;
-    Put16(out, static_cast<uint32_t>(directory.size()));
+    AppendLe16(out, static_cast<uint32_t>(directory.size()));
     for (const auto& [tag, entry] : directory) {
-        Put16(out, tag);
-        Put16(out, entry.type);
+        AppendLe16(out, tag);
+        AppendLe16(out, entry.type);
         const uint32_t count = static_cast<uint32_t>(
             entry.type == kRational ? entry.values.size() / 2 : entry.values.size());
-        Put32(out, count);
+        AppendLe32(out, count);
         Bytes packed;
         for (uint32_t value : entry.values)
-            entry.type == kShort ? Put16(packed, value) : Put32(packed, value);
+            entry.type == kShort ? AppendLe16(packed, value) : AppendLe32(packed, value);
         if (packed.size() <= 4) {
             packed.resize(4, 0);
             out.insert(out.end(), packed.begin(), packed.end());
         } else {
-            Put32(out, valuesAt + static_cast<uint32_t>(values.size()));
+            AppendLe32(out, valuesAt + static_cast<uint32_t>(values.size()));
             values.insert(values.end(), packed.begin(), packed.end());
         }
     }
-    Put32(out, nextDirectory);
+    AppendLe32(out, nextDirectory);
     out.insert(out.end(), values.begin(), values.end());
     return out;
 }
@@ -107,32 +97,23 @@ Directory BaseWith(uint16_t tag, Entry entry) {
 // ---- Signature ----------------------------------------------------------------------------
 
 TEST(TiffSignature, ByteOrderMarkAndVersion) {
-    struct Case {
-        const char* name;
-        Bytes bytes;
-        bool expected;
-    };
-    const Case cases[] = {
-        {"little-endian", {'I', 'I', 42, 0, 8, 0, 0, 0}, true},
-        {"big-endian", {'M', 'M', 0, 42, 0, 0, 0, 8}, true},
-        {"BigTIFF little-endian", {'I', 'I', 43, 0, 8, 0, 0, 0}, true},
-        {"BigTIFF big-endian", {'M', 'M', 0, 43, 0, 8, 0, 0}, true},
-        {"byte orders mixed", {'I', 'M', 42, 0}, false},
-        {"version in the wrong byte", {'I', 'I', 0, 42}, false},
-        {"other version", {'I', 'I', 44, 0}, false},
-        {"three bytes", {'I', 'I', 42}, false},
-        {"empty", {}, false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(LooksLikeTiff(FileView(c.bytes.data(), c.bytes.size())), c.expected) << c.name;
-    }
+    testing::ExpectSignatureResults(
+        LooksLikeTiff, {
+                           {"little-endian", {'I', 'I', 42, 0, 8, 0, 0, 0}, true},
+                           {"big-endian", {'M', 'M', 0, 42, 0, 0, 0, 8}, true},
+                           {"BigTIFF little-endian", {'I', 'I', 43, 0, 8, 0, 0, 0}, true},
+                           {"BigTIFF big-endian", {'M', 'M', 0, 43, 0, 8, 0, 0}, true},
+                           {"byte orders mixed", {'I', 'M', 42, 0}, false},
+                           {"version in the wrong byte", {'I', 'I', 0, 42}, false},
+                           {"other version", {'I', 'I', 44, 0}, false},
+                           {"three bytes", {'I', 'I', 42}, false},
+                           {"empty", {}, false},
+                       });
 }
 
 TEST(TiffSignature, OtherFormatsAreLeftToOtherDecoders) {
-    for (const char* name : {"png/rgb8.png", "webp/lossless.webp", "tiff/rgb8-none.ppm"}) {
-        DecodedPicture picture;
-        EXPECT_EQ(Decode(ReadFileBytes(TestData(name)), picture), CodecStatus::NotMyFormat) << name;
-    }
+    testing::ExpectOtherFormatsLeftAlone(
+        DecodeTiff, {"png/rgb8.png", "webp/lossless.webp", "tiff/rgb8-none.ppm"});
 }
 
 // ---- Fixtures against libtiff's reading through ImageMagick --------------------------------
@@ -162,18 +143,15 @@ void ExpectMatchesReference(const FixtureCase& c, bool hasAlpha) {
     SCOPED_TRACE(c.file);
     const std::string name = std::string("tiff/") + c.file;
     const std::string base = name.substr(0, name.size() - 4);
-    DecodedPicture picture;
-    ASSERT_EQ(Decode(ReadFileBytes(TestData(name)), picture), CodecStatus::Ok);
-    ASSERT_NE(picture.pixels, nullptr);
     ReferenceImage reference = ReadReferenceImage(TestData(base + (hasAlpha ? ".pam" : ".ppm")));
     if (hasAlpha) reference = Premultiplied(std::move(reference));
-    EXPECT_EQ(picture.width, reference.width);
-    EXPECT_EQ(picture.height, reference.height);
-    EXPECT_EQ(picture.bitsPerPixel, c.bitsPerPixel);
-    EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
-    EXPECT_EQ(picture.hasAlpha, hasAlpha);
-    EXPECT_EQ(picture.premultipliedAlpha, hasAlpha);
-    EXPECT_EQ(ComparePixels(*picture.pixels, reference, c.tolerance, hasAlpha), "");
+    testing::ExpectMatchesReference(DecodeTiff, ReadFileBytes(TestData(name)), reference,
+                                    {.bitsPerPixel = c.bitsPerPixel,
+                                     .pixelFormat = c.pixelFormat,
+                                     .hasAlpha = hasAlpha,
+                                     .premultipliedAlpha = hasAlpha,
+                                     .tolerance = c.tolerance,
+                                     .compareAlpha = hasAlpha});
 }
 
 TEST(TiffPixels, Compressions) {
@@ -312,46 +290,36 @@ TEST(TiffResolution, InchesCentimetresOrNone) {
 
 // ---- Broken and hostile files -------------------------------------------------------------
 
-Bytes CutAt(const Bytes& bytes, size_t size) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
-}
-
 TEST(TiffBroken, DamagedFilesAreCorrupt) {
     const Bytes good = TiffFile(BaseDirectory(), kStrip);
     const size_t directoryAt = 8 + kStrip.size();
     Bytes directoryBeyondEnd = good;
-    Patch32(directoryBeyondEnd, 4, 1000000);
+    testing::SetLe32(directoryBeyondEnd, 4, 1000000);
     const Bytes lzw = ReadFileBytes(TestData("tiff/rgb8-lzw.tif"));
-    struct Case {
-        const char* name;
-        Bytes bytes;
-    };
-    const Case cases[] = {
-        {"header only", CutAt(good, 8)},
-        {"cut in the directory", CutAt(good, directoryAt + 2 + 12 * 4 + 5)},
-        {"directory offset beyond the end", directoryBeyondEnd},
-        {"strip offset beyond the end", TiffFile(BaseWith(273, {kLong, {5000}}), kStrip)},
-        {"strip running past the end",
-         TiffFile(BaseWith(273, {kLong, {static_cast<uint32_t>(good.size()) - 10}}), kStrip)},
-        {"no width",
-         [] {
-             Directory directory = BaseDirectory();
-             directory.erase(256);
-             return TiffFile(directory, kStrip);
-         }()},
-        {"width 0", TiffFile(BaseWith(256, {kShort, {0}}), kStrip)},
-        {"deflate data that is not", TiffFile(BaseWith(259, {kShort, {8}}), kStrip)},
-        {"LZW data that is not", TiffFile(BaseWith(259, {kShort, {5}}), kStrip)},
-        {"unknown compression", TiffFile(BaseWith(259, {kShort, {12345}}), kStrip)},
-        {"unknown photometric", TiffFile(BaseWith(262, {kShort, {77}}), kStrip)},
-        {"12 bits per sample", TiffFile(BaseWith(258, {kShort, {12, 12, 12}}), kStrip)},
-        {"ImageMagick's LZW file cut in half", CutAt(lzw, lzw.size() / 2)},
-    };
-    for (const Case& c : cases) {
-        DecodedPicture picture;
-        EXPECT_EQ(Decode(c.bytes, picture), CodecStatus::Corrupt) << c.name;
-        EXPECT_EQ(picture.pixels, nullptr) << c.name;
-    }
+    testing::ExpectEachRefused(
+        DecodeTiff,
+        {
+            {"header only", testing::Prefix(good, 8)},
+            {"cut in the directory", testing::Prefix(good, directoryAt + 2 + 12 * 4 + 5)},
+            {"directory offset beyond the end", directoryBeyondEnd},
+            {"strip offset beyond the end", TiffFile(BaseWith(273, {kLong, {5000}}), kStrip)},
+            {"strip running past the end",
+             TiffFile(BaseWith(273, {kLong, {static_cast<uint32_t>(good.size()) - 10}}), kStrip)},
+            {"no width",
+             [] {
+                 Directory directory = BaseDirectory();
+                 directory.erase(256);
+                 return TiffFile(directory, kStrip);
+             }()},
+            {"width 0", TiffFile(BaseWith(256, {kShort, {0}}), kStrip)},
+            {"deflate data that is not", TiffFile(BaseWith(259, {kShort, {8}}), kStrip)},
+            {"LZW data that is not", TiffFile(BaseWith(259, {kShort, {5}}), kStrip)},
+            {"unknown compression", TiffFile(BaseWith(259, {kShort, {12345}}), kStrip)},
+            {"unknown photometric", TiffFile(BaseWith(262, {kShort, {77}}), kStrip)},
+            {"12 bits per sample", TiffFile(BaseWith(258, {kShort, {12, 12, 12}}), kStrip)},
+            {"ImageMagick's LZW file cut in half", testing::Prefix(lzw, lzw.size() / 2)},
+        },
+        CodecStatus::Corrupt);
 }
 
 TEST(TiffBroken, NextDirectoryIsNeverFollowed) {
@@ -381,13 +349,8 @@ TEST(TiffBroken, DeclaredSizeBeyondWhatWeHoldIsTooLarge) {
 }
 
 TEST(TiffBroken, PixelCountCapIsHonoured) {
-    const Bytes tiff = ReadFileBytes(TestData("tiff/rgb8-zip.tif"));  // 23 x 13
-    DecodedPicture picture;
-    SetPixelCountCapForFuzzing(23 * 13 - 1);
-    EXPECT_EQ(Decode(tiff, picture), CodecStatus::TooLarge);
-    SetPixelCountCapForFuzzing(23 * 13);
-    EXPECT_EQ(Decode(tiff, picture), CodecStatus::Ok);
-    SetPixelCountCapForFuzzing(0);
+    testing::ExpectPixelCountCapHonoured(DecodeTiff, ReadFileBytes(TestData("tiff/rgb8-zip.tif")),
+                                         23 * 13);
 }
 
 }  // namespace
