@@ -4,17 +4,12 @@
 // within seconds with the designed console lines: a clean refusal, or a well-formed picture.
 #include <fcntl.h>
 #include <limits.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +36,6 @@ namespace pic2pnm::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kTimeoutSeconds = 5;
 // Refusing a file that is not a picture takes a few milliseconds; this leaves room for a slow,
@@ -287,11 +281,9 @@ TEST(NonRegularInputTest, EndlessDevicesAreRefusedQuickly) {
         SCOPED_TRACE(device);
         TempDir dir;
         const fs::path out = dir / "out.ppm";
-        const auto start = Clock::now();
         const ProgramRun run = RunProgram({"PPM", device, out.string()}, kTimeoutSeconds);
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         ExpectLoadRefused(run, device, out);
-        EXPECT_LT(seconds, kQuickSeconds);
+        EXPECT_LT(run.seconds, kQuickSeconds);
     }
 }
 
@@ -408,72 +400,23 @@ TEST(OutputPathTest, SymlinkIsFollowedToItsFile) {
 
 constexpr uint64_t kMemoryLimitBytes = 512ull << 20;
 
-struct LimitedRun {
-    int exitStatus = -1;
-    bool timedOut = false;
-    std::string output;
-    double seconds = 0;
-};
-
 // Runs the program with its memory capped, so that a decoder that allocates for the declared
 // size instead of refusing it fails to get its memory. An AddressSanitizer build reserves far
 // more address space than any cap allows, so there the sanitizer's own largest allocation is
 // lowered instead, and an allocation above it fails.
-LimitedRun RunWithMemoryLimit(const std::vector<std::string>& arguments) {
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    std::vector<std::string> argv = {ProgramPath()};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> pointers;
-    for (std::string& argument : argv) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
+ProgramRun RunWithMemoryLimit(const std::vector<std::string>& arguments) {
+    RunOptions options;
+    options.timeoutSeconds = kTimeoutSeconds;
 #ifdef PIC2PNM_PROGRAM_HAS_ASAN
     const char* inherited = std::getenv("ASAN_OPTIONS");
-    std::string asanOptions = std::string(inherited ? inherited : "") +
-                              ":max_allocation_size_mb=" + std::to_string(kMemoryLimitBytes >> 20) +
-                              ":allocator_may_return_null=1";
-#endif
-
-    const auto start = Clock::now();
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-#ifdef PIC2PNM_PROGRAM_HAS_ASAN
-        setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
+    options.environment.emplace_back(
+        "ASAN_OPTIONS", std::string(inherited ? inherited : "") +
+                            ":max_allocation_size_mb=" + std::to_string(kMemoryLimitBytes >> 20) +
+                            ":allocator_may_return_null=1");
 #else
-        const rlimit limit{kMemoryLimitBytes, kMemoryLimitBytes};
-        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    options.addressSpaceLimitBytes = kMemoryLimitBytes;
 #endif
-        dup2(pipeEnds[1], STDOUT_FILENO);
-        dup2(pipeEnds[1], STDERR_FILENO);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
-    close(pipeEnds[1]);
-
-    LimitedRun run;
-    const auto deadline = start + std::chrono::seconds(kTimeoutSeconds);
-    char buffer[4096];
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            run.timedOut = true;
-            kill(child, SIGKILL);
-            break;
-        }
-        pollfd fd{pipeEnds[0], POLLIN, 0};
-        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
-        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        run.output.append(buffer, static_cast<size_t>(n));
-    }
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
-    return run;
+    return RunProgram(arguments, options);
 }
 
 void PutLittleEndian(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int size) {
@@ -500,7 +443,7 @@ std::vector<uint8_t> TinyBmpDeclaring(uint32_t width, uint32_t height) {
 void ExpectRefusedWithoutAllocating(const std::string& in) {
     TempDir dir;
     const fs::path out = dir / "out.ppm";
-    const LimitedRun run = RunWithMemoryLimit({"PPM", in, out.string()});
+    const ProgramRun run = RunWithMemoryLimit({"PPM", in, out.string()});
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 1) << run.output;
     const std::vector<std::string> lines = SplitLines(run.output);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +17,12 @@ std::string ProgramPath() {
 }
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, int timeoutSeconds) {
+    RunOptions options;
+    options.timeoutSeconds = timeoutSeconds;
+    return RunProgram(arguments, options);
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& arguments, const RunOptions& options) {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     std::vector<std::string> argv = {ProgramPath()};
@@ -24,22 +31,29 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, int timeoutSeco
     for (std::string& argument : argv) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
 
+    const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
+        if (options.addressSpaceLimitBytes != 0) {
+            const rlimit limit{options.addressSpaceLimitBytes, options.addressSpaceLimitBytes};
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+        }
         dup2(pipeEnds[1], STDOUT_FILENO);
         dup2(pipeEnds[1], STDERR_FILENO);
         int devNull = open("/dev/null", O_RDONLY);
         if (devNull >= 0) dup2(devNull, STDIN_FILENO);
         // The program checks at its end that it gave back every handle, image and file.
         setenv("PIC2PNM_CHECK_RELEASES", "1", 1);
+        for (const auto& [name, value] : options.environment)
+            setenv(name.c_str(), value.c_str(), 1);
         execv(pointers[0], pointers.data());
         _exit(127);
     }
     close(pipeEnds[1]);
 
     ProgramRun run;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    const auto deadline = start + std::chrono::seconds(options.timeoutSeconds);
     char buffer[4096];
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -58,6 +72,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, int timeoutSeco
     close(pipeEnds[0]);
     int status = 0;
     waitpid(child, &status, 0);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
     return run;
 }

@@ -1,7 +1,9 @@
 // Runs the built program as a separate process, as a user would, and collects what it says.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pic2pnm::testing {
@@ -10,10 +12,20 @@ struct ProgramRun {
     int exitStatus = -1;  // -1 when the process did not exit normally
     bool timedOut = false;
     std::string output;  // standard output and standard error, in order
+    double seconds = 0;  // from the start of the process to its end (or its kill)
+};
+
+struct RunOptions {
+    int timeoutSeconds = 20;
+    // Set in the process, over what it inherits: name, value.
+    std::vector<std::pair<std::string, std::string>> environment;
+    // The process's address space (RLIMIT_AS) in bytes; 0 leaves it as inherited.
+    uint64_t addressSpaceLimitBytes = 0;
 };
 
 // Runs the program with the arguments (not counting the program name). A run that lasts
 // longer than the timeout is killed and reported as timed out.
+ProgramRun RunProgram(const std::vector<std::string>& arguments, const RunOptions& options);
 ProgramRun RunProgram(const std::vector<std::string>& arguments, int timeoutSeconds = 20);
 
 // The path of the built program.
