@@ -6,6 +6,7 @@
 #
 #   FUZZ_SECONDS  time per target (default 40)
 #   FUZZ_JOBS     targets run at once (default: the number of processors, at most 2)
+#   FUZZ_BUILD    build folder, relative to the repository (default build/fuzz)
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root" || exit 1
@@ -13,7 +14,7 @@ cd "$root" || exit 1
 seconds=${FUZZ_SECONDS:-40}
 processors=$(nproc 2>/dev/null || echo 2)
 jobs=${FUZZ_JOBS:-$((processors < 2 ? processors : 2))}
-build=build/fuzz
+build=${FUZZ_BUILD:-build/fuzz}
 targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_png fuzz_tiff fuzz_webp fuzz_icon fuzz_load_path)
 
 # The picture folders under tests/data that seed each target; the hostile files are chosen by
