@@ -94,8 +94,9 @@ work=$(mktemp -d "$root/build/bench-out.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # Runs a command once under GNU time. Sets seconds (wall time from just before to just after,
-# microsecond clock), kb (peak resident set of the largest process: GNU time reports the
-# largest of the command and the children it waited for) and bytes (size of the output file).
+# microsecond clock), cpu (user and system seconds of the command and all its children),
+# kb (peak resident set of the largest process: GNU time reports the largest of the command
+# and the children it waited for) and bytes (size of the output file).
 # Fails when the command fails or its output does not start with the expected magic number.
 run_once() {
     local output="$1" magic="$2"
@@ -103,11 +104,13 @@ run_once() {
     local start end status=0
     rm -f "$output"
     start=$EPOCHREALTIME
-    "$gnu_time" -f '%M' -o "$work/time.txt" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" ||
+    "$gnu_time" -f '%M %U %S' -o "$work/time.txt" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" ||
         status=$?
     end=$EPOCHREALTIME
     seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
-    kb=$(tail -n 1 "$work/time.txt")
+    local user system
+    read -r kb user system < <(tail -n 1 "$work/time.txt")
+    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
     bytes=0
     [[ -f "$output" ]] && bytes=$(stat -c %s "$output")
     local head=""
@@ -138,6 +141,7 @@ command_for() {
     local tool="$1" input="$2" output="$3" type="$4" decoder stage
     case "$tool" in
         ours) command=("$ours" "$type" "$input" "$output") ;;
+        decode) command=("$decode_only" "$input") ;;
         netpbm)
             # The pipeline a netpbm user writes: decode to PNM, reduce, write plain (-plain).
             decoder=$(netpbm_decoder "$input")
@@ -155,13 +159,16 @@ command_for() {
 }
 
 gm=$(command -v gm || true)
-tools=(ours)
-command -v jpegtopnm >/dev/null && command -v pgmtopbm >/dev/null && tools+=(netpbm)
-[[ -n "$im" ]] && tools+=(imagemagick)
-[[ -n "$gm" ]] && tools+=(graphicsmagick)
+peers=()
+command -v jpegtopnm >/dev/null && command -v pgmtopbm >/dev/null && peers+=(netpbm)
+[[ -n "$im" ]] && peers+=(imagemagick)
+[[ -n "$gm" ]] && peers+=(graphicsmagick)
+# "decode" is pic2pnm_decode_only: our loading and pixel extraction without the text.
+tools=(ours decode "${peers[@]}")
 tool_label() {
     case "$1" in
         ours) echo pic2pnm ;;
+        decode) echo "decode alone" ;;
         netpbm) echo netpbm ;;
         imagemagick) echo ImageMagick ;;
         graphicsmagick) echo GraphicsMagick ;;
@@ -184,51 +191,48 @@ pixels_of() {
 
 stamp=$(date +%Y%m%d-%H%M%S)
 raw="$results/e2e-$size-$stamp.tsv"
-printf 'cell\ttool\trun\tseconds\tpeak_kb\toutput_bytes\n' >"$raw"
+printf 'cell\ttool\trun\tseconds\tcpu_seconds\tpeak_kb\toutput_bytes\n' >"$raw"
 
 note "load before: $(cut -d ' ' -f 1-3 /proc/loadavg), $(nproc) CPUs; $runs run(s) a command"
-note "tools: ${tools[*]}"
+note "peers: ${peers[*]:-none}"
 
-# Decoding alone, once a file.
-declare -A decode_seconds pixels
+declare -A pixels
 for file in photo.jpg photo.png grey.png photo.bmp photo.tif small.png; do
     pixels[$file]=$(pixels_of "$file")
-    samples=()
-    for ((run = 1; run <= runs; run++)); do
-        run_once "$work/none" "" "$decode_only" "$pictures/$file"
-        samples+=("$seconds")
-        printf '%s\t%s\t%d\t%s\t%s\t0\n' "$file" decode-only "$run" "$seconds" "$kb" >>"$raw"
-    done
-    decode_seconds[$file]=$(printf '%s\n' "${samples[@]}" | median)
 done
 
-# Every cell, the tools taking turns within a run so that a busy moment hits them alike.
-declare -A time_of kb_of bytes_of
+# Every cell, the tools taking turns within a run so that a busy moment hits them alike;
+# decoding alone takes its turn too, so that it is measured under the same conditions.
+declare -A time_of cpu_of kb_of bytes_of
 for cell in "${cells[@]}"; do
     IFS='|' read -r name file type <<<"$cell"
     extension=$(tr '[:upper:]' '[:lower:]' <<<"$type")
     output="$work/out.$extension"
     case $type in PBM) magic=P1 ;; PGM) magic=P2 ;; *) magic=P3 ;; esac
     note "$name"
-    declare -A samples_t=() samples_k=()
+    declare -A samples_t=() samples_c=() samples_k=()
     for ((run = 1; run <= runs; run++)); do
         for tool in "${tools[@]}"; do
             command_for "$tool" "$pictures/$file" "$output" "$type"
-            if run_once "$output" "$magic" "${command[@]}" 2>>"$work/notes.txt"; then
+            expected=$magic
+            [[ $tool == decode ]] && expected=""
+            if run_once "$output" "$expected" "${command[@]}" 2>>"$work/notes.txt"; then
                 samples_t[$tool]+="$seconds "
+                samples_c[$tool]+="$cpu "
                 samples_k[$tool]+="$kb "
                 bytes_of["$name|$tool"]=$bytes
-                printf '%s\t%s\t%d\t%s\t%s\t%s\n' "$name" "$tool" "$run" "$seconds" "$kb" \
-                    "$bytes" >>"$raw"
+                printf '%s\t%s\t%d\t%s\t%s\t%s\t%s\n' "$name" "$tool" "$run" "$seconds" "$cpu" \
+                    "$kb" "$bytes" >>"$raw"
             fi
         done
     done
     for tool in "${tools[@]}"; do
         [[ -n "${samples_t[$tool]:-}" ]] || continue
         time_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_t[$tool]}" | grep . | median)
+        cpu_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_c[$tool]}" | grep . | median)
         kb_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_k[$tool]}" | grep . | median)
     done
-    unset samples_t samples_k
+    unset samples_t samples_c samples_k
 done
 [[ -s "$work/notes.txt" ]] && cat "$work/notes.txt" >&2
 
@@ -237,9 +241,10 @@ done
 bytes_per_pixel() { awk -v k="$1" -v p="$2" 'BEGIN { printf "%.1f", k * 1024 / p }'; }
 
 echo
-echo "Every converter, median of $runs run(s): seconds, peak memory in bytes a pixel, output MB"
+echo "Every converter, median of $runs run(s): wall seconds, CPU seconds (user + system, all"
+echo "processes), peak memory in bytes a pixel, output MB"
 printf '%-22s' cell
-for tool in "${tools[@]}"; do printf ' | %-28s' "$(tool_label "$tool")"; done
+for tool in "${tools[@]}"; do printf ' | %-34s' "$(tool_label "$tool")"; done
 echo
 for cell in "${cells[@]}"; do
     IFS='|' read -r name file type <<<"$cell"
@@ -247,11 +252,12 @@ for cell in "${cells[@]}"; do
     for tool in "${tools[@]}"; do
         key="$name|$tool"
         if [[ -n "${time_of[$key]:-}" ]]; then
-            printf ' | %7.3f s %5s B/px %4.0f MB' "${time_of[$key]}" \
-                "$(bytes_per_pixel "${kb_of[$key]}" "${pixels[$file]}")" \
-                "$(awk -v b="${bytes_of[$key]}" 'BEGIN { print b / 1e6 }')"
+            megabytes="   -"
+            [[ $tool != decode ]] && megabytes=$(awk -v b="${bytes_of[$key]}" 'BEGIN { printf "%4.0f", b / 1e6 }')
+            printf ' | %6.2f s %5.2f cpu %5s B/px %4s MB' "${time_of[$key]}" "${cpu_of[$key]}" \
+                "$(bytes_per_pixel "${kb_of[$key]}" "${pixels[$file]}")" "$megabytes"
         else
-            printf ' | %-28s' failed
+            printf ' | %-34s' failed
         fi
     done
     echo
@@ -259,16 +265,16 @@ done
 
 echo
 echo "pic2pnm against the fastest peer (ratio below 1: pic2pnm is faster)"
-printf '%-22s | %9s | %-15s | %9s | %6s | %10s | %9s | %s\n' cell ours "fastest peer" "peer" \
-    ratio "ns/px text" "ours B/px" "peers B/px"
+printf '%-22s | %9s | %-15s | %9s | %6s | %9s | %10s | %9s | %s\n' cell ours "fastest peer" \
+    "peer" ratio "cpu ratio" "ns/px text" "ours B/px" "peers B/px"
 for cell in "${cells[@]}"; do
     IFS='|' read -r name file type <<<"$cell"
     ours_time="${time_of[$name|ours]:-}"
     best_tool=""
     best_time=""
+    best_cpu=""
     peers_memory=""
-    for tool in "${tools[@]}"; do
-        [[ $tool == ours ]] && continue
+    for tool in "${peers[@]}"; do
         key="$name|$tool"
         [[ -n "${time_of[$key]:-}" ]] || continue
         peers_memory+="${peers_memory:+, }$(tool_label "$tool") $(bytes_per_pixel "${kb_of[$key]}" "${pixels[$file]}")"
@@ -277,25 +283,28 @@ for cell in "${cells[@]}"; do
             best_time="${time_of[$key]}"
             best_tool=$(tool_label "$tool")
         fi
+        if [[ -z "$best_cpu" ]] || awk -v a="${cpu_of[$key]}" -v b="$best_cpu" \
+            'BEGIN { exit !(a < b) }'; then
+            best_cpu="${cpu_of[$key]}"
+        fi
     done
-    if [[ -z "$ours_time" ]]; then
+    decode_time="${time_of[$name|decode]:-}"
+    if [[ -z "$ours_time" || -z "$decode_time" ]]; then
         printf '%-22s | %9s |\n' "$name" failed
         continue
     fi
     ratio="-"
+    cpu_ratio="-"
     [[ -n "$best_time" ]] && ratio=$(awk -v a="$ours_time" -v b="$best_time" 'BEGIN { printf "%.2f", a / b }')
-    beyond=$(awk -v a="$ours_time" -v d="${decode_seconds[$file]}" -v p="${pixels[$file]}" \
+    [[ -n "$best_cpu" ]] && cpu_ratio=$(awk -v a="${cpu_of[$name|ours]}" -v b="$best_cpu" \
+        'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
+    beyond=$(awk -v a="$ours_time" -v d="$decode_time" -v p="${pixels[$file]}" \
         'BEGIN { printf "%.1f", (a - d) * 1e9 / p }')
     peer_time="-"
     [[ -n "$best_time" ]] && peer_time=$(printf '%7.3f s' "$best_time")
-    printf '%-22s | %7.3f s | %-15s | %9s | %6s | %10s | %9s | %s\n' "$name" "$ours_time" \
-        "${best_tool:--}" "$peer_time" "$ratio" "$beyond" \
+    printf '%-22s | %7.3f s | %-15s | %9s | %6s | %9s | %10s | %9s | %s\n' "$name" "$ours_time" \
+        "${best_tool:--}" "$peer_time" "$ratio" "$cpu_ratio" "$beyond" \
         "$(bytes_per_pixel "${kb_of[$name|ours]}" "${pixels[$file]}")" "$peers_memory"
-done
-echo
-echo "decoding alone (load and pixel extraction, then exit), median:"
-for file in photo.jpg photo.png grey.png photo.bmp photo.tif small.png; do
-    printf '  %-10s %8.3f s  %10d pixels\n' "$file" "${decode_seconds[$file]}" "${pixels[$file]}"
 done
 note "load after: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 note "raw results: $raw"
