@@ -104,7 +104,7 @@ CodecStatus DecodeIcon(FileView file, DecodedIcon& out) {
     }
     decoded.width = layout.width;
     decoded.height = layout.height;
-    decoded.bitsPerPixel = layout.bitCount;
+    decoded.bitsPerPixel = icon::GdiBitsPerPixel(layout.bitCount);
     const CodecStatus status =
         layout.bitCount == 1 ? MonochromeMask(chosen.image, layout, decoded.mask)
                              : ColorAndMask(chosen.image, layout, decoded.color, decoded.mask);

@@ -25,6 +25,12 @@ struct DibHeaderFields {
 // False when the image is too short for its header or the header size is not one we know.
 bool ReadDibHeaderFields(FileView dib, DibHeaderFields& out);
 
+// The depth GDI reports for an icon image of `bitCount` bits: there are no 2-bit bitmaps, so
+// such images are shown as 4-bit ones.
+inline uint16_t GdiBitsPerPixel(uint16_t bitCount) {
+    return bitCount == 2 ? 4 : bitCount;
+}
+
 struct IconDibLayout {
     int32_t width = 0;
     int32_t height = 0;  // of one image: half the header's height

@@ -78,7 +78,7 @@ CodecStatus DecodeDibImage(FileView dib, DecodedPicture& picture) {
         }
     }
     picture.premultipliedAlpha = false;
-    picture.bitsPerPixel = layout.bitCount;
+    picture.bitsPerPixel = icon::GdiBitsPerPixel(layout.bitCount);
     picture.pixelFormat = IconPixelFormat(layout.bitCount);
     return CodecStatus::Ok;
 }

@@ -356,6 +356,24 @@ TEST(DecodeIcon, ColorBitmapAndMaskPerDepth) {
     }
 }
 
+// There are no 2-bit bitmaps: a 2-bit image is reported as a 4-bit one, as BMP files are.
+// The files are fuzzing finds whose 2-bit images broke that promise.
+TEST(DecodeIcon, TwoBitImagesReportFourBitsPerPixel) {
+    for (const char* name : {"found-fuzz_icon-1.ico", "found-fuzz_icon-2.ico"}) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> file =
+            testing::ReadFileBytes(testing::TestData("../hostile") / name);
+        DecodedPicture picture;
+        ASSERT_EQ(DecodeIconAsPicture(file, picture), CodecStatus::Ok);
+        EXPECT_EQ(picture.bitsPerPixel, 4);
+        EXPECT_EQ(picture.pixelFormat, PixelFormat::Indexed4);
+        DecodedIcon icon;
+        if (DecodeIcon(file, icon) == CodecStatus::Ok) {
+            EXPECT_EQ(icon.bitsPerPixel, 4);
+        }
+    }
+}
+
 TEST(DecodeIcon, ThirtyTwoBitColorKeepsItsAlphaBytes) {
     DecodedIcon icon;
     ASSERT_EQ(DecodeIcon(IconBytes("argb32.ico"), icon), CodecStatus::Ok);
