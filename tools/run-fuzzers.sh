@@ -7,6 +7,7 @@
 #   FUZZ_SECONDS  time per target (default 40)
 #   FUZZ_JOBS     targets run at once (default: the number of processors, at most 2)
 #   FUZZ_BUILD    build folder, relative to the repository (default build/fuzz)
+#   FUZZ_SEED     libFuzzer's random seed (default 1)
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root" || exit 1
@@ -82,7 +83,9 @@ run_target() {  # target
     local corpus="$build/corpus/$target" artifacts="$build/artifacts/$target/"
     seed_corpus "$target" "$corpus"
     mkdir -p "$artifacts"
-    "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
+    # A fixed seed: the same inputs are tried in the same order on every machine, so a run
+    # fails only where the code changed or a faster machine got further along the same path.
+    "$build/fuzz/$target" -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
         -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts" \
         "$corpus" >"$build/logs/$target.log" 2>&1
     echo $? >"$build/logs/$target.status"
