@@ -18,7 +18,7 @@ pictures of its format (see select()), which keeps the set to about a thousand f
 
 The output is deterministic: the same pictures always give the same files. MANIFEST.tsv lists
 every file and what was done to make it. Files named found-* are reproducers saved from fuzzing
-runs; they are kept as they are and listed too.
+runs; they are kept as they are and listed too, with the note the manifest already gives them.
 
 Usage: tools/make-hostile-corpus.py
 """
@@ -886,6 +886,18 @@ def select(fmt):
     return sorted(chosen, key=lambda m: (m[0].name, m[1]))
 
 
+def previous_found_notes():
+    """What the manifest said of each fuzzing reproducer: written by hand, kept as it is."""
+    notes = {}
+    manifest = OUT / "MANIFEST.tsv"
+    if manifest.is_file():
+        for line in manifest.read_text(encoding="utf-8").splitlines()[1:]:
+            fields = line.split("\t")
+            if len(fields) == 3 and fields[0].startswith("found-"):
+                notes[fields[0]] = fields[2]
+    return notes
+
+
 def main():
     missing = [fmt for fmt in FORMATS if not fixtures(fmt)]
     if missing:
@@ -893,6 +905,7 @@ def main():
         return 1
     OUT.mkdir(parents=True, exist_ok=True)
     kept = sorted(p for p in OUT.iterdir() if p.name.startswith("found-"))
+    found_notes = previous_found_notes()
     for old in OUT.iterdir():
         if old.is_file() and not old.name.startswith("found-"):
             old.unlink()
@@ -907,7 +920,8 @@ def main():
             (OUT / name).write_bytes(data)
             rows.append((name, f"{fmt}/{source.name}", what))
     for found in kept:
-        rows.append((found.name, "-", "a fuzzer's reproducer, kept as found"))
+        rows.append((found.name, "-",
+                     found_notes.get(found.name, "a fuzzer's reproducer, kept as found")))
 
     names = [row[0] for row in rows]
     if len(names) != len(set(names)):
