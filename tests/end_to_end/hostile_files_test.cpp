@@ -468,56 +468,16 @@ struct GuardedRun {
 // Runs the program under the large-mapping guard. A build without AddressSanitizer also gets
 // its address space capped (an AddressSanitizer build reserves far more than any cap allows).
 GuardedRun RunWithLargeMappingGuard(const std::vector<std::string>& arguments) {
-    constexpr int kGuardMissing = 125;
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    std::vector<std::string> argv = {ProgramPath()};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> pointers;
-    for (std::string& argument : argv) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        dup2(pipeEnds[1], STDOUT_FILENO);
-        dup2(pipeEnds[1], STDERR_FILENO);
+    RunOptions options;
+    options.timeoutSeconds = kTimeoutSeconds;
 #ifndef PIC2PNM_PROGRAM_HAS_ASAN
-        const rlimit limit{kLargestBlockBytes, kLargestBlockBytes};
-        setrlimit(RLIMIT_AS, &limit);
+    options.addressSpaceLimitBytes = kLargestBlockBytes;
 #endif
-        if (!InstallLargeMappingGuard()) _exit(kGuardMissing);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
-    close(pipeEnds[1]);
-
+    options.childSetup = InstallLargeMappingGuard;
     GuardedRun guarded;
-    ProgramRun& run = guarded.run;
-    const auto deadline = start + std::chrono::seconds(kTimeoutSeconds);
-    char buffer[4096];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            run.timedOut = true;
-            kill(child, SIGKILL);
-            break;
-        }
-        pollfd fd{pipeEnds[0], POLLIN, 0};
-        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
-        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        run.output.append(buffer, static_cast<size_t>(n));
-    }
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
-    guarded.guardMissing = run.exitStatus == kGuardMissing;
-    guarded.killedByGuard = WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS;
+    guarded.run = RunProgram(arguments, options);
+    guarded.guardMissing = guarded.run.exitStatus == ChildSetupFailed;
+    guarded.killedByGuard = guarded.run.termSignal == SIGSYS;
     return guarded;
 }
 

@@ -47,6 +47,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const RunOption
         setenv("PIC2PNM_CHECK_RELEASES", "1", 1);
         for (const auto& [name, value] : options.environment)
             setenv(name.c_str(), value.c_str(), 1);
+        if (options.childSetup != nullptr && !options.childSetup()) _exit(ChildSetupFailed);
         execv(pointers[0], pointers.data());
         _exit(127);
     }
@@ -74,6 +75,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const RunOption
     waitpid(child, &status, 0);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) run.termSignal = WTERMSIG(status);
     return run;
 }
 

@@ -13,7 +13,11 @@ struct ProgramRun {
     bool timedOut = false;
     std::string output;  // standard output and standard error, in order
     double seconds = 0;  // from the start of the process to its end (or its kill)
+    int termSignal = 0;  // the signal that ended the process, 0 when it exited
 };
+
+// The exit status of a run whose child set-up (RunOptions::childSetup) failed.
+inline constexpr int ChildSetupFailed = 125;
 
 struct RunOptions {
     int timeoutSeconds = 20;
@@ -21,6 +25,9 @@ struct RunOptions {
     std::vector<std::pair<std::string, std::string>> environment;
     // The process's address space (RLIMIT_AS) in bytes; 0 leaves it as inherited.
     uint64_t addressSpaceLimitBytes = 0;
+    // Runs in the new process right before the program starts; false ends the process with
+    // ChildSetupFailed.
+    bool (*childSetup)() = nullptr;
 };
 
 // Runs the program with the arguments (not counting the program name). A run that lasts
