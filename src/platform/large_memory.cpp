@@ -2,13 +2,27 @@
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace pic2pnm {
 namespace {
 
-// Below this the C library's allocator is as good, and sanitizers see every byte.
+#if defined(__SANITIZE_ADDRESS__)
+#define PIC2PNM_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PIC2PNM_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// Below this the C library's allocator is as good, and sanitizers see every byte. Under
+// AddressSanitizer every block comes from the C library, so that no overrun goes unseen.
+#ifdef PIC2PNM_ADDRESS_SANITIZER
+constexpr size_t MappedThreshold = SIZE_MAX;
+#else
 constexpr size_t MappedThreshold = 4u << 20;
+#endif
 
 }  // namespace
 
