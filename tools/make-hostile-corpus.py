@@ -343,7 +343,7 @@ def mutate_jpeg(v):
         v.set_byte("scan-components-many", scan + 4, 0x05)
         v.set_byte("scan-component-id", scan + 5, 0x09)
         v.set_byte("scan-tables", scan + 6, 0xFF)
-        v.set_byte("scan-spectral-end", scan_data - 2, 0xFF)
+        v.set_byte("scan-band-end", scan_data - 2, 0xFF)
         v.set_byte("scan-approximation", scan_data - 1, 0xFF)
     for marker, pos in segments:
         if marker == 0xE0 and data[pos + 4:pos + 9] == b"JFIF\0":

@@ -14,7 +14,7 @@ namespace {
 using testing::bmp::AllPixels;
 using testing::bmp::BuildBmp;
 using testing::bmp::Bytes;
-using testing::bmp::DibSpec;
+using testing::bmp::DibLayoutCase;
 using testing::bmp::PaddedRows;
 
 constexpr uint32_t kBiRgb = 0;
@@ -56,16 +56,16 @@ class BmpBitFieldsTest : public ::testing::TestWithParam<MaskCase> {};
 
 TEST_P(BmpBitFieldsTest, ScalesEveryChannelToEightBitsRounded) {
     const MaskCase& c = GetParam();
-    DibSpec spec;
-    spec.headerSize = c.headerSize;
-    spec.compression = c.compression;
-    spec.bitCount = c.bitCount;
-    spec.masks = c.masks;
-    spec.width = static_cast<int32_t>(c.values.size());
-    spec.height = 1;
-    spec.pixels = PaddedRows({PackRow(c.values, c.bitCount / 8)});
+    DibLayoutCase layout;
+    layout.headerSize = c.headerSize;
+    layout.compression = c.compression;
+    layout.bitCount = c.bitCount;
+    layout.masks = c.masks;
+    layout.width = static_cast<int32_t>(c.values.size());
+    layout.height = 1;
+    layout.pixels = PaddedRows({PackRow(c.values, c.bitCount / 8)});
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
     EXPECT_EQ(picture.bitsPerPixel, c.bitCount);
     EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
     EXPECT_EQ(picture.hasAlpha, c.hasAlpha);
@@ -271,13 +271,13 @@ TEST(BmpBitFields, MasksWeCannotUseAreCorrupt) {
          true},
     };
     for (const RefusedMasks& c : cases) {
-        DibSpec spec;
-        spec.headerSize = c.headerSize;
-        spec.compression = c.compression;
-        spec.bitCount = 32;
-        spec.masks = c.masks;
-        spec.pixels = PackRow({0x11223344}, 4);
-        Bytes file = BuildBmp(spec);
+        DibLayoutCase layout;
+        layout.headerSize = c.headerSize;
+        layout.compression = c.compression;
+        layout.bitCount = 32;
+        layout.masks = c.masks;
+        layout.pixels = PackRow({0x11223344}, 4);
+        Bytes file = BuildBmp(layout);
         if (c.cutAfterHeader) {
             file.resize(14 + 40 + 4 * c.masks.size() - 1);
             testing::bmp::SetPixelOffset(file, 14 + 40);

@@ -11,36 +11,36 @@ namespace {
 using testing::bmp::AllPixels;
 using testing::bmp::BuildDib;
 using testing::bmp::Bytes;
-using testing::bmp::DibSpec;
+using testing::bmp::DibLayoutCase;
 using testing::bmp::PaddedRows;
 
 constexpr uint32_t kBiRle4 = 2;
 
 // A 2x2 32-bit icon image: height 4 counts the AND mask, two rows of 4 bytes.
-DibSpec Icon32() {
-    DibSpec spec;
-    spec.width = 2;
-    spec.height = 4;
-    spec.bitCount = 32;
-    spec.pixels = {
+DibLayoutCase Icon32() {
+    DibLayoutCase layout;
+    layout.width = 2;
+    layout.height = 4;
+    layout.bitCount = 32;
+    layout.pixels = {
         0x10, 0x20, 0x30, 0x00, 0x11, 0x21, 0x31, 0x80,  // bottom row: blue, green, red, alpha
         0x12, 0x22, 0x32, 0xFF, 0x13, 0x23, 0x33, 0x7F,  // top row
         0x80, 0,    0,    0,    0x40, 0,    0,    0,     // AND mask
     };
-    return spec;
+    return layout;
 }
 
 // A 3x2 4-bit icon image with a full 16-entry table.
-DibSpec Icon4() {
-    DibSpec spec;
-    spec.width = 3;
-    spec.height = 4;
-    spec.bitCount = 4;
-    for (uint32_t i = 0; i < 16; ++i) spec.palette.push_back(i * 0x0F0F0F);
-    spec.pixels = PaddedRows({{0x12, 0x30}, {0xF0, 0xE0}});
+DibLayoutCase Icon4() {
+    DibLayoutCase layout;
+    layout.width = 3;
+    layout.height = 4;
+    layout.bitCount = 4;
+    for (uint32_t i = 0; i < 16; ++i) layout.palette.push_back(i * 0x0F0F0F);
+    layout.pixels = PaddedRows({{0x12, 0x30}, {0xF0, 0xE0}});
     Bytes mask = PaddedRows({{0xE0}, {0x00}});
-    spec.pixels.insert(spec.pixels.end(), mask.begin(), mask.end());
-    return spec;
+    layout.pixels.insert(layout.pixels.end(), mask.begin(), mask.end());
+    return layout;
 }
 
 TEST(BmpDib, IconImageKeepsTheAlphaByteOf32BitPixels) {
@@ -56,10 +56,10 @@ TEST(BmpDib, IconImageKeepsTheAlphaByteOf32BitPixels) {
 }
 
 TEST(BmpDib, The32BitImageOutsideAnIconIsOpaque) {
-    DibSpec spec = Icon32();
-    spec.height = 2;
+    DibLayoutCase layout = Icon32();
+    layout.height = 2;
     DecodedPicture picture;
-    ASSERT_EQ(DecodeDib(BuildDib(spec), false, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Ok);
     EXPECT_FALSE(picture.hasAlpha);
     EXPECT_EQ(picture.pixelFormat, PixelFormat::Rgb32);
     EXPECT_EQ(AllPixels(picture),
@@ -80,10 +80,10 @@ TEST(BmpDib, IconImageDecodesOnlyTheColourRows) {
 
 // The AND mask is not ours: an image whose mask is missing still decodes.
 TEST(BmpDib, IconImageNeedsNoMaskBytes) {
-    DibSpec spec = Icon32();
-    spec.pixels.resize(16);
+    DibLayoutCase layout = Icon32();
+    layout.pixels.resize(16);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeDib(BuildDib(spec), true, picture), CodecStatus::Ok);
+    EXPECT_EQ(DecodeDib(BuildDib(layout), true, picture), CodecStatus::Ok);
 }
 
 TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
@@ -91,14 +91,14 @@ TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
         const char* name;
         Bytes dib;
     };
-    DibSpec rle = Icon4();
+    DibLayoutCase rle = Icon4();
     rle.compression = kBiRle4;
     rle.pixels = {6, 0x12, 0, 1};
-    DibSpec oneRow = Icon32();
+    DibLayoutCase oneRow = Icon32();
     oneRow.height = 1;
-    DibSpec topDown = Icon32();
+    DibLayoutCase topDown = Icon32();
     topDown.height = -4;
-    DibSpec cut = Icon32();
+    DibLayoutCase cut = Icon32();
     cut.pixels.resize(15);
     Bytes empty;
     Bytes sizeOnly = {40, 0, 0};
@@ -120,21 +120,21 @@ TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
 // Outside icons a DIB may use every form a BMP file does, with masks and colour table in
 // front of the pixels.
 TEST(BmpDib, PlainDibsReadMasksAndTablesInFrontOfThePixels) {
-    DibSpec bitFields;
+    DibLayoutCase bitFields;
     bitFields.width = 2;
     bitFields.bitCount = 16;
     bitFields.compression = 3;
     bitFields.masks = {0xF800, 0x07E0, 0x001F};
     bitFields.pixels = {0x00, 0xF8, 0x1F, 0x00};
 
-    DibSpec core;
+    DibLayoutCase core;
     core.headerSize = 12;
     core.width = 2;
     core.bitCount = 1;
     core.palette = {0x010203, 0xA0B0C0};
     core.pixels = PaddedRows({{0b10000000}});
 
-    DibSpec rle;
+    DibLayoutCase rle;
     rle.width = 3;
     rle.bitCount = 8;
     rle.compression = 1;
@@ -144,7 +144,7 @@ TEST(BmpDib, PlainDibsReadMasksAndTablesInFrontOfThePixels) {
 
     struct Case {
         const char* name;
-        DibSpec spec;
+        DibLayoutCase layout;
         std::vector<uint32_t> expected;
     } const cases[] = {
         {"5-6-5 masks after the header", bitFields, {0xFFFF0000, 0xFF0000FF}},
@@ -153,7 +153,7 @@ TEST(BmpDib, PlainDibsReadMasksAndTablesInFrontOfThePixels) {
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
-        ASSERT_EQ(DecodeDib(BuildDib(c.spec), false, picture), CodecStatus::Ok) << c.name;
+        ASSERT_EQ(DecodeDib(BuildDib(c.layout), false, picture), CodecStatus::Ok) << c.name;
         EXPECT_EQ(AllPixels(picture), c.expected) << c.name;
     }
 }

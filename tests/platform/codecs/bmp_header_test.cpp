@@ -12,24 +12,24 @@ namespace {
 using testing::bmp::AllPixels;
 using testing::bmp::BuildBmp;
 using testing::bmp::Bytes;
-using testing::bmp::DibSpec;
+using testing::bmp::DibLayoutCase;
 using testing::bmp::PaddedRows;
 using testing::bmp::PutLe32;
 using testing::bmp::SetPixelOffset;
 
 // A 2x3 24-bit picture, rows stored bottom row first.
-DibSpec TwoByThree(uint32_t headerSize) {
-    DibSpec spec;
-    spec.headerSize = headerSize;
-    spec.width = 2;
-    spec.height = 3;
-    spec.bitCount = 24;
-    spec.pixels = PaddedRows({
+DibLayoutCase TwoByThree(uint32_t headerSize) {
+    DibLayoutCase layout;
+    layout.headerSize = headerSize;
+    layout.width = 2;
+    layout.height = 3;
+    layout.bitCount = 24;
+    layout.pixels = PaddedRows({
         {0x01, 0x02, 0x03, 0x04, 0x05, 0x06},  // bottom
         {0x11, 0x12, 0x13, 0x14, 0x15, 0x16},
         {0x21, 0x22, 0x23, 0xFE, 0xFD, 0xFC},  // top
     });
-    return spec;
+    return layout;
 }
 
 const std::vector<uint32_t> kTwoByThreeTopFirst = {
@@ -70,10 +70,10 @@ TEST(BmpHeader, EveryHeaderFormReadsTheSamePixels) {
 }
 
 TEST(BmpHeader, NegativeHeightStoresTheTopRowFirst) {
-    DibSpec spec = TwoByThree(40);
-    spec.height = -3;
+    DibLayoutCase layout = TwoByThree(40);
+    layout.height = -3;
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
     EXPECT_EQ(picture.height, 3);
     const std::vector<uint32_t> flipped = {
         0xFF030201, 0xFF060504,  //
@@ -84,14 +84,14 @@ TEST(BmpHeader, NegativeHeightStoresTheTopRowFirst) {
 }
 
 TEST(BmpHeader, IndexedTopDownRowsAreFlippedToo) {
-    DibSpec spec;
-    spec.width = 3;
-    spec.height = -2;
-    spec.bitCount = 8;
-    spec.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
-    spec.pixels = PaddedRows({{1, 2, 3}, {3, 0, 1}});
+    DibLayoutCase layout;
+    layout.width = 3;
+    layout.height = -2;
+    layout.bitCount = 8;
+    layout.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+    layout.pixels = PaddedRows({{1, 2, 3}, {3, 0, 1}});
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
     const std::vector<uint32_t> expected = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
                                             0xFF0000FF, 0xFF000000, 0xFFFF0000};
     EXPECT_EQ(AllPixels(picture), expected);
@@ -107,11 +107,11 @@ TEST(BmpHeader, ResolutionIsConvertedFromPixelsPerMeter) {
         {2835, 2835 * 0.0254f}, {3780, 3780 * 0.0254f}, {1, 0.0254f}, {0, 0.0f}, {-3780, 0.0f},
     };
     for (const ResolutionCase& c : cases) {
-        DibSpec spec = TwoByThree(40);
-        spec.xPelsPerMeter = c.pelsPerMeter;
-        spec.yPelsPerMeter = c.pelsPerMeter == 0 ? 3780 : 0;
+        DibLayoutCase layout = TwoByThree(40);
+        layout.xPelsPerMeter = c.pelsPerMeter;
+        layout.yPelsPerMeter = c.pelsPerMeter == 0 ? 3780 : 0;
         DecodedPicture picture;
-        ASSERT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
         EXPECT_FLOAT_EQ(picture.dpiX, c.dotsPerInch) << c.pelsPerMeter;
         EXPECT_FLOAT_EQ(picture.dpiY, c.pelsPerMeter == 0 ? 3780 * 0.0254f : 0.0f);
     }
@@ -125,8 +125,8 @@ TEST(BmpHeader, OS2CoreHeaderHasNoResolution) {
 }
 
 TEST(BmpHeader, PixelsStartWhereTheFileHeaderSays) {
-    DibSpec spec = TwoByThree(40);
-    Bytes file = BuildBmp(spec);
+    DibLayoutCase layout = TwoByThree(40);
+    Bytes file = BuildBmp(layout);
     // Move the pixels 10 bytes further and fill the gap with bytes that would show.
     file.insert(file.begin() + 54, 10, 0x77);
     SetPixelOffset(file, 64);
@@ -140,32 +140,32 @@ struct RefusedCase {
     Bytes file;
 };
 
-Bytes WithHeaderField(DibSpec spec, size_t offset, uint32_t value) {
-    Bytes file = BuildBmp(spec);
+Bytes WithHeaderField(DibLayoutCase layout, size_t offset, uint32_t value) {
+    Bytes file = BuildBmp(layout);
     PutLe32(file, 14 + offset, value);
     return file;
 }
 
-DibSpec WithCompression(uint32_t headerSize, uint16_t bitCount, uint32_t compression) {
-    DibSpec spec = TwoByThree(headerSize);
-    spec.bitCount = bitCount;
-    spec.compression = compression;
-    if (bitCount <= 8) spec.palette.assign(1u << bitCount, 0x808080);
-    return spec;
+DibLayoutCase WithCompression(uint32_t headerSize, uint16_t bitCount, uint32_t compression) {
+    DibLayoutCase layout = TwoByThree(headerSize);
+    layout.bitCount = bitCount;
+    layout.compression = compression;
+    if (bitCount <= 8) layout.palette.assign(1u << bitCount, 0x808080);
+    return layout;
 }
 
 // Codes 3 and 6 in an OS/2 2.x header, with masks where a Windows header would have them.
-DibSpec Os2WithMaskCode(uint32_t compression) {
-    DibSpec spec = WithCompression(64, 32, compression);
-    spec.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
-    return spec;
+DibLayoutCase Os2WithMaskCode(uint32_t compression) {
+    DibLayoutCase layout = WithCompression(64, 32, compression);
+    layout.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    return layout;
 }
 
-DibSpec WithSize(int32_t width, int32_t height) {
-    DibSpec spec = TwoByThree(40);
-    spec.width = width;
-    spec.height = height;
-    return spec;
+DibLayoutCase WithSize(int32_t width, int32_t height) {
+    DibLayoutCase layout = TwoByThree(40);
+    layout.width = width;
+    layout.height = height;
+    return layout;
 }
 
 Bytes WithPixelOffset(uint32_t offset) {
@@ -191,7 +191,7 @@ TEST(BmpHeader, UnreadableHeadersAreCorrupt) {
         {"negative width", BuildBmp(WithSize(-2, 3))},
         {"height 0", BuildBmp(WithSize(2, 0))},
         {"core width 0", BuildBmp([] {
-             DibSpec s = TwoByThree(12);
+             DibLayoutCase s = TwoByThree(12);
              s.width = 0;
              return s;
          }())},
@@ -212,7 +212,7 @@ TEST(BmpHeader, UnreadableHeadersAreCorrupt) {
         {"bit fields at 8 bits", BuildBmp(WithCompression(52, 8, 3))},
         {"top-down RLE8",
          [] {
-             DibSpec s = WithCompression(40, 8, 1);
+             DibLayoutCase s = WithCompression(40, 8, 1);
              s.height = -3;
              return BuildBmp(s);
          }()},

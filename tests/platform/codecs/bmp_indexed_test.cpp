@@ -12,7 +12,7 @@ using testing::bmp::AllPixels;
 using testing::bmp::BuildBmp;
 using testing::bmp::BuildDib;
 using testing::bmp::Bytes;
-using testing::bmp::DibSpec;
+using testing::bmp::DibLayoutCase;
 using testing::bmp::PaddedRows;
 
 constexpr uint32_t kBlack = 0xFF000000;
@@ -74,18 +74,18 @@ TEST(BmpIndexed, EveryIndexWidthUnpacksLeftmostPixelFromTheHighBits) {
     };
     for (const DepthCase& c : cases) {
         SCOPED_TRACE(c.name);
-        DibSpec spec;
-        spec.width = c.width;
-        spec.height = 2;
-        spec.bitCount = c.bitCount;
+        DibLayoutCase layout;
+        layout.width = c.width;
+        layout.height = 2;
+        layout.bitCount = c.bitCount;
         std::vector<uint32_t> palette = Colours(c.bitCount == 8 ? 256 : 1u << c.bitCount);
         // Entries 16 and up repeat with other values, so that 8-bit indices are distinct.
         for (size_t i = 16; i < palette.size(); ++i)
             palette[i] = static_cast<uint32_t>(i * 0x010101);
-        spec.palette = palette;
-        spec.pixels = PaddedRows(c.rowsBottomFirst);
+        layout.palette = palette;
+        layout.pixels = PaddedRows(c.rowsBottomFirst);
         DecodedPicture picture;
-        ASSERT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
         EXPECT_EQ(picture.bitsPerPixel, c.reportedBits);
         EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
         EXPECT_FALSE(picture.hasAlpha);
@@ -155,27 +155,27 @@ TEST(BmpIndexed, MissingAndOutOfRangeEntriesAreBlack) {
     };
     for (const PaletteCase& p : cases) {
         SCOPED_TRACE(p.name);
-        DibSpec spec;
-        spec.headerSize = p.headerSize;
-        spec.width = static_cast<int32_t>(p.expected.size());
-        spec.height = 1;
-        spec.bitCount = p.bitCount;
-        spec.colorsUsed = p.colorsUsed;
-        spec.palette.assign(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(p.entriesWritten));
-        spec.pixels = PaddedRows({p.indices});
+        DibLayoutCase layout;
+        layout.headerSize = p.headerSize;
+        layout.width = static_cast<int32_t>(p.expected.size());
+        layout.height = 1;
+        layout.bitCount = p.bitCount;
+        layout.colorsUsed = p.colorsUsed;
+        layout.palette.assign(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(p.entriesWritten));
+        layout.pixels = PaddedRows({p.indices});
         DecodedPicture picture;
-        ASSERT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
         EXPECT_EQ(AllPixels(picture), p.expected);
     }
 }
 
 TEST(BmpIndexed, TheFourthByteOfAnEntryIsNotAlpha) {
-    DibSpec spec;
-    spec.width = 2;
-    spec.bitCount = 1;
-    spec.palette = {0x123456, 0xABCDEF};
-    spec.pixels = PaddedRows({{0b01000000}});
-    Bytes file = BuildBmp(spec);
+    DibLayoutCase layout;
+    layout.width = 2;
+    layout.bitCount = 1;
+    layout.palette = {0x123456, 0xABCDEF};
+    layout.pixels = PaddedRows({{0b01000000}});
+    Bytes file = BuildBmp(layout);
     file[14 + 40 + 3] = 0x80;  // reserved byte of entry 0
     file[14 + 40 + 7] = 0x00;
     DecodedPicture picture;
@@ -201,29 +201,29 @@ TEST(BmpIndexed, DibPixelsFollowTheClampedColourTable) {
     };
     for (const DibCase& d : cases) {
         SCOPED_TRACE(d.name);
-        DibSpec spec;
-        spec.headerSize = d.headerSize;
-        spec.width = 4;
-        spec.height = 1;
-        spec.bitCount = d.bitCount;
-        spec.colorsUsed = d.colorsUsed;
-        spec.palette.assign(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(d.entriesWritten));
-        spec.pixels = PaddedRows({{0x01, 0x23}});
+        DibLayoutCase layout;
+        layout.headerSize = d.headerSize;
+        layout.width = 4;
+        layout.height = 1;
+        layout.bitCount = d.bitCount;
+        layout.colorsUsed = d.colorsUsed;
+        layout.palette.assign(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(d.entriesWritten));
+        layout.pixels = PaddedRows({{0x01, 0x23}});
         DecodedPicture picture;
-        ASSERT_EQ(DecodeDib(BuildDib(spec), false, picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Ok);
         EXPECT_EQ(AllPixels(picture),
                   (std::vector<uint32_t>{Opaque(c[0]), Opaque(c[1]), Opaque(c[2]), Opaque(c[3])}));
     }
 }
 
 TEST(BmpIndexed, DibWhoseColourTableRunsPastTheEndIsCorrupt) {
-    DibSpec spec;
-    spec.width = 1;
-    spec.bitCount = 8;
-    spec.colorsUsed = 200;
-    spec.palette = Colours(16);
+    DibLayoutCase layout;
+    layout.width = 1;
+    layout.bitCount = 8;
+    layout.colorsUsed = 200;
+    layout.palette = Colours(16);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeDib(BuildDib(spec), false, picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Corrupt);
 }
 
 }  // namespace

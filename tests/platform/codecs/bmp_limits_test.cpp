@@ -14,18 +14,18 @@ namespace {
 using testing::bmp::BuildBmp;
 using testing::bmp::BuildDib;
 using testing::bmp::Bytes;
-using testing::bmp::DibSpec;
+using testing::bmp::DibLayoutCase;
 
 // 5x4 pixels, every byte of the padded rows set.
-DibSpec FiveByFour(uint16_t bitCount) {
-    DibSpec spec;
-    spec.width = 5;
-    spec.height = 4;
-    spec.bitCount = bitCount;
-    if (bitCount <= 8) spec.palette.assign(1u << bitCount, 0x336699);
+DibLayoutCase FiveByFour(uint16_t bitCount) {
+    DibLayoutCase layout;
+    layout.width = 5;
+    layout.height = 4;
+    layout.bitCount = bitCount;
+    if (bitCount <= 8) layout.palette.assign(1u << bitCount, 0x336699);
     size_t stride = (5 * size_t{bitCount} + 31) / 32 * 4;
-    spec.pixels.assign(stride * 4, 0x5A);
-    return spec;
+    layout.pixels.assign(stride * 4, 0x5A);
+    return layout;
 }
 
 size_t Stride(uint16_t bitCount) {
@@ -38,9 +38,9 @@ size_t LastRowBytes(uint16_t bitCount) {
 TEST(BmpLimits, PixelDataCutShortIsCorrupt) {
     for (uint16_t bitCount : {1, 2, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE("bits " + std::to_string(bitCount));
-        DibSpec spec = FiveByFour(bitCount);
-        Bytes full = BuildBmp(spec);
-        size_t pixelStart = full.size() - spec.pixels.size();
+        DibLayoutCase layout = FiveByFour(bitCount);
+        Bytes full = BuildBmp(layout);
+        size_t pixelStart = full.size() - layout.pixels.size();
         size_t needed = 3 * Stride(bitCount) + LastRowBytes(bitCount);
         for (size_t kept : {size_t{0}, size_t{1}, Stride(bitCount) - 1, Stride(bitCount),
                             2 * Stride(bitCount) + 1, needed - 1}) {
@@ -58,12 +58,12 @@ TEST(BmpLimits, PixelDataCutShortIsCorrupt) {
 // Some writers leave out the last row's padding; nothing is missing then.
 TEST(BmpLimits, LastRowWithoutItsPaddingIsEnough) {
     for (uint16_t bitCount : {1, 8, 24}) {
-        DibSpec spec = FiveByFour(bitCount);
-        spec.pixels.resize(3 * Stride(bitCount) + LastRowBytes(bitCount));
-        ASSERT_NE(spec.pixels.size() % 4, 0u);
+        DibLayoutCase layout = FiveByFour(bitCount);
+        layout.pixels.resize(3 * Stride(bitCount) + LastRowBytes(bitCount));
+        ASSERT_NE(layout.pixels.size() % 4, 0u);
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok) << bitCount;
-        EXPECT_EQ(DecodeDib(BuildDib(spec), false, picture), CodecStatus::Ok) << bitCount;
+        EXPECT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok) << bitCount;
+        EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Ok) << bitCount;
     }
 }
 
@@ -94,29 +94,29 @@ TEST(BmpLimits, DeclaredSizesAreCheckedBeforeTheData) {
         {"top-down 1 x 300", 40, 1, -300, 8, 0, CodecStatus::Corrupt},
     };
     for (const SizeCase& c : cases) {
-        DibSpec spec;
-        spec.headerSize = c.headerSize;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.bitCount = c.bitCount;
-        spec.compression = c.compression;
-        if (c.compression == 3) spec.masks = {0xFF0000, 0xFF00, 0xFF};
-        spec.pixels.assign(16, 0x11);
+        DibLayoutCase layout;
+        layout.headerSize = c.headerSize;
+        layout.width = c.width;
+        layout.height = c.height;
+        layout.bitCount = c.bitCount;
+        layout.compression = c.compression;
+        if (c.compression == 3) layout.masks = {0xFF0000, 0xFF00, 0xFF};
+        layout.pixels.assign(16, 0x11);
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(BuildBmp(spec), picture), c.expected) << c.name;
-        EXPECT_EQ(DecodeDib(BuildDib(spec), false, picture), c.expected) << c.name;
+        EXPECT_EQ(DecodeBmp(BuildBmp(layout), picture), c.expected) << c.name;
+        EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), c.expected) << c.name;
         EXPECT_EQ(picture.pixels, nullptr) << c.name;
     }
 }
 
 // An optional colour table in front of 24-bit pixels, declared larger than the input.
 TEST(BmpLimits, HugeTableBeforeDirectColourPixelsIsCorrupt) {
-    DibSpec spec = FiveByFour(24);
-    spec.colorsUsed = 0xFFFFFFFF;
+    DibLayoutCase layout = FiveByFour(24);
+    layout.colorsUsed = 0xFFFFFFFF;
     DecodedPicture picture;
-    EXPECT_EQ(DecodeDib(BuildDib(spec), false, picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Corrupt);
     // In a file the pixel offset says where the pixels are; the table is not needed.
-    EXPECT_EQ(DecodeBmp(BuildBmp(spec), picture), CodecStatus::Ok);
+    EXPECT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
 }
 
 }  // namespace

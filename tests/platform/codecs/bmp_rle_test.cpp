@@ -14,7 +14,7 @@ namespace {
 using testing::bmp::AllPixels;
 using testing::bmp::BuildBmp;
 using testing::bmp::Bytes;
-using testing::bmp::DibSpec;
+using testing::bmp::DibLayoutCase;
 
 constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
@@ -43,15 +43,15 @@ std::string CaseName(const ::testing::TestParamInfo<RleCase>& info) {
     return name;
 }
 
-DibSpec RleSpec(uint32_t compression, int32_t width, int32_t height, const Bytes& data) {
-    DibSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.compression = compression;
-    spec.bitCount = compression == kBiRle8 ? 8 : 4;
-    spec.palette = kPalette;
-    spec.pixels = data;
-    return spec;
+DibLayoutCase RleSpec(uint32_t compression, int32_t width, int32_t height, const Bytes& data) {
+    DibLayoutCase layout;
+    layout.width = width;
+    layout.height = height;
+    layout.compression = compression;
+    layout.bitCount = compression == kBiRle8 ? 8 : 4;
+    layout.palette = kPalette;
+    layout.pixels = data;
+    return layout;
 }
 
 class BmpRleTest : public ::testing::TestWithParam<RleCase> {};

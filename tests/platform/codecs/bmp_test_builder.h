@@ -12,7 +12,7 @@ namespace pic2pnm::testing::bmp {
 
 using Bytes = std::vector<uint8_t>;
 
-struct DibSpec {
+struct DibLayoutCase {
     uint32_t headerSize = 40;  // 12 writes an OS/2 1.x header; other sizes a zero-filled one
     int32_t width = 1;
     int32_t height = 1;
@@ -46,32 +46,32 @@ inline void AppendLe32(Bytes& bytes, uint32_t value) {
 }
 
 // Header, masks and colour table: everything in front of the pixels.
-inline Bytes BuildDibHeaderAndTable(const DibSpec& spec) {
-    Bytes bytes(spec.headerSize, 0);
-    PutLe32(bytes, 0, spec.headerSize);
-    bool core = spec.headerSize == 12;
+inline Bytes BuildDibHeaderAndTable(const DibLayoutCase& layout) {
+    Bytes bytes(layout.headerSize, 0);
+    PutLe32(bytes, 0, layout.headerSize);
+    bool core = layout.headerSize == 12;
     if (core) {
-        PutLe16(bytes, 4, static_cast<uint32_t>(spec.width));
-        PutLe16(bytes, 6, static_cast<uint32_t>(spec.height));
+        PutLe16(bytes, 4, static_cast<uint32_t>(layout.width));
+        PutLe16(bytes, 6, static_cast<uint32_t>(layout.height));
         PutLe16(bytes, 8, 1);
-        PutLe16(bytes, 10, spec.bitCount);
+        PutLe16(bytes, 10, layout.bitCount);
     } else {
-        PutLe32(bytes, 4, static_cast<uint32_t>(spec.width));
-        PutLe32(bytes, 8, static_cast<uint32_t>(spec.height));
+        PutLe32(bytes, 4, static_cast<uint32_t>(layout.width));
+        PutLe32(bytes, 8, static_cast<uint32_t>(layout.height));
         PutLe16(bytes, 12, 1);
-        PutLe16(bytes, 14, spec.bitCount);
-        PutLe32(bytes, 16, spec.compression);
-        PutLe32(bytes, 24, static_cast<uint32_t>(spec.xPelsPerMeter));
-        PutLe32(bytes, 28, static_cast<uint32_t>(spec.yPelsPerMeter));
-        PutLe32(bytes, 32, spec.colorsUsed);
+        PutLe16(bytes, 14, layout.bitCount);
+        PutLe32(bytes, 16, layout.compression);
+        PutLe32(bytes, 24, static_cast<uint32_t>(layout.xPelsPerMeter));
+        PutLe32(bytes, 28, static_cast<uint32_t>(layout.yPelsPerMeter));
+        PutLe32(bytes, 32, layout.colorsUsed);
     }
-    for (size_t i = 0; i < spec.masks.size(); ++i) {
-        if (spec.headerSize == 40)
-            AppendLe32(bytes, spec.masks[i]);
+    for (size_t i = 0; i < layout.masks.size(); ++i) {
+        if (layout.headerSize == 40)
+            AppendLe32(bytes, layout.masks[i]);
         else
-            PutLe32(bytes, 40 + 4 * i, spec.masks[i]);
+            PutLe32(bytes, 40 + 4 * i, layout.masks[i]);
     }
-    for (uint32_t color : spec.palette) {
+    for (uint32_t color : layout.palette) {
         bytes.push_back(static_cast<uint8_t>(color));
         bytes.push_back(static_cast<uint8_t>(color >> 8));
         bytes.push_back(static_cast<uint8_t>(color >> 16));
@@ -80,27 +80,27 @@ inline Bytes BuildDibHeaderAndTable(const DibSpec& spec) {
     return bytes;
 }
 
-inline Bytes BuildDib(const DibSpec& spec) {
-    Bytes bytes = BuildDibHeaderAndTable(spec);
-    bytes.insert(bytes.end(), spec.pixels.begin(), spec.pixels.end());
+inline Bytes BuildDib(const DibLayoutCase& layout) {
+    Bytes bytes = BuildDibHeaderAndTable(layout);
+    bytes.insert(bytes.end(), layout.pixels.begin(), layout.pixels.end());
     return bytes;
 }
 
 // A BMP file whose pixels follow the colour table directly.
-inline Bytes BuildBmp(const DibSpec& spec) {
-    Bytes dib = BuildDibHeaderAndTable(spec);
+inline Bytes BuildBmp(const DibLayoutCase& layout) {
+    Bytes dib = BuildDibHeaderAndTable(layout);
     uint32_t pixelOffset = static_cast<uint32_t>(14 + dib.size());
     Bytes file;
     // Room for everything up front: growing the vector by inserts trips a false array-bounds
     // warning of g++ 12 at -O2.
-    file.reserve(14 + dib.size() + spec.pixels.size());
+    file.reserve(14 + dib.size() + layout.pixels.size());
     file.resize(14, 0);
     file[0] = 'B';
     file[1] = 'M';
-    PutLe32(file, 2, static_cast<uint32_t>(pixelOffset + spec.pixels.size()));
+    PutLe32(file, 2, static_cast<uint32_t>(pixelOffset + layout.pixels.size()));
     PutLe32(file, 10, pixelOffset);
     file.insert(file.end(), dib.begin(), dib.end());
-    file.insert(file.end(), spec.pixels.begin(), spec.pixels.end());
+    file.insert(file.end(), layout.pixels.begin(), layout.pixels.end());
     return file;
 }
 
