@@ -33,24 +33,17 @@ std::string_view Magic(int32_t outputType) {
     }
 }
 
-// Value text of one pixel; `text` has room for 16 characters.
-size_t ValueText(int32_t outputType, int32_t pixel, char* text) {
+// Value text of one pixel.
+template <int32_t OutputType>
+ShortText MakeValueText(int32_t pixel) {
     RgbTriple rgb;
     SplitRGB(pixel, rgb);
-    switch (outputType) {
-        case OutputPbm: {
-            const int32_t grey = (rgb.R + rgb.G + rgb.B) / 3;
-            text[0] = grey >= 128 ? '0' : '1';
-            text[1] = ' ';
-            return 2;
-        }
-        case OutputPgm: return static_cast<size_t>(AppendValueText(text, (rgb.R + rgb.G + rgb.B) / 3) - text);
-        default: {
-            char* end = AppendValueText(text, rgb.R);
-            end = AppendValueText(end, rgb.G);
-            end = AppendValueText(end, rgb.B);
-            return static_cast<size_t>(end - text);
-        }
+    if constexpr (OutputType == OutputPbm) {
+        return BitText((rgb.R + rgb.G + rgb.B) / 3 < 128);
+    } else if constexpr (OutputType == OutputPgm) {
+        return GreyText((rgb.R + rgb.G + rgb.B) / 3);
+    } else {
+        return TripleText(rgb.R, rgb.G, rgb.B);
     }
 }
 
@@ -62,7 +55,6 @@ void WriteRaster(CBufferedOut& out, const PictureInfo& info, const PixelBuffer& 
     const int32_t* data = pixels.Data();
     const int64_t upperBound = pixels.UBound();
     int32_t lineCounter = 0;
-    char text[16];
     for (int32_t r = info.Height - 1; r >= 0; --r) {
         int32_t rowStart;
         if (__builtin_mul_overflow(info.Width, r, &rowStart)) RaiseError(ErrorNumber::Overflow);
@@ -70,7 +62,7 @@ void WriteRaster(CBufferedOut& out, const PictureInfo& info, const PixelBuffer& 
             int32_t index;
             if (__builtin_add_overflow(rowStart, c, &index)) RaiseError(ErrorNumber::Overflow);
             if (index > upperBound) RaiseError(ErrorNumber::SubscriptOutOfRange);
-            out.WriteFile(std::string_view(text, ValueText(OutputType, data[index], text)));
+            out.WriteFile(MakeValueText<OutputType>(data[index]));
             if (++lineCounter == lineLimit) {
                 out.WriteFile("\n");
                 lineCounter = 0;
@@ -81,7 +73,8 @@ void WriteRaster(CBufferedOut& out, const PictureInfo& info, const PixelBuffer& 
 
 }  // namespace
 
-void WritePnmFile(const ConvertRequest& Request, const PictureInfo& Info, const PixelBuffer& Pixels) {
+void WritePnmFile(const ConvertRequest& Request, const PictureInfo& Info,
+                  const PixelBuffer& Pixels) {
     std::unique_ptr<CBufferedOut> out;
     try {
         const int32_t lineLimit = LineLimit(Request.OutputType);

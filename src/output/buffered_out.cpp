@@ -1,5 +1,7 @@
 #include "output/buffered_out.h"
 
+#include <string>
+
 #include "platform/file_numbers.h"
 #include "platform/run_time_error.h"
 
@@ -51,6 +53,8 @@ void CBufferedOut::PrintFile(std::string_view Text) {
     AddToBuffer(line);
 }
 
-void CBufferedOut::WriteDirect(std::string_view Text) { WriteText(FileNumber_, Text); }
+void CBufferedOut::WriteDirect(std::string_view Text) {
+    WriteText(FileNumber_, Text);
+}
 
 }  // namespace pic2pnm

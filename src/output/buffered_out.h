@@ -3,15 +3,17 @@
 // A piece of 1024 characters or more goes to the file at once, after what is pending.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
+
+#include "output/short_text.h"
 
 namespace pic2pnm {
 
 class CBufferedOut {
-public:
+  public:
     static constexpr int32_t Capacity = 1024;
 
     CBufferedOut();   // takes the next free file number, opens nothing
@@ -27,16 +29,23 @@ public:
     // Writes the pending text, if there is any.
     void FlushBuffer();
     void WriteFile(std::string_view Text) { AddToBuffer(Text); }
+    // The same as WriteFile with the characters of Text, for the texts written once a pixel.
+    void WriteFile(const ShortText& Text) {
+        if (static_cast<int32_t>(Text.length) + BufferLen_ > Capacity) FlushBuffer();
+        // The buffer has Room spare bytes past Capacity, so all of them always fit; only
+        // `length` of them count.
+        Text.StoreAt(Buffer_.data() + BufferLen_);
+        BufferLen_ += static_cast<int32_t>(Text.length);
+    }
     // The text followed by CR LF.
     void PrintFile(std::string_view Text);
 
     int32_t FileNumber() const { return FileNumber_; }
     int32_t BufferLen() const { return BufferLen_; }
 
-private:
+  private:
     void AddToBuffer(std::string_view Text) {
         const auto length = static_cast<int32_t>(Text.size());
-        if (Buffer_.empty()) Buffer_.assign(Capacity, '\0');
         if (static_cast<int64_t>(length) + BufferLen_ > Capacity) FlushBuffer();
         if (Text.size() >= static_cast<size_t>(Capacity)) {
             WriteDirect(Text);
@@ -49,8 +58,8 @@ private:
     void WriteDirect(std::string_view Text);
 
     int32_t FileNumber_;
-    std::string Buffer_;
     int32_t BufferLen_;
+    std::array<char, Capacity + ShortText::Room> Buffer_{};
 };
 
 }  // namespace pic2pnm

@@ -101,6 +101,40 @@ TEST(BufferedOutTest, FlushesWhereTheBufferOverflowsAndTheFileGetsEveryTextInOrd
     }
 }
 
+// A pixel's text goes through the fixed-size path; it must flush and land exactly where the
+// same characters given as a string would.
+TEST(BufferedOutTest, ShortTextsFlushAndLandLikeTheSameCharactersAsAString) {
+    ShortText twelve;
+    twelve.low = 0x2035353220353532ull;  // "255 255 " little-endian
+    twelve.high = 0x20353532ull;         // "255 "
+    twelve.length = 12;
+    ASSERT_EQ(twelve.ToString(), "255 255 255 ");
+    for (size_t before = 1005; before <= 1024; ++before) {
+        SCOPED_TRACE(before);
+        std::vector<size_t> sizes[2];
+        std::string files[2];
+        for (int asString = 0; asString < 2; ++asString) {
+            TempDir dir;
+            CaptureFileWrites capture;
+            CBufferedOut out;
+            out.OpenFile((dir / "out.txt").string());
+            out.WriteFile(Piece(before, 1));
+            for (int i = 0; i < 3; ++i) {
+                if (asString != 0)
+                    out.WriteFile(twelve.ToString());
+                else
+                    out.WriteFile(twelve);
+            }
+            out.CloseFile();
+            sizes[asString] = capture.Sizes();
+            files[asString] = ReadFileText(dir / "out.txt");
+        }
+        EXPECT_EQ(sizes[0], sizes[1]);
+        EXPECT_EQ(files[0], files[1]);
+        EXPECT_EQ(files[0], Piece(before, 1) + "255 255 255 255 255 255 255 255 255 ");
+    }
+}
+
 TEST(BufferedOutTest, PrintFileAddsCarriageReturnAndLineFeed) {
     struct Case {
         std::string text;
