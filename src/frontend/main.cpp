@@ -1,3 +1,5 @@
 #include "frontend/main_sequence.h"
 
-int main(int argc, char** argv) { return pic2pnm::RunProcess(argc, argv); }
+int main(int argc, char** argv) {
+    return pic2pnm::RunProcess(argc, argv);
+}

@@ -54,7 +54,8 @@ void GetPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string
     Err().Clear();
 }
 
-void GetBitmapPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string_view FileName) {
+void GetBitmapPictureInfo(const PictureObject& Picture, PictureInfo& Info,
+                          std::string_view FileName) {
     ResumeNext([&] { Info.BitsPerPixel = 0; });
     ResumeNext([&] { SetHimetricSize(Picture, Info); });
     ResumeNext([&] {

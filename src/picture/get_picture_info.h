@@ -13,11 +13,13 @@ namespace pic2pnm {
 // caller: when it returns, no error is pending.
 void GetPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string_view FileName);
 
-void GetBitmapPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string_view FileName);
+void GetBitmapPictureInfo(const PictureObject& Picture, PictureInfo& Info,
+                          std::string_view FileName);
 void GetWmfPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string_view FileName);
 void GetIconPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string_view FileName);
 void GetEmfPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string_view FileName);
-void GetOtherPictureInfo(const PictureObject& Picture, PictureInfo& Info, std::string_view FileName);
+void GetOtherPictureInfo(const PictureObject& Picture, PictureInfo& Info,
+                         std::string_view FileName);
 
 // What GDI+ says of the image. GDI+ statuses are not looked at; a failing support call raises.
 void GetGdipImageInfo(GpImage Image, PictureInfo& Info);

@@ -17,7 +17,7 @@ namespace {
 
 // GDI+ and one image, released image first, then GDI+, on every way out.
 class GdipSession {
-public:
+  public:
     GdipSession() = default;
     ~GdipSession() {
         if (image_ != 0) GdipDisposeImage(image_);
@@ -39,7 +39,7 @@ public:
     GpImage* ImageSlot() { return &image_; }
     GpImage Image() const { return image_; }
 
-private:
+  private:
     ULONG_PTR token_ = 0;
     bool started_ = false;
     GpImage image_ = 0;

@@ -5,7 +5,11 @@ namespace {
 int exitStatus = ExitFailed;
 }
 
-void SetExitStatus(int status) { exitStatus = status; }
-int ExitStatus() { return exitStatus; }
+void SetExitStatus(int status) {
+    exitStatus = status;
+}
+int ExitStatus() {
+    return exitStatus;
+}
 
 }  // namespace pic2pnm

@@ -48,7 +48,6 @@ int WriteAll(int fd, const char* data, size_t size) {
 }
 
 void WriteBlock(OpenFile& file, const char* data, size_t size) {
-
     if (int error = WriteAll(file.fd, data, size); error != 0) RaiseError(ErrorFromWrite(error));
 }
 
@@ -58,7 +57,9 @@ void WritePending(OpenFile& file) {
     file.pendingLen = 0;
 }
 
-std::string PathString(std::string_view path) { return std::string(path); }
+std::string PathString(std::string_view path) {
+    return std::string(path);
+}
 
 void Open(int32_t number, std::string_view path, bool forOutput) {
     CheckNumber(number);
@@ -131,9 +132,13 @@ int32_t FreeFile() {
     RaiseError(ErrorNumber::TooManyFiles);
 }
 
-void OpenForOutput(int32_t number, std::string_view path) { Open(number, path, true); }
+void OpenForOutput(int32_t number, std::string_view path) {
+    Open(number, path, true);
+}
 
-void OpenForBinaryRead(int32_t number, std::string_view path) { Open(number, path, false); }
+void OpenForBinaryRead(int32_t number, std::string_view path) {
+    Open(number, path, false);
+}
 
 void WriteText(int32_t number, std::string_view text) {
     CheckNumber(number);
@@ -189,8 +194,12 @@ void CloseFile(int32_t number) {
     if (error != 0) RaiseError(error);
 }
 
-int OpenFileCount() { return openCount; }
+int OpenFileCount() {
+    return openCount;
+}
 
-void SetFileWriteObserver(FileWriteObserver newObserver) { observer = std::move(newObserver); }
+void SetFileWriteObserver(FileWriteObserver newObserver) {
+    observer = std::move(newObserver);
+}
 
 }  // namespace pic2pnm

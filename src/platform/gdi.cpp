@@ -33,7 +33,7 @@ using GdiObject =
     std::variant<BitmapObject, IconObject, MetaFileObject, EnhMetaFileObject, DeviceContext>;
 
 class HandleTable {
-public:
+  public:
     HANDLE32 Add(GdiObject object) noexcept {
         try {
             // Handles are never reused within a run, so a stale handle finds nothing.
@@ -57,7 +57,7 @@ public:
     }
     size_t Size() const { return objects_.size(); }
 
-private:
+  private:
     std::unordered_map<HANDLE32, GdiObject> objects_;
     HANDLE32 next_ = 0x00010000;
 };
@@ -123,8 +123,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t startScan, uint32_t lines, void* 
 
 int GetObjectA(HANDLE32 object, int size, void* buffer) {
     BitmapObject* bitmap = Handles().Find<BitmapObject>(object);
-    if (bitmap == nullptr || buffer == nullptr || size < static_cast<int>(sizeof(BITMAP)))
-        return 0;
+    if (bitmap == nullptr || buffer == nullptr || size < static_cast<int>(sizeof(BITMAP))) return 0;
     BITMAP info{};
     info.bmType = 0;
     info.bmWidth = bitmap->pixels->Width();
@@ -154,7 +153,9 @@ int32_t GetIconInfo(HICON icon, ICONINFO* info) {
     return 1;
 }
 
-int32_t DeleteObject(HANDLE32 object) { return Handles().Remove<BitmapObject>(object) ? 1 : 0; }
+int32_t DeleteObject(HANDLE32 object) {
+    return Handles().Remove<BitmapObject>(object) ? 1 : 0;
+}
 
 uint32_t GetEnhMetaFileHeader(HENHMETAFILE metafile, uint32_t size, ENHMETAHEADER* header) {
     EnhMetaFileObject* object = Handles().Find<EnhMetaFileObject>(metafile);
@@ -185,7 +186,9 @@ int32_t DestroyIcon(HICON icon) {
     return 1;
 }
 
-HMETAFILE CreateMetaFileObject() { return Handles().Add(MetaFileObject{}); }
+HMETAFILE CreateMetaFileObject() {
+    return Handles().Add(MetaFileObject{});
+}
 
 int32_t DeleteMetaFile(HMETAFILE metafile) {
     return Handles().Remove<MetaFileObject>(metafile) ? 1 : 0;
@@ -204,8 +207,12 @@ std::shared_ptr<PixelStore> BitmapPixels(HBITMAP bitmap) {
     return object == nullptr ? nullptr : object->pixels;
 }
 
-size_t LiveGdiObjects() { return Handles().Size(); }
+size_t LiveGdiObjects() {
+    return Handles().Size();
+}
 
-void SetScreenDcUnavailableForTesting(bool unavailable) { screenDcUnavailable = unavailable; }
+void SetScreenDcUnavailableForTesting(bool unavailable) {
+    screenDcUnavailable = unavailable;
+}
 
 }  // namespace pic2pnm

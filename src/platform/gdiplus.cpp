@@ -47,37 +47,26 @@ bool Started() {
 
 GpStatus StatusOf(PictureFileStatus status) {
     switch (status) {
-        case PictureFileStatus::Ok:
-            return Ok;
+        case PictureFileStatus::Ok: return Ok;
         // The loader checks that the file exists first, so one missing now has vanished
         // meanwhile: an I/O failure rather than FileNotFound.
-        case PictureFileStatus::NotFound:
-            return Win32Error;
-        case PictureFileStatus::AccessDenied:
-            return AccessDenied;
-        case PictureFileStatus::ReadError:
-            return Win32Error;
-        case PictureFileStatus::TooLarge:
-            return ValueOverflow;
-        case PictureFileStatus::OutOfMemory:
-            return OutOfMemory;
+        case PictureFileStatus::NotFound: return Win32Error;
+        case PictureFileStatus::AccessDenied: return AccessDenied;
+        case PictureFileStatus::ReadError: return Win32Error;
+        case PictureFileStatus::TooLarge: return ValueOverflow;
+        case PictureFileStatus::OutOfMemory: return OutOfMemory;
     }
     return GenericError;
 }
 
 GpStatus StatusOf(codecs::CodecStatus status) {
     switch (status) {
-        case codecs::CodecStatus::Ok:
-            return Ok;
-        case codecs::CodecStatus::NotMyFormat:
-            return UnknownImageFormat;
+        case codecs::CodecStatus::Ok: return Ok;
+        case codecs::CodecStatus::NotMyFormat: return UnknownImageFormat;
         // Reported to the program as "Invalid picture".
-        case codecs::CodecStatus::Corrupt:
-            return OutOfMemory;
-        case codecs::CodecStatus::TooLarge:
-            return ValueOverflow;
-        case codecs::CodecStatus::OutOfMemory:
-            return OutOfMemory;
+        case codecs::CodecStatus::Corrupt: return OutOfMemory;
+        case codecs::CodecStatus::TooLarge: return ValueOverflow;
+        case codecs::CodecStatus::OutOfMemory: return OutOfMemory;
     }
     return GenericError;
 }

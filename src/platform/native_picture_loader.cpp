@@ -68,8 +68,7 @@ PictureObject LoadWmfPicture(FileView file) {
     if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);
     // The bounding box is in logical units, `unitsPerInch` of them to the inch.
     auto toHimetric = [&](int32_t units) {
-        return static_cast<int32_t>(
-            std::llround(std::abs(units) * 2540.0 / header.unitsPerInch));
+        return static_cast<int32_t>(std::llround(std::abs(units) * 2540.0 / header.unitsPerInch));
     };
     return PictureObject(PICTYPE_METAFILE, handle, toHimetric(header.right - header.left),
                          toHimetric(header.bottom - header.top));

@@ -34,15 +34,11 @@ class Descriptor {
 PictureFileStatus StatusFromErrno(int error) {
     switch (error) {
         case ENOENT:
-        case ENOTDIR:
-            return PictureFileStatus::NotFound;
+        case ENOTDIR: return PictureFileStatus::NotFound;
         case EACCES:
-        case EPERM:
-            return PictureFileStatus::AccessDenied;
-        case ENOMEM:
-            return PictureFileStatus::OutOfMemory;
-        default:
-            return PictureFileStatus::ReadError;
+        case EPERM: return PictureFileStatus::AccessDenied;
+        case ENOMEM: return PictureFileStatus::OutOfMemory;
+        default: return PictureFileStatus::ReadError;
     }
 }
 

@@ -11,7 +11,9 @@ int32_t PixelsToHimetric(int32_t pixels) {
     return static_cast<int32_t>(std::lround(static_cast<double>(pixels) * 2540.0 / 96.0));
 }
 
-PictureObject::~PictureObject() { Release(); }
+PictureObject::~PictureObject() {
+    Release();
+}
 
 PictureObject::PictureObject(PictureObject&& other) noexcept
     : type_(std::exchange(other.type_, PICTYPE_NONE)),

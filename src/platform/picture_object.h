@@ -20,7 +20,7 @@ enum PictureType : int16_t {
 int32_t PixelsToHimetric(int32_t pixels);
 
 class PictureObject {
-public:
+  public:
     PictureObject() = default;  // an empty picture (type 0, no handle)
     PictureObject(int16_t type, HANDLE32 handle, int32_t widthHimetric, int32_t heightHimetric)
         : type_(type), handle_(handle), width_(widthHimetric), height_(heightHimetric) {}
@@ -38,7 +38,7 @@ public:
     // Frees the handle; the picture becomes empty.
     void Release();
 
-private:
+  private:
     int16_t type_ = PICTYPE_NONE;
     HANDLE32 handle_ = 0;
     int32_t width_ = 0;

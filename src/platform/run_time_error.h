@@ -35,14 +35,14 @@ std::string_view StandardDescription(int32_t number);
 
 // A raised error. Every failure of the program travels as one of these.
 class RuntimeError : public std::exception {
-public:
+  public:
     RuntimeError(int32_t number, std::string description)
         : number_(number), description_(std::move(description)) {}
     int32_t Number() const { return number_; }
     const std::string& Description() const { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }
 
-private:
+  private:
     int32_t number_;
     std::string description_;
 };

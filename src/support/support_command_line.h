@@ -9,7 +9,7 @@
 namespace pic2pnm {
 
 class ArgumentsObject {
-public:
+  public:
     // The number of arguments, not counting the program name.
     int32_t Count() const { return static_cast<int32_t>(items_.size()); }
     // The argument at the zero-based index; raises 9 outside the list.
@@ -20,15 +20,15 @@ public:
     // Replaces the arguments by those the shell gave the process (without the program name).
     void SetItems(std::vector<std::string> items) { items_ = std::move(items); }
 
-private:
+  private:
     std::vector<std::string> items_;
 };
 
 class SupportCommandLineObject {
-public:
+  public:
     ArgumentsObject& Arguments() { return arguments_; }
 
-private:
+  private:
     ArgumentsObject arguments_;
 };
 

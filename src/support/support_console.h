@@ -9,7 +9,7 @@
 namespace pic2pnm {
 
 class SupportConsoleObject {
-public:
+  public:
     // Writes the application's title and version as one line.
     void WriteAppHeader(const AppObject& app, int32_t flags);
     // Closing call of a run inside the development environment; nothing to do here.

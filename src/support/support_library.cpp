@@ -10,10 +10,16 @@
 
 namespace pic2pnm {
 
-int32_t esRegisterAppPath() { return 0; }
+int32_t esRegisterAppPath() {
+    return 0;
+}
 void InitCommonControls() {}
-bool esIsInIDE() { return false; }
-HWND esGetThunderMainHandle() { return 0; }
+bool esIsInIDE() {
+    return false;
+}
+HWND esGetThunderMainHandle() {
+    return 0;
+}
 void psSetWindowResIconAll(HWND, const std::string&) {}
 
 std::string psGetErrorNumber(int32_t number) {
@@ -47,8 +53,12 @@ int32_t HimetricToPixels(float himetric) {
 }
 }  // namespace
 
-int32_t esScreenHimetricToPixelsX(float himetric) { return HimetricToPixels(himetric); }
-int32_t esScreenHimetricToPixelsY(float himetric) { return HimetricToPixels(himetric); }
+int32_t esScreenHimetricToPixelsX(float himetric) {
+    return HimetricToPixels(himetric);
+}
+int32_t esScreenHimetricToPixelsY(float himetric) {
+    return HimetricToPixels(himetric);
+}
 
 NewRect esRectToNewRect(const RECTL& rect) {
     int32_t width;

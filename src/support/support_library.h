@@ -55,6 +55,8 @@ inline int32_t psLoWord(int32_t value) {
 inline uint8_t psHiByte(int32_t value) {
     return static_cast<uint8_t>((static_cast<uint32_t>(value) >> 8) & 0xFFu);
 }
-inline uint8_t psLoByte(int32_t value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu); }
+inline uint8_t psLoByte(int32_t value) {
+    return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu);
+}
 
 }  // namespace pic2pnm

@@ -830,16 +830,11 @@ struct FixtureFormat {
 
 GpStatus ExpectedStatus(CodecStatus status) {
     switch (status) {
-        case CodecStatus::Ok:
-            return Ok;
-        case CodecStatus::NotMyFormat:
-            return UnknownImageFormat;
-        case CodecStatus::Corrupt:
-            return OutOfMemory;
-        case CodecStatus::TooLarge:
-            return ValueOverflow;
-        case CodecStatus::OutOfMemory:
-            return OutOfMemory;
+        case CodecStatus::Ok: return Ok;
+        case CodecStatus::NotMyFormat: return UnknownImageFormat;
+        case CodecStatus::Corrupt: return OutOfMemory;
+        case CodecStatus::TooLarge: return ValueOverflow;
+        case CodecStatus::OutOfMemory: return OutOfMemory;
     }
     return GenericError;
 }

@@ -10,24 +10,26 @@ namespace pic2pnm::testing {
 namespace {
 
 class HeaderReader {
-public:
+  public:
     explicit HeaderReader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
     std::string Token() {
         SkipSpaceAndComments();
         std::string token;
-        while (pos_ < bytes_.size() && !std::isspace(bytes_[pos_])) token += static_cast<char>(bytes_[pos_++]);
+        while (pos_ < bytes_.size() && !std::isspace(bytes_[pos_]))
+            token += static_cast<char>(bytes_[pos_++]);
         return token;
     }
     std::string Line() {
         std::string line;
-        while (pos_ < bytes_.size() && bytes_[pos_] != '\n') line += static_cast<char>(bytes_[pos_++]);
+        while (pos_ < bytes_.size() && bytes_[pos_] != '\n')
+            line += static_cast<char>(bytes_[pos_++]);
         ++pos_;
         return line;
     }
     void SkipOneSpace() { ++pos_; }
     size_t Pos() const { return pos_; }
 
-private:
+  private:
     void SkipSpaceAndComments() {
         while (pos_ < bytes_.size()) {
             if (bytes_[pos_] == '#') {
@@ -54,7 +56,8 @@ ReferenceImage ReadReferenceImage(const std::filesystem::path& path) {
     if (magic == "P6") {
         image.width = std::atoi(reader.Token().c_str());
         image.height = std::atoi(reader.Token().c_str());
-        if (reader.Token() != "255") throw std::runtime_error("maxval must be 255: " + path.string());
+        if (reader.Token() != "255")
+            throw std::runtime_error("maxval must be 255: " + path.string());
         reader.SkipOneSpace();
     } else if (magic == "P7") {
         reader.Line();
@@ -97,10 +100,13 @@ std::string ComparePixels(const PixelStore& actual, const ReferenceImage& expect
     }
     int reported = 0;
     for (int32_t y = 0; y < expected.height && reported < 5; ++y) {
-        const uint32_t* row = actual.Data() + static_cast<size_t>(expected.height - 1 - y) * static_cast<size_t>(expected.width);
+        const uint32_t* row = actual.Data() + static_cast<size_t>(expected.height - 1 - y) *
+                                                  static_cast<size_t>(expected.width);
         for (int32_t x = 0; x < expected.width && reported < 5; ++x) {
             uint32_t a = row[x];
-            uint32_t e = expected.pixels[static_cast<size_t>(y) * static_cast<size_t>(expected.width) + static_cast<size_t>(x)];
+            uint32_t e =
+                expected.pixels[static_cast<size_t>(y) * static_cast<size_t>(expected.width) +
+                                static_cast<size_t>(x)];
             int shifts = compareAlpha ? 4 : 3;
             for (int k = 0; k < shifts; ++k) {
                 int av = static_cast<int>((a >> (8 * k)) & 0xFF);

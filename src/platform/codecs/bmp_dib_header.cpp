@@ -19,16 +19,14 @@ constexpr uint32_t kInfoHeaderSize = 40;
 
 HeaderKind ClassifyHeader(uint32_t size) {
     switch (size) {
-        case kCoreHeaderSize:
-            return HeaderKind::Core;
+        case kCoreHeaderSize: return HeaderKind::Core;
         case kInfoHeaderSize:
         case 52:   // V2: red, green and blue masks in the header
         case 56:   // V3: and the alpha mask
         case 108:  // V4
         case 124:  // V5
             return HeaderKind::Windows;
-        default:
-            return size >= 16 && size <= 64 ? HeaderKind::Os2 : HeaderKind::Unknown;
+        default: return size >= 16 && size <= 64 ? HeaderKind::Os2 : HeaderKind::Unknown;
     }
 }
 
@@ -50,12 +48,9 @@ bool IsValidBitCount(DibCompression compression, uint16_t bitCount) {
         case DibCompression::Rgb:
             return bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 ||
                    bitCount == 16 || bitCount == 24 || bitCount == 32;
-        case DibCompression::Rle8:
-            return bitCount == 8;
-        case DibCompression::Rle4:
-            return bitCount == 4;
-        case DibCompression::BitFields:
-            return bitCount == 16 || bitCount == 32;
+        case DibCompression::Rle8: return bitCount == 8;
+        case DibCompression::Rle4: return bitCount == 4;
+        case DibCompression::BitFields: return bitCount == 16 || bitCount == 32;
     }
     return false;
 }

@@ -141,18 +141,13 @@ CodecStatus DecodeUncompressedRows(const DibHeader& header, const Palette& palet
         return CodecStatus::Corrupt;
     bool bitFields = header.compression == DibCompression::BitFields;
     switch (header.bitCount) {
-        case 16:
-            return Decode16(header, bitFields ? header.masks : kRgb555Masks, pixels, store);
-        case 24:
-            Decode24(header, pixels, store);
-            return CodecStatus::Ok;
+        case 16: return Decode16(header, bitFields ? header.masks : kRgb555Masks, pixels, store);
+        case 24: Decode24(header, pixels, store); return CodecStatus::Ok;
         case 32:
             if (bitFields) return Decode32BitFields(header, pixels, store);
             DecodeBgra32(header, keepAlphaByte, pixels, store);
             return CodecStatus::Ok;
-        default:
-            DecodeIndexed(header, palette, pixels, store);
-            return CodecStatus::Ok;
+        default: DecodeIndexed(header, palette, pixels, store); return CodecStatus::Ok;
     }
 }
 

@@ -108,10 +108,8 @@ CodecStatus DecodeGif(FileView file, DecodedPicture& out) {
             case EXTENSION_RECORD_TYPE:
                 if (!ReadExtension(gif, transparentIndex)) return CodecStatus::Corrupt;
                 break;
-            case IMAGE_DESC_RECORD_TYPE:
-                return DecodeFirstImage(gif, transparentIndex, out);
-            default:
-                return CodecStatus::Corrupt;  // the trailer before any image, or junk
+            case IMAGE_DESC_RECORD_TYPE: return DecodeFirstImage(gif, transparentIndex, out);
+            default: return CodecStatus::Corrupt;  // the trailer before any image, or junk
         }
     }
 }

@@ -10,15 +10,9 @@ GifSource::GifSource(FileView file) : file_(file) {
     gif_ = DGifOpen(this, &GifSource::Read, &error);
     if (gif_ != nullptr) return;
     switch (error) {
-        case D_GIF_ERR_NOT_GIF_FILE:
-            status_ = CodecStatus::NotMyFormat;
-            break;
-        case D_GIF_ERR_NOT_ENOUGH_MEM:
-            status_ = CodecStatus::OutOfMemory;
-            break;
-        default:
-            status_ = CodecStatus::Corrupt;
-            break;
+        case D_GIF_ERR_NOT_GIF_FILE: status_ = CodecStatus::NotMyFormat; break;
+        case D_GIF_ERR_NOT_ENOUGH_MEM: status_ = CodecStatus::OutOfMemory; break;
+        default: status_ = CodecStatus::Corrupt; break;
     }
 }
 

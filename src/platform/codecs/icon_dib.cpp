@@ -19,10 +19,8 @@ bool IsKnownHeaderSize(uint32_t size) {
         case 52:
         case 56:
         case 108:
-        case 124:
-            return true;
-        default:
-            return size >= 16 && size <= 64;
+        case 124: return true;
+        default: return size >= 16 && size <= 64;
     }
 }
 

@@ -39,23 +39,12 @@ bool MeasurePng(FileView image, ImageMeasure& out) {
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return false;
     uint32_t channels = 0;
     switch (image[kColorTypeAt]) {
-        case 0:
-            channels = 1;
-            break;  // grey
-        case 2:
-            channels = 3;
-            break;  // RGB
-        case 3:
-            channels = 1;
-            break;  // palette
-        case 4:
-            channels = 2;
-            break;  // grey and alpha
-        case 6:
-            channels = 4;
-            break;  // RGBA
-        default:
-            return false;
+        case 0: channels = 1; break;  // grey
+        case 2: channels = 3; break;  // RGB
+        case 3: channels = 1; break;  // palette
+        case 4: channels = 2; break;  // grey and alpha
+        case 6: channels = 4; break;  // RGBA
+        default: return false;
     }
     out.area = uint64_t{width} * height;
     out.bitsPerPixel = channels * image[24];

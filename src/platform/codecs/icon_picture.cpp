@@ -12,19 +12,13 @@ constexpr uint32_t kColorBits = 0x00FFFFFFu;
 // The GDI+ pixel format of an icon image of this depth; 32-bit images carry alpha.
 uint32_t IconPixelFormat(uint16_t bitCount) {
     switch (bitCount) {
-        case 1:
-            return PixelFormat::Indexed1;
+        case 1: return PixelFormat::Indexed1;
         case 2:  // GDI+ has no 2-bit format and widens such images to 4 bits
-        case 4:
-            return PixelFormat::Indexed4;
-        case 8:
-            return PixelFormat::Indexed8;
-        case 16:
-            return PixelFormat::Rgb555;
-        case 24:
-            return PixelFormat::Rgb24;
-        default:
-            return PixelFormat::Argb32;
+        case 4: return PixelFormat::Indexed4;
+        case 8: return PixelFormat::Indexed8;
+        case 16: return PixelFormat::Rgb555;
+        case 24: return PixelFormat::Rgb24;
+        default: return PixelFormat::Argb32;
     }
 }
 

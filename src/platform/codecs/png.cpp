@@ -41,13 +41,10 @@ using Context = std::unique_ptr<spng_ctx, ContextDeleter>;
 
 CodecStatus StatusOf(int error) {
     switch (error) {
-        case SPNG_EMEM:
-            return CodecStatus::OutOfMemory;
+        case SPNG_EMEM: return CodecStatus::OutOfMemory;
         case SPNG_EUSER_WIDTH:
-        case SPNG_EUSER_HEIGHT:
-            return CodecStatus::TooLarge;
-        default:
-            return CodecStatus::Corrupt;
+        case SPNG_EUSER_HEIGHT: return CodecStatus::TooLarge;
+        default: return CodecStatus::Corrupt;
     }
 }
 
