@@ -1,0 +1,50 @@
+// Whole-picture memory: every size comes back zeroed and usable to its last byte, whichever
+// way it is provided, and sizes no machine can give are refused instead of wrapping around.
+#include "platform/large_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace pic2pnm {
+namespace {
+
+TEST(LargeMemoryTest, BlocksOfEverySizeAreZeroedAndUsableToTheLastByte) {
+    constexpr size_t KiB = 1024;
+    constexpr size_t MiB = 1024 * KiB;
+    for (size_t bytes : {size_t{0}, size_t{1}, 64 * KiB - 1, 64 * KiB, 64 * KiB + 1, 2 * MiB - 1,
+                         2 * MiB, 2 * MiB + 1, 5 * MiB + 3}) {
+        SCOPED_TRACE(bytes);
+        // Two at once, so that a block handed out twice or overlapping another shows up.
+        auto* first = static_cast<uint8_t*>(AllocateLargeZeroed(bytes));
+        auto* second = static_cast<uint8_t*>(AllocateLargeZeroed(bytes));
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(second, nullptr);
+        EXPECT_NE(first, second);
+        for (size_t i = 0; i < bytes; i += 4093) EXPECT_EQ(first[i], 0) << i;
+        if (bytes > 0) {
+            EXPECT_EQ(first[bytes - 1], 0);
+            EXPECT_EQ(second[bytes - 1], 0);
+            std::memset(first, 0xA5, bytes);
+            std::memset(second, 0x5A, bytes);
+            EXPECT_EQ(first[bytes - 1], 0xA5);
+            EXPECT_EQ(first[0], 0xA5);
+            EXPECT_EQ(second[0], 0x5A);
+        }
+        FreeLarge(first, bytes);
+        FreeLarge(second, bytes);
+    }
+}
+
+TEST(LargeMemoryTest, ImpossibleSizesAreRefused) {
+    for (size_t bytes : {SIZE_MAX, SIZE_MAX - 1, SIZE_MAX - (size_t{3} << 20)}) {
+        SCOPED_TRACE(bytes);
+        void* block = AllocateLargeZeroed(bytes);
+        EXPECT_EQ(block, nullptr);
+        FreeLarge(block, bytes);  // giving back nothing is harmless
+    }
+}
+
+}  // namespace
+}  // namespace pic2pnm
