@@ -14,6 +14,8 @@
 
 #include "platform/codecs/codecs.h"
 #include "platform/codecs/png_format.h"
+#include "platform/codecs/png_path.h"
+#include "platform/codecs/png_rows.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -145,7 +147,43 @@ bool LooksLikePng(FileView file) {
            std::memcmp(file.data(), kSignature, sizeof kSignature) == 0;
 }
 
+namespace {
+
+// The layout DecodePngRowsDirect needs; false when libspng does not give the palette of an
+// indexed picture.
+bool DescribeLayout(spng_ctx* png, const spng_ihdr& ihdr, bool hasTrns, const spng_trns& trns,
+                    PngLayout& layout) {
+    layout.width = ihdr.width;
+    layout.height = ihdr.height;
+    layout.bitDepth = ihdr.bit_depth;
+    layout.colorType = ihdr.color_type;
+    layout.interlace = ihdr.interlace_method;
+    layout.hasTrns = hasTrns;
+    layout.trnsGrey = trns.gray;
+    layout.trnsRed = trns.red;
+    layout.trnsGreen = trns.green;
+    layout.trnsBlue = trns.blue;
+    if (ihdr.color_type != SPNG_COLOR_TYPE_INDEXED) return true;
+    spng_plte plte{};
+    if (spng_get_plte(png, &plte) != SPNG_OK || plte.n_entries > 256) return false;
+    if (hasTrns && trns.n_type3_entries > plte.n_entries) return false;
+    layout.paletteEntries = plte.n_entries;
+    for (uint32_t i = 0; i < plte.n_entries; ++i) {
+        const uint32_t alpha = hasTrns && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
+        const spng_plte_entry& entry = plte.entries[i];
+        layout.palette[i] =
+            alpha << 24 | uint32_t{entry.red} << 16 | uint32_t{entry.green} << 8 | entry.blue;
+    }
+    return true;
+}
+
+}  // namespace
+
 CodecStatus DecodePng(FileView file, DecodedPicture& out) {
+    return DecodePngUsing(file, out, PngRowPath::DirectFirst);
+}
+
+CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) {
     if (!LooksLikePng(file)) return CodecStatus::NotMyFormat;
     Context context(spng_ctx_new(0));
     if (context == nullptr) return CodecStatus::OutOfMemory;
@@ -173,9 +211,15 @@ CodecStatus DecodePng(FileView file, DecodedPicture& out) {
     auto store =
         PixelStore::Allocate(static_cast<int32_t>(ihdr.width), static_cast<int32_t>(ihdr.height));
     if (store == nullptr) return CodecStatus::OutOfMemory;
-    CodecStatus status = ihdr.bit_depth == 16 ? DecodeRgba16Rows(png, ihdr, *store)
-                                              : DecodeRgba8Rows(png, ihdr, *store);
-    if (status != CodecStatus::Ok) return status;
+    PngLayout layout;
+    const bool direct = path == PngRowPath::DirectFirst &&
+                        DescribeLayout(png, ihdr, hasTrns, trns, layout) &&
+                        IsDirectPngLayout(layout) && DecodePngRowsDirect(file, layout, *store);
+    if (!direct) {
+        const CodecStatus status = ihdr.bit_depth == 16 ? DecodeRgba16Rows(png, ihdr, *store)
+                                                        : DecodeRgba8Rows(png, ihdr, *store);
+        if (status != CodecStatus::Ok) return status;
+    }
 
     const PngSourceFormat format = DescribePngSource(ihdr.color_type, ihdr.bit_depth, hasTrns);
     out.width = store->Width();

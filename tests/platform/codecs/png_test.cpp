@@ -7,6 +7,7 @@
 
 #include "platform/codecs/codecs.h"
 #include "support/codec_checks.h"
+#include "support/png_files.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
 
@@ -15,74 +16,17 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using testing::AppendBe32;
+using testing::Chunk;
 using testing::ComparePixels;
+using testing::Ihdr;
+using testing::Png;
+using testing::PngFileSignature;
 using testing::ReadFileBytes;
 using testing::ReadReferenceImage;
 using testing::TestData;
+using testing::Zlib;
 
 // ---- Building small PNG files by hand ---------------------------------------------------
-
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-Bytes Chunk(const char* type, const Bytes& body) {
-    Bytes out;
-    AppendBe32(out, static_cast<uint32_t>(body.size()));
-    Bytes typed(type, type + 4);
-    typed.insert(typed.end(), body.begin(), body.end());
-    out.insert(out.end(), typed.begin(), typed.end());
-    AppendBe32(out, Crc32(typed.data(), typed.size()));
-    return out;
-}
-
-// A zlib stream of stored (uncompressed) blocks.
-Bytes Zlib(const Bytes& raw) {
-    Bytes out = {0x78, 0x01};
-    size_t at = 0;
-    do {
-        const size_t size = std::min<size_t>(raw.size() - at, 65535);
-        const bool last = at + size == raw.size();
-        out.push_back(last ? 1 : 0);
-        out.push_back(static_cast<uint8_t>(size));
-        out.push_back(static_cast<uint8_t>(size >> 8));
-        out.push_back(static_cast<uint8_t>(~size));
-        out.push_back(static_cast<uint8_t>(~size >> 8));
-        out.insert(out.end(), raw.begin() + static_cast<ptrdiff_t>(at),
-                   raw.begin() + static_cast<ptrdiff_t>(at + size));
-        at += size;
-    } while (at < raw.size());
-    uint32_t a = 1, b = 0;
-    for (uint8_t byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    AppendBe32(out, b << 16 | a);
-    return out;
-}
-
-Bytes Ihdr(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, bool interlaced) {
-    Bytes body;
-    AppendBe32(body, width);
-    AppendBe32(body, height);
-    body.insert(body.end(), {depth, colorType, 0, 0, static_cast<uint8_t>(interlaced ? 1 : 0)});
-    return Chunk("IHDR", body);
-}
-
-const Bytes kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-Bytes Png(const std::vector<Bytes>& chunks) {
-    Bytes out = kSignature;
-    for (const Bytes& chunk : chunks) out.insert(out.end(), chunk.begin(), chunk.end());
-    const Bytes end = Chunk("IEND", {});
-    out.insert(out.end(), end.begin(), end.end());
-    return out;
-}
 
 // Scanlines (filter type 0) of a 16-bit picture; with Adam7, pass by pass.
 template <typename SamplesOf>
@@ -133,9 +77,9 @@ TEST(PngSignature, OnlyTheEightSignatureBytesCount) {
     testing::ExpectSignatureResults(
         LooksLikePng,
         {
-            {"signature alone", kSignature, true},
+            {"signature alone", PngFileSignature, true},
             {"signature and more", Png({Ihdr(1, 1, 8, 2, false)}), true},
-            {"seven bytes", Bytes(kSignature.begin(), kSignature.end() - 1), false},
+            {"seven bytes", Bytes(PngFileSignature.begin(), PngFileSignature.end() - 1), false},
             {"line ending mangled", {0x89, 'P', 'N', 'G', '\n', '\n', 0x1A, '\n'}, false},
             {"GIF", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, false},
             {"empty", {}, false},

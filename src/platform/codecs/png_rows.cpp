@@ -1,0 +1,248 @@
+#include "platform/codecs/png_rows.h"
+
+#define ZLIB_CONST  // z_stream::next_in points at const bytes
+#include <zlib.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace pic2pnm::codecs {
+namespace {
+
+uint32_t ReadBigEndian32(const uint8_t* bytes) {
+    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
+           uint32_t{bytes[3]};
+}
+
+constexpr size_t SignatureBytes = 8;
+constexpr uint32_t MaxChunkLength = 0x7FFFFFFF;  // the largest the format allows
+
+// The data of the IDAT chunks, one chunk at a time, each checked against its CRC. The chunks
+// must follow one another; the stream ends at the first other chunk.
+class IdatChunks {
+  public:
+    explicit IdatChunks(FileView file) : file_(file) {}
+
+    // The next chunk's data; false at the end of the IDAT chunks or on anything amiss.
+    bool Next(const uint8_t*& data, uint32_t& length) {
+        while (position_ + 12 <= file_.size()) {
+            const uint8_t* chunk = file_.data() + position_;
+            const uint32_t chunkLength = ReadBigEndian32(chunk);
+            if (chunkLength > MaxChunkLength || chunkLength > file_.size() - position_ - 12)
+                return false;
+            position_ += size_t{12} + chunkLength;
+            if (std::memcmp(chunk + 4, "IDAT", 4) != 0) {
+                if (seenIdat_) return false;
+                continue;
+            }
+            seenIdat_ = true;
+            const uLong crc = crc32_z(crc32_z(0, nullptr, 0), chunk + 4, size_t{4} + chunkLength);
+            if (crc != ReadBigEndian32(chunk + 8 + chunkLength)) return false;
+            data = chunk + 8;
+            length = chunkLength;
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    FileView file_;
+    size_t position_ = SignatureBytes;
+    bool seenIdat_ = false;
+};
+
+struct InflateStream {
+    z_stream z{};
+    bool open = false;
+    bool ended = false;  // the zlib stream and its checksum are complete
+    ~InflateStream() {
+        if (open) inflateEnd(&z);
+    }
+};
+
+// Inflates into z.next_out until z.avail_out is 0 or the stream ends, taking IDAT chunks as
+// needed. False when the chunks run out first or the stream is broken.
+bool InflateSome(InflateStream& stream, IdatChunks& chunks) {
+    z_stream& z = stream.z;
+    while (z.avail_out > 0 && !stream.ended) {
+        const int result = inflate(&z, Z_NO_FLUSH);
+        if (result == Z_STREAM_END) {
+            stream.ended = true;
+        } else if (result == Z_BUF_ERROR || (result == Z_OK && z.avail_in == 0)) {
+            if (z.avail_in != 0) return false;  // no room was not the reason
+            const uint8_t* data = nullptr;
+            uint32_t length = 0;
+            if (!chunks.Next(data, length)) return false;
+            z.next_in = data;
+            z.avail_in = length;
+        } else if (result != Z_OK) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Fills `out` with the next `size` bytes of the image data; false if the stream ends first or
+// is broken.
+bool Inflate(InflateStream& stream, IdatChunks& chunks, uint8_t* out, size_t size) {
+    stream.z.next_out = out;
+    stream.z.avail_out = static_cast<uInt>(size);
+    return InflateSome(stream, chunks) && stream.z.avail_out == 0;
+}
+
+// True when the stream ends here, checksum included, with no data after it in the IDAT
+// chunks and no further IDAT chunk.
+bool EndsCleanly(InflateStream& stream, IdatChunks& chunks) {
+    uint8_t spare = 0;
+    stream.z.next_out = &spare;
+    stream.z.avail_out = 1;
+    if (!InflateSome(stream, chunks) || !stream.ended || stream.z.avail_out == 0) return false;
+    if (stream.z.avail_in != 0) return false;
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    return !chunks.Next(data, length);
+}
+
+inline uint8_t Paeth(uint8_t a, uint8_t b, uint8_t c) {
+    const int p = a + b - c;
+    const int pa = p > a ? p - a : a - p;
+    const int pb = p > b ? p - b : b - p;
+    const int pc = p > c ? p - c : c - p;
+    if (pa <= pb && pa <= pc) return a;
+    return pb <= pc ? b : c;
+}
+
+// Undoes the filter of one row of `size` bytes in place; `previous` is the row above,
+// already unfiltered (zeros above the first row). Bpp is the bytes a pixel.
+template <size_t Bpp>
+bool Unfilter(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size) {
+    switch (filter) {
+        case 0: return true;
+        case 1:
+            for (size_t i = Bpp; i < size; ++i)
+                row[i] = static_cast<uint8_t>(row[i] + row[i - Bpp]);
+            return true;
+        case 2:
+            for (size_t i = 0; i < size; ++i) row[i] = static_cast<uint8_t>(row[i] + previous[i]);
+            return true;
+        case 3:
+            for (size_t i = 0; i < Bpp && i < size; ++i)
+                row[i] = static_cast<uint8_t>(row[i] + (previous[i] >> 1));
+            for (size_t i = Bpp; i < size; ++i)
+                row[i] = static_cast<uint8_t>(row[i] + ((row[i - Bpp] + previous[i]) >> 1));
+            return true;
+        case 4:
+            for (size_t i = 0; i < Bpp && i < size; ++i)
+                row[i] = static_cast<uint8_t>(row[i] + previous[i]);
+            for (size_t i = Bpp; i < size; ++i)
+                row[i] = static_cast<uint8_t>(row[i] +
+                                              Paeth(row[i - Bpp], previous[i], previous[i - Bpp]));
+            return true;
+        default: return false;
+    }
+}
+
+bool UnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size, size_t bpp) {
+    switch (bpp) {
+        case 1: return Unfilter<1>(filter, row, previous, size);
+        case 2: return Unfilter<2>(filter, row, previous, size);
+        case 3: return Unfilter<3>(filter, row, previous, size);
+        default: return Unfilter<4>(filter, row, previous, size);
+    }
+}
+
+constexpr uint32_t Opaque = 0xFF000000u;
+
+uint32_t Bgra(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return a << 24 | r << 16 | g << 8 | b;
+}
+
+// One unfiltered row into BGRA pixels. False for a palette index past the palette.
+bool ConvertRow(const PngLayout& layout, const uint8_t* samples, uint32_t* out) {
+    const uint32_t width = layout.width;
+    switch (layout.colorType) {
+        case 0:
+            for (uint32_t x = 0; x < width; ++x) {
+                const uint32_t v = samples[x];
+                const uint32_t alpha = layout.hasTrns && v == layout.trnsGrey ? 0 : 255;
+                out[x] = Bgra(v, v, v, alpha);
+            }
+            return true;
+        case 2:
+            if (!layout.hasTrns) {
+                for (uint32_t x = 0; x < width; ++x, samples += 3)
+                    out[x] = Opaque | uint32_t{samples[0]} << 16 | uint32_t{samples[1]} << 8 |
+                             samples[2];
+                return true;
+            }
+            for (uint32_t x = 0; x < width; ++x, samples += 3) {
+                const bool key = samples[0] == layout.trnsRed && samples[1] == layout.trnsGreen &&
+                                 samples[2] == layout.trnsBlue;
+                out[x] = Bgra(samples[0], samples[1], samples[2], key ? 0 : 255);
+            }
+            return true;
+        case 3:
+            for (uint32_t x = 0; x < width; ++x) {
+                if (samples[x] >= layout.paletteEntries) return false;
+                out[x] = layout.palette[samples[x]];
+            }
+            return true;
+        case 4:
+            for (uint32_t x = 0; x < width; ++x, samples += 2)
+                out[x] = Bgra(samples[0], samples[0], samples[0], samples[1]);
+            return true;
+        default:
+            for (uint32_t x = 0; x < width; ++x, samples += 4)
+                out[x] = Bgra(samples[0], samples[1], samples[2], samples[3]);
+            return true;
+    }
+}
+
+size_t BytesPerPixel(uint8_t colorType) {
+    switch (colorType) {
+        case 2: return 3;
+        case 4: return 2;
+        case 6: return 4;
+        default: return 1;
+    }
+}
+
+}  // namespace
+
+bool IsDirectPngLayout(const PngLayout& layout) {
+    const bool knownColorType = layout.colorType == 0 || layout.colorType == 2 ||
+                                layout.colorType == 3 || layout.colorType == 4 ||
+                                layout.colorType == 6;
+    return layout.bitDepth == 8 && layout.interlace == 0 && knownColorType && layout.width > 0 &&
+           layout.height > 0;
+}
+
+bool DecodePngRowsDirect(FileView file, const PngLayout& layout, PixelStore& store) {
+    if (!IsDirectPngLayout(layout) || file.size() < SignatureBytes) return false;
+    if (store.Width() != static_cast<int32_t>(layout.width) ||
+        store.Height() != static_cast<int32_t>(layout.height))
+        return false;
+    const size_t bpp = BytesPerPixel(layout.colorType);
+    const size_t rowBytes = static_cast<size_t>(layout.width) * bpp;  // below 2^34: no overflow
+    // Two rows with their filter bytes: this one and the one above.
+    std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[2 * (rowBytes + 1)]());
+    if (rows == nullptr) return false;
+    uint8_t* current = rows.get();
+    uint8_t* previous = rows.get() + rowBytes + 1;
+
+    InflateStream stream;
+    if (inflateInit(&stream.z) != Z_OK) return false;
+    stream.open = true;
+    IdatChunks chunks(file);
+    for (uint32_t y = 0; y < layout.height; ++y) {
+        if (!Inflate(stream, chunks, current, rowBytes + 1)) return false;
+        if (!UnfilterRow(current[0], current + 1, previous + 1, rowBytes, bpp)) return false;
+        if (!ConvertRow(layout, current + 1, store.RowFromTop(static_cast<int32_t>(y))))
+            return false;
+        std::swap(current, previous);
+    }
+    return EndsCleanly(stream, chunks);
+}
+
+}  // namespace pic2pnm::codecs
