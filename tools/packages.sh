@@ -3,4 +3,4 @@
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config
     libspng-dev zlib1g-dev libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev libtiff-dev libwebp-dev)
 TEST_PACKAGES=(googletest libgtest-dev clang libclang-rt-14-dev libfuzzer-14-dev python3
-    mandoc groff-base)
+    mandoc groff-base clang-format)

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Every C++ source of the repository is laid out as the committed .clang-format says.
+# Exits 77 (skipped) when clang-format is not installed.
+set -uo pipefail
+root=${1:?usage: source_format_test.sh REPOSITORY}
+command -v clang-format >/dev/null || { echo "clang-format not installed: skipped"; exit 77; }
+cd "$root" || exit 1
+mapfile -t sources < <(find src tests bench fuzz -name '*.cpp' -o -name '*.h' | sort)
+[ ${#sources[@]} -gt 0 ] || { echo "no sources found under $root"; exit 1; }
+bad=0
+for source in "${sources[@]}"; do
+    if ! clang-format --dry-run --Werror "$source" >/dev/null 2>&1; then
+        echo "not formatted: $source (run clang-format -i $source)"
+        bad=1
+    fi
+done
+exit $bad
