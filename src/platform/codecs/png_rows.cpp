@@ -159,8 +159,14 @@ uint32_t Bgra(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
 }
 
 // One unfiltered row into BGRA pixels. False for a palette index past the palette.
+// The format wants a tRNS value's bits above the depth to be 0. For files that set them we
+// match as libspng does: an RGB value on the low 8 bits of each sample, a grey value whole
+// (so that it matches nothing).
 bool ConvertRow(const PngLayout& layout, const uint8_t* samples, uint32_t* out) {
     const uint32_t width = layout.width;
+    const auto keyRed = static_cast<uint8_t>(layout.trnsRed);
+    const auto keyGreen = static_cast<uint8_t>(layout.trnsGreen);
+    const auto keyBlue = static_cast<uint8_t>(layout.trnsBlue);
     switch (layout.colorType) {
         case 0:
             for (uint32_t x = 0; x < width; ++x) {
@@ -177,8 +183,8 @@ bool ConvertRow(const PngLayout& layout, const uint8_t* samples, uint32_t* out) 
                 return true;
             }
             for (uint32_t x = 0; x < width; ++x, samples += 3) {
-                const bool key = samples[0] == layout.trnsRed && samples[1] == layout.trnsGreen &&
-                                 samples[2] == layout.trnsBlue;
+                const bool key =
+                    samples[0] == keyRed && samples[1] == keyGreen && samples[2] == keyBlue;
                 out[x] = Bgra(samples[0], samples[1], samples[2], key ? 0 : 255);
             }
             return true;

@@ -102,12 +102,17 @@ std::vector<Layout> Layouts() {
     PngBytes greyKey, rgbKey, paletteAlpha;
     greyKey = {0, 77};
     rgbKey = {0, 10, 0, 20, 0, 30};
+    // Bits above the depth should be 0; files that set them must still decode alike.
+    const PngBytes greyKeyHighBits = {0x01, 77};
+    const PngBytes rgbKeyHighBits = {0, 10, 0xFE, 20, 0, 30};
     for (int i = 0; i < 100; ++i) paletteAlpha.push_back(static_cast<uint8_t>(i * 2));
     return {
         {"grey", 0, {}},
         {"grey with a transparent value", 0, Chunk("tRNS", greyKey)},
         {"RGB", 2, {}},
         {"RGB with a transparent colour", 2, Chunk("tRNS", rgbKey)},
+        {"grey, transparent value with high bits", 0, Chunk("tRNS", greyKeyHighBits)},
+        {"RGB, transparent colour with high bits", 2, Chunk("tRNS", rgbKeyHighBits)},
         {"grey and alpha", 4, {}},
         {"RGBA", 6, {}},
         {"palette", 3, Palette(256)},
@@ -134,6 +139,44 @@ TEST(PngRows, EveryLayoutAndFilterDecodesAsLibspngDoes) {
                                               "x" + std::to_string(height));
             }
         }
+    }
+}
+
+TEST(PngRows, TransparentValuesMatchAsLibspngMatchesThem) {
+    // Unfiltered rows where every other pixel is the tRNS value's low byte(s). libspng
+    // matches an RGB value on the low bytes but a grey value whole.
+    struct Case {
+        const char* name;
+        uint8_t colorType;
+        PngBytes trns;
+        PngBytes keyPixel;
+        bool keyIsTransparent;
+    };
+    const std::vector<Case> cases = {
+        {"grey", 0, {0, 77}, {77}, true},
+        {"grey, high bits set", 0, {0x01, 77}, {77}, false},
+        {"RGB", 2, {0, 10, 0, 20, 0, 30}, {10, 20, 30}, true},
+        {"RGB, high bits set", 2, {0x80, 10, 0xFE, 20, 0x01, 30}, {10, 20, 30}, true},
+    };
+    for (const Case& c : cases) {
+        const uint32_t width = 8, height = 3;
+        PngBytes raw;
+        for (uint32_t y = 0; y < height; ++y) {
+            raw.push_back(0);
+            for (uint32_t x = 0; x < width; ++x) {
+                for (uint8_t sample : c.keyPixel)
+                    raw.push_back(static_cast<uint8_t>(x % 2 == 0 ? sample : sample + x));
+            }
+        }
+        const PngBytes file = Png({Ihdr(width, height, 8, c.colorType, false),
+                                   Chunk("tRNS", c.trns), Chunk("IDAT", Zlib(raw))});
+        ExpectBothWaysAlike(file, c.name);
+        DecodedPicture picture;
+        ASSERT_EQ(
+            DecodePngUsing(FileView(file.data(), file.size()), picture, PngRowPath::DirectFirst),
+            CodecStatus::Ok);
+        EXPECT_EQ(picture.pixels->Data()[0] >> 24, c.keyIsTransparent ? 0u : 255u) << c.name;
+        EXPECT_EQ(picture.pixels->Data()[1] >> 24, 255u) << c.name;
     }
 }
 
