@@ -108,6 +108,8 @@ PictureObject LoadPicture(std::string_view path) {
     if (codecs::LooksLikeIcon(file)) return LoadIconPicture(file);
     if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(file);
     if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(file);
+    // Not a format of ours: the GDI+ loader will want these same bytes next.
+    KeepForNextRead(path, bytes);
     RaiseError(ErrorNumber::InvalidPicture);
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/large_memory.h"
 
@@ -85,7 +86,58 @@ PictureFileStatus ReadToEnd(int fd, PictureFileBytes& out) {
     return PictureFileStatus::Ok;
 }
 
+PictureFileIdentity IdentityOf(const struct stat& info) {
+    PictureFileIdentity identity;
+    identity.regular = S_ISREG(info.st_mode);
+    identity.device = static_cast<uint64_t>(info.st_dev);
+    identity.inode = static_cast<uint64_t>(info.st_ino);
+    identity.size = static_cast<uint64_t>(info.st_size);
+    identity.modifiedNs = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    identity.changedNs = int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
+    return identity;
+}
+
+struct KeptFile {
+    std::string path;
+    PictureFileBytes bytes;
+};
+
+KeptFile& Kept() {
+    static KeptFile kept;
+    return kept;
+}
+
+// Hands the kept bytes to `out` when they are those of this very file; drops them otherwise,
+// so that they never sit beside a second copy.
+bool TakeKept(const std::string& path, const PictureFileIdentity& identity, PictureFileBytes& out) {
+    KeptFile& kept = Kept();
+    if (kept.bytes.Data() == nullptr) return false;
+    const bool same = identity.regular && kept.path == path && kept.bytes.Identity() == identity;
+    if (same) out.Swap(kept.bytes);
+    PictureFileBytes dropped;
+    dropped.Swap(kept.bytes);
+    kept.path.clear();
+    return same;
+}
+
 }  // namespace
+
+void PictureFileBytes::Swap(PictureFileBytes& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(identity_, other.identity_);
+}
+
+void KeepForNextRead(std::string_view path, PictureFileBytes& bytes) {
+    KeptFile& kept = Kept();
+    PictureFileBytes dropped;
+    dropped.Swap(kept.bytes);
+    kept.path.clear();
+    if (!bytes.Identity().regular || bytes.Data() == nullptr) return;
+    kept.path.assign(path);
+    kept.bytes.Swap(bytes);
+}
 
 PictureFileBytes::~PictureFileBytes() {
     FreeLarge(data_, capacity_);
@@ -117,13 +169,20 @@ PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out) 
 
     struct stat info {};
     if (::fstat(fd, &info) != 0) return StatusFromErrno(errno);
+    // Before the directory and device checks, so that kept bytes are dropped on any read.
+    const PictureFileIdentity identity = IdentityOf(info);
+    if (TakeKept(name, identity, out)) return PictureFileStatus::Ok;
     if (S_ISDIR(info.st_mode)) return PictureFileStatus::ReadError;
     if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
         return ReadKnownSize(fd, DeviceHeadBytes, out);
     if (S_ISREG(info.st_mode)) {
         if (static_cast<uint64_t>(info.st_size) > MaxPictureFileBytes)
             return PictureFileStatus::TooLarge;
-        return ReadKnownSize(fd, static_cast<size_t>(info.st_size), out);
+        const PictureFileStatus status = ReadKnownSize(fd, static_cast<size_t>(info.st_size), out);
+        // A file that changed size while it was read is no longer the one fstat described.
+        if (status == PictureFileStatus::Ok && out.Size() == identity.size)
+            out.SetIdentity(identity);
+        return status;
     }
     return ReadToEnd(fd, out);
 }

@@ -9,6 +9,18 @@
 
 namespace pic2pnm {
 
+// What tells one state of a regular file from another: where it lives, its size and when it
+// or its inode last changed.
+struct PictureFileIdentity {
+    bool regular = false;  // only regular files have an identity worth comparing
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const PictureFileIdentity&) const = default;
+};
+
 // The bytes of a file, held in memory that is given back when the object goes.
 class PictureFileBytes {
   public:
@@ -25,11 +37,15 @@ class PictureFileBytes {
     uint8_t* Data() { return data_; }
     size_t Capacity() const { return capacity_; }
     void SetSize(size_t size) { size_ = size; }
+    const PictureFileIdentity& Identity() const { return identity_; }
+    void SetIdentity(const PictureFileIdentity& identity) { identity_ = identity; }
+    void Swap(PictureFileBytes& other) noexcept;
 
   private:
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
+    PictureFileIdentity identity_;
 };
 
 enum class PictureFileStatus {
@@ -44,7 +60,16 @@ enum class PictureFileStatus {
 // Regular files and pipes are read to their end (a pipe up to the same limit as a file).
 // A character or block device is never read past its first few bytes: no picture is that
 // short, so it is refused by every decoder without reading an endless stream.
+//
+// The bytes kept by KeepForNextRead are handed out instead of reading the file again when the
+// same path names the same, unchanged regular file.
 PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out);
+
+// Keeps the bytes of a regular file read from `path` (taking them from `bytes`) for the next
+// ReadPictureFile, which takes them or drops them: the native loader reads every file first,
+// and for any format it does not know, the GDI+ loader reads the same file straight after.
+// Bytes of anything but a regular file are simply given back.
+void KeepForNextRead(std::string_view path, PictureFileBytes& bytes);
 
 // The largest file we read.
 inline constexpr uint64_t MaxPictureFileBytes = 3ull << 30;

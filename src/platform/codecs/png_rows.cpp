@@ -113,31 +113,45 @@ inline uint8_t Paeth(uint8_t a, uint8_t b, uint8_t c) {
     return pb <= pc ? b : c;
 }
 
-// Undoes the filter of one row of `size` bytes in place; `previous` is the row above,
-// already unfiltered (zeros above the first row). Bpp is the bytes a pixel.
+// Undoes the filter of one row of `size` bytes (a whole number of pixels) in place;
+// `previous` is the row above, already unfiltered (zeros above the first row). Bpp is the
+// bytes a pixel. The left and upper-left neighbours are carried in registers from pixel to
+// pixel: reading them back from the row just written would wait on every store.
 template <size_t Bpp>
 bool Unfilter(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size) {
+    uint8_t left[Bpp] = {};
+    uint8_t upperLeft[Bpp] = {};
     switch (filter) {
         case 0: return true;
         case 1:
-            for (size_t i = Bpp; i < size; ++i)
-                row[i] = static_cast<uint8_t>(row[i] + row[i - Bpp]);
+            for (size_t i = 0; i < size; i += Bpp) {
+                for (size_t k = 0; k < Bpp; ++k) {
+                    left[k] = static_cast<uint8_t>(row[i + k] + left[k]);
+                    row[i + k] = left[k];
+                }
+            }
             return true;
         case 2:
             for (size_t i = 0; i < size; ++i) row[i] = static_cast<uint8_t>(row[i] + previous[i]);
             return true;
         case 3:
-            for (size_t i = 0; i < Bpp && i < size; ++i)
-                row[i] = static_cast<uint8_t>(row[i] + (previous[i] >> 1));
-            for (size_t i = Bpp; i < size; ++i)
-                row[i] = static_cast<uint8_t>(row[i] + ((row[i - Bpp] + previous[i]) >> 1));
+            for (size_t i = 0; i < size; i += Bpp) {
+                for (size_t k = 0; k < Bpp; ++k) {
+                    left[k] = static_cast<uint8_t>(row[i + k] + ((left[k] + previous[i + k]) >> 1));
+                    row[i + k] = left[k];
+                }
+            }
             return true;
         case 4:
-            for (size_t i = 0; i < Bpp && i < size; ++i)
-                row[i] = static_cast<uint8_t>(row[i] + previous[i]);
-            for (size_t i = Bpp; i < size; ++i)
-                row[i] = static_cast<uint8_t>(row[i] +
-                                              Paeth(row[i - Bpp], previous[i], previous[i - Bpp]));
+            for (size_t i = 0; i < size; i += Bpp) {
+                for (size_t k = 0; k < Bpp; ++k) {
+                    const uint8_t above = previous[i + k];
+                    left[k] =
+                        static_cast<uint8_t>(row[i + k] + Paeth(left[k], above, upperLeft[k]));
+                    upperLeft[k] = above;
+                    row[i + k] = left[k];
+                }
+            }
             return true;
         default: return false;
     }
