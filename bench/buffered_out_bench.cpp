@@ -1,8 +1,10 @@
 // CBufferedOut with the pieces the Netpbm writer gives it: 2 to 12 characters each, to the
-// null device. Items are pieces, bytes are characters.
+// null device, as strings and as the ShortTexts the writer uses. Items are pieces, bytes are
+// characters.
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "output/buffered_out.h"
@@ -33,6 +35,32 @@ void BM_BufferedOutWriteFile(benchmark::State& state) {
     state.SetBytesProcessed(bytes);
 }
 BENCHMARK(BM_BufferedOutWriteFile)->Unit(benchmark::kMicrosecond);
+
+// The same pieces as the writer gives them, one ShortText a pixel.
+void BM_BufferedOutWriteShortText(benchmark::State& state) {
+    std::array<ShortText, Pieces.size()> texts{};
+    for (size_t i = 0; i < Pieces.size(); ++i) {
+        char room[ShortText::Room] = {};
+        Pieces[i].copy(room, Pieces[i].size());
+        std::memcpy(&texts[i].low, room, sizeof texts[i].low);
+        std::memcpy(&texts[i].high, room + sizeof texts[i].low, sizeof texts[i].high);
+        texts[i].length = Pieces[i].size();
+    }
+    CBufferedOut out;
+    out.OpenFile("/dev/null");
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < PiecesPerIteration; ++i) {
+            const ShortText& text = texts[static_cast<size_t>(i) % texts.size()];
+            out.WriteFile(text);
+            bytes += static_cast<int64_t>(text.length);
+        }
+    }
+    out.CloseFile();
+    state.SetItemsProcessed(state.iterations() * PiecesPerIteration);
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_BufferedOutWriteShortText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace pic2pnm::bench
