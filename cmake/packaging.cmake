@@ -43,8 +43,24 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "pic2pnm developers <pic2pnm@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The codec libraries become dependencies through dpkg-shlibdeps (package dpkg-dev).
+# The libraries the program links become dependencies through dpkg-shlibdeps (package
+# dpkg-dev). Those it opens at run time are not seen there: the packages that hold them are
+# named here, as dpkg knows them on the build machine.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+find_program(PIC2PNM_DPKG_QUERY dpkg-query)
+if(PIC2PNM_DPKG_QUERY)
+  set(runtime_packages "")
+  foreach(library TURBOJPEG GIF TIFF WEBP WEBPDEMUX)
+    execute_process(COMMAND ${PIC2PNM_DPKG_QUERY} -S "*/${PIC2PNM_SONAME_${library}}"
+      OUTPUT_VARIABLE owner RESULT_VARIABLE result ERROR_QUIET)
+    string(REGEX MATCH "^[^:]+" package "${owner}")
+    if(result EQUAL 0 AND package)
+      list(APPEND runtime_packages ${package})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES runtime_packages)
+  list(JOIN runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+endif()
 # The first line of the package's description is the summary above; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "pic2pnm reads one BMP, GIF, JPEG, PNG, TIFF or WebP picture, or an icon

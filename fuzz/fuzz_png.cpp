@@ -3,6 +3,8 @@
 //
 // Most mutations would break a chunk's CRC and stop both decoders at the first chunk, so the
 // CRCs are put right before decoding; the picture data behind them then gets mutated freely.
+#include <zlib.h>
+
 #include <cstring>
 #include <vector>
 
@@ -11,15 +13,6 @@
 
 namespace {
 
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 // Rewrites the CRC of every whole chunk after the signature.
 void PutCrcsRight(std::vector<uint8_t>& png) {
     size_t at = 8;
@@ -27,7 +20,7 @@ void PutCrcsRight(std::vector<uint8_t>& png) {
         const uint32_t length = uint32_t{png[at]} << 24 | uint32_t{png[at + 1]} << 16 |
                                 uint32_t{png[at + 2]} << 8 | png[at + 3];
         if (length > png.size() - at - 12) return;
-        const uint32_t crc = Crc32(png.data() + at + 4, size_t{4} + length);
+        const auto crc = static_cast<uint32_t>(crc32_z(0, png.data() + at + 4, size_t{4} + length));
         uint8_t* out = png.data() + at + 8 + length;
         out[0] = static_cast<uint8_t>(crc >> 24);
         out[1] = static_cast<uint8_t>(crc >> 16);

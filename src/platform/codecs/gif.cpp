@@ -1,7 +1,5 @@
 // GIF: the first image of the file on its logical screen, read with giflib record by record
 // so that the frames of an animation after the first are never decoded.
-#include <gif_lib.h>
-
 #include <cstring>
 #include <memory>
 #include <new>
@@ -16,18 +14,18 @@ namespace pic2pnm::codecs {
 namespace {
 
 // Reads one extension to its end; a graphic control extension updates the transparent index.
-bool ReadExtension(GifFileType* gif, int& transparentIndex) {
+bool ReadExtension(const GifLibrary& giflib, GifFileType* gif, int& transparentIndex) {
     int code = 0;
     GifByteType* block = nullptr;
-    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return false;
+    if (giflib.GetExtension(gif, &code, &block) == GIF_ERROR) return false;
     if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
         GraphicsControlBlock control;
         // A control block of the wrong length is ignored, as viewers do.
-        if (DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
+        if (giflib.ExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
             transparentIndex = control.TransparentColor;
     }
     while (block != nullptr) {
-        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
+        if (giflib.GetExtensionNext(gif, &block) == GIF_ERROR) return false;
     }
     return true;
 }
@@ -40,8 +38,9 @@ struct RowPass {
 constexpr RowPass InterlacedPasses[] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
 constexpr RowPass PlainPass[] = {{0, 1}};
 
-CodecStatus DecodeFirstImage(GifFileType* gif, int transparentIndex, DecodedPicture& out) {
-    if (DGifGetImageDesc(gif) == GIF_ERROR) return CodecStatus::Corrupt;
+CodecStatus DecodeFirstImage(const GifLibrary& giflib, GifFileType* gif, int transparentIndex,
+                             DecodedPicture& out) {
+    if (giflib.GetImageDesc(gif) == GIF_ERROR) return CodecStatus::Corrupt;
     const GifImageDesc& image = gif->Image;
     if (image.Width <= 0 || image.Height <= 0) return CodecStatus::Corrupt;
     const ColorMapObject* colours = image.ColorMap != nullptr ? image.ColorMap : gif->SColorMap;
@@ -63,7 +62,8 @@ CodecStatus DecodeFirstImage(GifFileType* gif, int transparentIndex, DecodedPict
     for (const RowPass& pass : image.Interlace ? std::span<const RowPass>(InterlacedPasses)
                                                : std::span<const RowPass>(PlainPass)) {
         for (int32_t y = pass.first; y < image.Height; y += pass.step) {
-            if (DGifGetLine(gif, line.get(), image.Width) == GIF_ERROR) return CodecStatus::Corrupt;
+            if (giflib.GetLine(gif, line.get(), image.Width) == GIF_ERROR)
+                return CodecStatus::Corrupt;
             uint32_t* row = store->RowFromTop(place.top + y) + place.left;
             for (int32_t x = 0; x < image.Width; ++x) {
                 row[x] = palette[line[x]];
@@ -100,15 +100,17 @@ CodecStatus DecodeGif(FileView file, DecodedPicture& out) {
     if (gif->SWidth > 0 && gif->SHeight > 0 && !IsPictureSizeSupported(gif->SWidth, gif->SHeight))
         return CodecStatus::TooLarge;
 
+    const GifLibrary& giflib = source.Library();
     int transparentIndex = NO_TRANSPARENT_COLOR;
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif, &record) == GIF_ERROR) return CodecStatus::Corrupt;
+        if (giflib.GetRecordType(gif, &record) == GIF_ERROR) return CodecStatus::Corrupt;
         switch (record) {
             case EXTENSION_RECORD_TYPE:
-                if (!ReadExtension(gif, transparentIndex)) return CodecStatus::Corrupt;
+                if (!ReadExtension(giflib, gif, transparentIndex)) return CodecStatus::Corrupt;
                 break;
-            case IMAGE_DESC_RECORD_TYPE: return DecodeFirstImage(gif, transparentIndex, out);
+            case IMAGE_DESC_RECORD_TYPE:
+                return DecodeFirstImage(giflib, gif, transparentIndex, out);
             default: return CodecStatus::Corrupt;  // the trailer before any image, or junk
         }
     }

@@ -6,8 +6,13 @@
 namespace pic2pnm::codecs {
 
 GifSource::GifSource(FileView file) : file_(file) {
+    library_ = Gif();
+    if (library_ == nullptr) {  // no GIF can be read without giflib; the package brings it
+        status_ = CodecStatus::Corrupt;
+        return;
+    }
     int error = 0;
-    gif_ = DGifOpen(this, &GifSource::Read, &error);
+    gif_ = library_->Open(this, &GifSource::Read, &error);
     if (gif_ != nullptr) return;
     switch (error) {
         case D_GIF_ERR_NOT_GIF_FILE: status_ = CodecStatus::NotMyFormat; break;
@@ -17,7 +22,7 @@ GifSource::GifSource(FileView file) : file_(file) {
 }
 
 GifSource::~GifSource() {
-    if (gif_ != nullptr) DGifCloseFile(gif_, nullptr);
+    if (gif_ != nullptr) library_->CloseFile(gif_, nullptr);
 }
 
 // giflib asks for exact byte counts; a short count at the end of the file makes it fail the

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -12,13 +13,14 @@ namespace pic2pnm::codecs {
 class GifSource {
   public:
     // Reads the screen descriptor and the global colour table. When that fails, Get() is
-    // null and Status() says why.
+    // null and Status() says why. While Get() is not null, Library() is giflib's functions.
     explicit GifSource(FileView file);
     ~GifSource();
     GifSource(const GifSource&) = delete;
     GifSource& operator=(const GifSource&) = delete;
 
     GifFileType* Get() const { return gif_; }
+    const GifLibrary& Library() const { return *library_; }
     CodecStatus Status() const { return status_; }
 
   private:
@@ -26,6 +28,7 @@ class GifSource {
 
     FileView file_;
     size_t position_ = 0;
+    const GifLibrary* library_ = nullptr;
     GifFileType* gif_ = nullptr;
     CodecStatus status_ = CodecStatus::Ok;
 };

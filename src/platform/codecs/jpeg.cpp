@@ -1,8 +1,7 @@
 // JPEG through the TurboJPEG API of libjpeg-turbo, decoded straight into the pixel store.
-#include <turbojpeg.h>
-
 #include <memory>
 
+#include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/codecs.h"
 #include "platform/codecs/jpeg_cmyk.h"
 #include "platform/codecs/jpeg_header.h"
@@ -18,7 +17,7 @@ constexpr uint32_t PixelFormatCmyk32 = 0x200F;
 constexpr uint32_t MaxProgressiveScans = 100;
 
 struct TurboJpegCloser {
-    void operator()(void* handle) const { tjDestroy(handle); }
+    void operator()(void* handle) const { TurboJpeg()->Destroy(handle); }
 };
 using TurboJpegHandle = std::unique_ptr<void, TurboJpegCloser>;
 
@@ -42,7 +41,10 @@ CodecStatus DecodeJpeg(FileView file, DecodedPicture& out) {
     const bool cmyk = header.components == 4;
     if (header.components != 1 && header.components != 3 && !cmyk) return CodecStatus::Corrupt;
 
-    TurboJpegHandle decoder(tjInitDecompress());
+    // Without its library no JPEG can be read; the package always brings it.
+    const TurboJpegLibrary* turbo = TurboJpeg();
+    if (turbo == nullptr) return CodecStatus::Corrupt;
+    TurboJpegHandle decoder(turbo->InitDecompress());
     if (decoder == nullptr) return CodecStatus::OutOfMemory;
     std::shared_ptr<PixelStore> store = PixelStore::Allocate(header.width, header.height);
     if (store == nullptr) return CodecStatus::OutOfMemory;
@@ -51,9 +53,10 @@ CodecStatus DecodeJpeg(FileView file, DecodedPicture& out) {
     // is decoded into the same place and converted there.
     const int pitch = header.width * 4;  // IsPictureSizeSupported keeps this within int
     auto* destination = reinterpret_cast<unsigned char*>(store->Data());
-    if (tjDecompress2(decoder.get(), file.data(), file.size(), destination, header.width, pitch,
-                      header.height, cmyk ? TJPF_CMYK : TJPF_BGRX, TJFLAG_BOTTOMUP) != 0 &&
-        tjGetErrorCode(decoder.get()) != TJERR_WARNING) {
+    if (turbo->Decompress2(decoder.get(), file.data(), file.size(), destination, header.width,
+                           pitch, header.height, cmyk ? TJPF_CMYK : TJPF_BGRX,
+                           TJFLAG_BOTTOMUP) != 0 &&
+        turbo->GetErrorCode(decoder.get()) != TJERR_WARNING) {
         // A warning (a file cut short, extraneous bytes) still leaves a whole picture, the
         // missing part grey; anything else is fatal.
         return CodecStatus::Corrupt;

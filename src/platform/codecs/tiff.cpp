@@ -1,13 +1,12 @@
 // TIFF through libtiff's RGBA reader: the first directory (page), any compression and sample
 // layout libtiff can turn into RGBA. libtiff premultiplies colour by alpha when a picture has
 // an alpha sample, so such pictures are reported as premultiplied.
-#include <tiffio.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <memory>
 #include <mutex>
 
+#include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/codecs.h"
 #include "platform/codecs/tiff_format.h"
 #include "platform/codecs/tiff_memory_file.h"
@@ -26,22 +25,22 @@ int IgnoreMessage(TIFF*, void*, const char*, const char*, va_list) {
 
 // Some of libtiff's messages bypass the per-handle handlers and go to the process-wide ones,
 // which print to stderr unless replaced.
-void SilenceProcessWideHandlers() {
+void SilenceProcessWideHandlers(const TiffLibrary& libtiff) {
     static std::once_flag once;
-    std::call_once(once, [] {
-        TIFFSetErrorHandler(nullptr);
-        TIFFSetWarningHandler(nullptr);
+    std::call_once(once, [&libtiff] {
+        libtiff.SetErrorHandler(nullptr);
+        libtiff.SetWarningHandler(nullptr);
     });
 }
 
 struct OptionsDeleter {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+    void operator()(TIFFOpenOptions* options) const { Tiff()->OpenOptionsFree(options); }
 };
 struct TiffDeleter {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+    void operator()(TIFF* tiff) const { Tiff()->Close(tiff); }
 };
 struct RgbaReaderEnd {
-    void operator()(TIFFRGBAImage* reader) const { TIFFRGBAImageEnd(reader); }
+    void operator()(TIFFRGBAImage* reader) const { Tiff()->RGBAImageEnd(reader); }
 };
 
 // libtiff's packed ABGR (red in the low byte) to ours (blue in the low byte).
@@ -61,30 +60,34 @@ bool LooksLikeTiff(FileView file) {
 
 CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     if (!LooksLikeTiff(file)) return CodecStatus::NotMyFormat;
-    SilenceProcessWideHandlers();
-    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    // Without its library no TIFF can be read; the package always brings it.
+    const TiffLibrary* library = Tiff();
+    if (library == nullptr) return CodecStatus::Corrupt;
+    const TiffLibrary& libtiff = *library;
+    SilenceProcessWideHandlers(libtiff);
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(libtiff.OpenOptionsAlloc());
     if (options == nullptr) return CodecStatus::OutOfMemory;
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryAllocation);
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), IgnoreMessage, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreMessage, nullptr);
+    libtiff.OpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryAllocation);
+    libtiff.OpenOptionsSetErrorHandlerExtR(options.get(), IgnoreMessage, nullptr);
+    libtiff.OpenOptionsSetWarningHandlerExtR(options.get(), IgnoreMessage, nullptr);
 
     TiffMemoryFile memoryFile{file};
-    std::unique_ptr<TIFF, TiffDeleter> tiff(OpenTiffInMemory(memoryFile, options.get()));
+    std::unique_ptr<TIFF, TiffDeleter> tiff(OpenTiffInMemory(libtiff, memoryFile, options.get()));
     if (tiff == nullptr) return CodecStatus::Corrupt;
 
     uint32_t width = 0;
     uint32_t height = 0;
-    if (TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
-        TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1) {
+    if (libtiff.GetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
+        libtiff.GetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1) {
         return CodecStatus::Corrupt;
     }
     if (width == 0 || height == 0) return CodecStatus::Corrupt;
     if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
 
     char message[1024] = {};
-    if (TIFFRGBAImageOK(tiff.get(), message) != 1) return CodecStatus::Corrupt;
+    if (libtiff.RGBAImageOK(tiff.get(), message) != 1) return CodecStatus::Corrupt;
     TIFFRGBAImage reader{};
-    if (TIFFRGBAImageBegin(&reader, tiff.get(), /*stoponerr=*/1, message) != 1) {
+    if (libtiff.RGBAImageBegin(&reader, tiff.get(), /*stoponerr=*/1, message) != 1) {
         return CodecStatus::Corrupt;
     }
     std::unique_ptr<TIFFRGBAImage, RgbaReaderEnd> readerEnd(&reader);
@@ -94,14 +97,15 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     if (store == nullptr) return CodecStatus::OutOfMemory;
     // Bottom row first, as the store keeps them.
     reader.req_orientation = ORIENTATION_BOTLEFT;
-    if (TIFFRGBAImageGet(&reader, store->Data(), width, height) != 1) return CodecStatus::Corrupt;
+    if (libtiff.RGBAImageGet(&reader, store->Data(), width, height) != 1)
+        return CodecStatus::Corrupt;
     uint32_t* pixels = store->Data();
     std::transform(pixels, pixels + store->PixelCount(), pixels, FromTiffAbgr);
 
     const bool hasAlpha = reader.alpha != 0;
     const TiffSourceFormat format =
         DescribeTiffSource(reader.photometric, reader.bitspersample, hasAlpha);
-    const TiffDpi dpi = ReadTiffDpi(tiff.get());
+    const TiffDpi dpi = ReadTiffDpi(libtiff, tiff.get());
     out.width = store->Width();
     out.height = store->Height();
     out.bitsPerPixel = format.bitsPerPixel;

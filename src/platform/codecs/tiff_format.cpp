@@ -35,17 +35,17 @@ TiffSourceFormat DescribeTiffSource(uint16_t photometric, uint16_t bitsPerSample
     return {24, wide ? PixelFormat::Rgb48 : PixelFormat::Rgb24};
 }
 
-TiffDpi ReadTiffDpi(TIFF* tiff) {
+TiffDpi ReadTiffDpi(const TiffLibrary& libtiff, TIFF* tiff) {
     uint16_t unit = RESUNIT_INCH;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+    libtiff.GetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
     double perInch = 0;
     if (unit == RESUNIT_INCH) perInch = 1;
     if (unit == RESUNIT_CENTIMETER) perInch = 2.54;
     TiffDpi dpi;
     float resolution = 0;
-    if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &resolution) == 1)
+    if (libtiff.GetField(tiff, TIFFTAG_XRESOLUTION, &resolution) == 1)
         dpi.x = ToDpi(resolution, perInch);
-    if (TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &resolution) == 1)
+    if (libtiff.GetField(tiff, TIFFTAG_YRESOLUTION, &resolution) == 1)
         dpi.y = ToDpi(resolution, perInch);
     return dpi;
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/codecs/codec_libraries.h"
+
 namespace pic2pnm::codecs {
 
 struct TiffSourceFormat {
@@ -22,6 +24,6 @@ struct TiffDpi {
 
 // XResolution and YResolution in their ResolutionUnit (inch when the tag is absent); 0 when a
 // resolution is absent, not a positive number, or the unit is "none".
-TiffDpi ReadTiffDpi(TIFF* tiff);
+TiffDpi ReadTiffDpi(const TiffLibrary& libtiff, TIFF* tiff);
 
 }  // namespace pic2pnm::codecs

@@ -73,10 +73,10 @@ void Unmap(thandle_t, void*, toff_t) {}
 
 }  // namespace
 
-TIFF* OpenTiffInMemory(TiffMemoryFile& file, TIFFOpenOptions* options) {
+TIFF* OpenTiffInMemory(const TiffLibrary& libtiff, TiffMemoryFile& file, TIFFOpenOptions* options) {
     file.position = 0;
-    return TIFFClientOpenExt("picture", "r", &file, Read, Write, Seek, Close, Size, Map, Unmap,
-                             options);
+    return libtiff.ClientOpenExt("picture", "r", &file, Read, Write, Seek, Close, Size, Map, Unmap,
+                                 options);
 }
 
 }  // namespace pic2pnm::codecs

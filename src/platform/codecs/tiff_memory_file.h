@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -17,6 +18,6 @@ struct TiffMemoryFile {
 
 // Opens the first directory for reading, with the given options (error handlers, limits).
 // Null when libtiff refuses the header or the first directory.
-TIFF* OpenTiffInMemory(TiffMemoryFile& file, TIFFOpenOptions* options);
+TIFF* OpenTiffInMemory(const TiffLibrary& libtiff, TiffMemoryFile& file, TIFFOpenOptions* options);
 
 }  // namespace pic2pnm::codecs

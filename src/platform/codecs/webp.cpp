@@ -1,13 +1,11 @@
 // WebP through libwebp: lossy and lossless still pictures, with or without alpha, and the
 // first frame of an animation. libwebp writes BGRA bytes straight into the pixel store and
 // flips the rows as it goes, so the picture is held once.
-#include <webp/decode.h>
-#include <webp/demux.h>
-
 #include <bit>
 #include <cstring>
 #include <memory>
 
+#include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/codecs.h"
 
 namespace pic2pnm::codecs {
@@ -36,17 +34,17 @@ struct Rectangle {
 
 // Decodes a still bitstream exactly `area.width` x `area.height` in size into that area of the
 // store. The area must lie inside the store.
-CodecStatus DecodeStillInto(const uint8_t* data, size_t size, const Rectangle& area,
-                            PixelStore& store) {
+CodecStatus DecodeStillInto(const WebPLibrary& libwebp, const uint8_t* data, size_t size,
+                            const Rectangle& area, PixelStore& store) {
     int bitstreamWidth = 0;
     int bitstreamHeight = 0;
-    if (WebPGetInfo(data, size, &bitstreamWidth, &bitstreamHeight) == 0) {
+    if (libwebp.GetInfo(data, size, &bitstreamWidth, &bitstreamHeight) == 0) {
         return CodecStatus::Corrupt;
     }
     if (bitstreamWidth != area.width || bitstreamHeight != area.height) return CodecStatus::Corrupt;
 
     WebPDecoderConfig config;
-    if (WebPInitDecoderConfig(&config) == 0) return CodecStatus::Corrupt;
+    if (libwebp.InitDecoderConfig(&config) == 0) return CodecStatus::Corrupt;
     const size_t stride = static_cast<size_t>(store.Width()) * sizeof(uint32_t);
     // The lowest address of the area is the start of its bottom row; with `flip` libwebp
     // writes the picture's top row last in memory, i.e. at the top of our bottom-up store.
@@ -58,32 +56,32 @@ CodecStatus DecodeStillInto(const uint8_t* data, size_t size, const Rectangle& a
     config.output.u.RGBA.size = stride * static_cast<size_t>(area.height - 1) +
                                 static_cast<size_t>(area.width) * sizeof(uint32_t);
     config.options.flip = 1;
-    const VP8StatusCode status = WebPDecode(data, size, &config);
-    WebPFreeDecBuffer(&config.output);
+    const VP8StatusCode status = libwebp.Decode(data, size, &config);
+    libwebp.FreeDecBuffer(&config.output);
     return StatusOf(status);
 }
 
 struct DemuxerDeleter {
-    void operator()(WebPDemuxer* demuxer) const { WebPDemuxDelete(demuxer); }
+    void operator()(WebPDemuxer* demuxer) const { WebP()->DemuxDelete(demuxer); }
 };
 
 // The first frame of an animation on its canvas; the rest of the canvas is transparent.
-CodecStatus DecodeFirstFrame(FileView file, DecodedPicture& out) {
+CodecStatus DecodeFirstFrame(const WebPLibrary& libwebp, FileView file, DecodedPicture& out) {
     const WebPData data{file.data(), file.size()};
-    std::unique_ptr<WebPDemuxer, DemuxerDeleter> demuxer(WebPDemux(&data));
+    std::unique_ptr<WebPDemuxer, DemuxerDeleter> demuxer(libwebp.Demux(&data));
     if (demuxer == nullptr) return CodecStatus::Corrupt;
-    const uint32_t canvasWidth = WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_WIDTH);
-    const uint32_t canvasHeight = WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_HEIGHT);
+    const uint32_t canvasWidth = libwebp.DemuxGetI(demuxer.get(), WEBP_FF_CANVAS_WIDTH);
+    const uint32_t canvasHeight = libwebp.DemuxGetI(demuxer.get(), WEBP_FF_CANVAS_HEIGHT);
     if (!IsPictureSizeSupported(canvasWidth, canvasHeight)) return CodecStatus::TooLarge;
     if (canvasWidth > kMaxFrameSide || canvasHeight > kMaxFrameSide) return CodecStatus::TooLarge;
 
     WebPIterator frame;
-    if (WebPDemuxGetFrame(demuxer.get(), 1, &frame) == 0) return CodecStatus::Corrupt;
+    if (libwebp.DemuxGetFrame(demuxer.get(), 1, &frame) == 0) return CodecStatus::Corrupt;
     const Rectangle area{frame.x_offset, frame.y_offset, frame.width, frame.height};
     const WebPData bitstream = frame.fragment;
     const bool frameHasAlpha = frame.has_alpha != 0;
     const bool complete = frame.complete != 0;
-    WebPDemuxReleaseIterator(&frame);
+    libwebp.DemuxReleaseIterator(&frame);
     const bool inside = area.left >= 0 && area.top >= 0 && area.width > 0 && area.height > 0 &&
                         static_cast<uint32_t>(area.width) <= canvasWidth - area.left &&
                         static_cast<uint32_t>(area.height) <= canvasHeight - area.top;
@@ -92,7 +90,8 @@ CodecStatus DecodeFirstFrame(FileView file, DecodedPicture& out) {
     auto store = PixelStore::AllocateZeroed(static_cast<int32_t>(canvasWidth),
                                             static_cast<int32_t>(canvasHeight));
     if (store == nullptr) return CodecStatus::OutOfMemory;
-    const CodecStatus status = DecodeStillInto(bitstream.bytes, bitstream.size, area, *store);
+    const CodecStatus status =
+        DecodeStillInto(libwebp, bitstream.bytes, bitstream.size, area, *store);
     if (status != CodecStatus::Ok) return status;
     const bool coversCanvas = area.left == 0 && area.top == 0 &&
                               static_cast<uint32_t>(area.width) == canvasWidth &&
@@ -102,11 +101,12 @@ CodecStatus DecodeFirstFrame(FileView file, DecodedPicture& out) {
     return CodecStatus::Ok;
 }
 
-CodecStatus DecodeStill(FileView file, const WebPBitstreamFeatures& features, DecodedPicture& out) {
+CodecStatus DecodeStill(const WebPLibrary& libwebp, FileView file,
+                        const WebPBitstreamFeatures& features, DecodedPicture& out) {
     auto store = PixelStore::Allocate(features.width, features.height);
     if (store == nullptr) return CodecStatus::OutOfMemory;
     const Rectangle whole{0, 0, features.width, features.height};
-    const CodecStatus status = DecodeStillInto(file.data(), file.size(), whole, *store);
+    const CodecStatus status = DecodeStillInto(libwebp, file.data(), file.size(), whole, *store);
     if (status != CodecStatus::Ok) return status;
     out.hasAlpha = features.has_alpha != 0;
     out.pixels = std::move(store);
@@ -122,14 +122,19 @@ bool LooksLikeWebp(FileView file) {
 
 CodecStatus DecodeWebp(FileView file, DecodedPicture& out) {
     if (!LooksLikeWebp(file)) return CodecStatus::NotMyFormat;
+    // Without its library no WebP can be read; the package always brings it.
+    const WebPLibrary* library = WebP();
+    if (library == nullptr) return CodecStatus::Corrupt;
+    const WebPLibrary& libwebp = *library;
     WebPBitstreamFeatures features;
-    const CodecStatus parsed = StatusOf(WebPGetFeatures(file.data(), file.size(), &features));
+    const CodecStatus parsed = StatusOf(libwebp.GetFeatures(file.data(), file.size(), &features));
     if (parsed != CodecStatus::Ok) return parsed;
     if (!IsPictureSizeSupported(features.width, features.height)) return CodecStatus::TooLarge;
 
     DecodedPicture picture;
-    const CodecStatus status = features.has_animation != 0 ? DecodeFirstFrame(file, picture)
-                                                           : DecodeStill(file, features, picture);
+    const CodecStatus status = features.has_animation != 0
+                                   ? DecodeFirstFrame(libwebp, file, picture)
+                                   : DecodeStill(libwebp, file, features, picture);
     if (status != CodecStatus::Ok) return status;
     out.width = picture.pixels->Width();
     out.height = picture.pixels->Height();
