@@ -108,6 +108,14 @@ for type in PBM PGM PPM; do
         fail "$type: the output differs from the expected file: $difference"
     fi
 done
+# The JPEG, GIF, TIFF and WebP libraries are opened at run time, not linked: a picture of
+# each format must convert with the libraries the package depends on.
+for picture in baseline420.jpg:jpeg interlaced.gif:gif bilevel-g4.tif:tiff \
+    animated-offset.webp:webp; do
+    name=${picture%%:*}
+    said=$(cd "$work" && "$program" PPM "$here/tests/data/${picture#*:}/$name" "$name.ppm") ||
+        fail "$name: the installed program failed: $said"
+done
 status=0
 "$program" >/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "without arguments the program exits with $status instead of 2"
