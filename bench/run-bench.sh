@@ -212,7 +212,14 @@ for cell in "${cells[@]}"; do
     note "$name"
     declare -A samples_t=() samples_c=() samples_k=()
     for ((run = 1; run <= runs; run++)); do
-        for tool in "${tools[@]}"; do
+        # The order turns round from run to run, so that no tool always follows the same
+        # one: a converter that has just given back a few hundred megabytes leaves the next
+        # one paying for fresh memory on a virtual machine.
+        order=()
+        for ((i = 0; i < ${#tools[@]}; i++)); do
+            order+=("${tools[$(((i + run - 1) % ${#tools[@]}))]}")
+        done
+        for tool in "${order[@]}"; do
             command_for "$tool" "$pictures/$file" "$output" "$type"
             expected=$magic
             [[ $tool == decode ]] && expected=""
