@@ -212,12 +212,18 @@ for cell in "${cells[@]}"; do
     note "$name"
     declare -A samples_t=() samples_c=() samples_k=()
     for ((run = 1; run <= runs; run++)); do
-        # The order turns round from run to run, so that no tool always follows the same
-        # one: a converter that has just given back a few hundred megabytes leaves the next
-        # one paying for fresh memory on a virtual machine.
-        order=()
-        for ((i = 0; i < ${#tools[@]}; i++)); do
-            order+=("${tools[$(((i + run - 1) % ${#tools[@]}))]}")
+        # A new order for every run (shuffled with a fixed seed, so that runs repeat), so
+        # that no tool always follows the same one: on a virtual machine, a converter that
+        # has just given back a few hundred megabytes leaves the next one paying for fresh
+        # memory.
+        order=("${tools[@]}")
+        seed=$((run * 7919 + ${#name} * 104729))
+        for ((i = ${#order[@]} - 1; i > 0; i--)); do
+            seed=$(((seed * 1103515245 + 12345) % 2147483648))
+            j=$((seed % (i + 1)))
+            swap=${order[$i]}
+            order[$i]=${order[$j]}
+            order[$j]=$swap
         done
         for tool in "${order[@]}"; do
             command_for "$tool" "$pictures/$file" "$output" "$type"
