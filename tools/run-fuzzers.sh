@@ -38,7 +38,7 @@ done
 echo "run-fuzzers: building the fuzz targets from scratch in $build"
 rm -rf "$build"
 if ! CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DPIC2PNM_FUZZ=ON -DPIC2PNM_TESTS=OFF >"$build.configure.log" 2>&1; then
+        -DPIC2PNM_FUZZ=ON -DPIC2PNM_TESTS=OFF -DPIC2PNM_WERROR=ON >"$build.configure.log" 2>&1; then
     cat "$build.configure.log" >&2
     echo "run-fuzzers: FAILED to configure the fuzz build" >&2
     exit 1

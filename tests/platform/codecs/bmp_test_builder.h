@@ -2,6 +2,7 @@
 // reads single pixels back from a decoded picture.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -90,17 +91,15 @@ inline Bytes BuildDib(const DibLayoutCase& layout) {
 inline Bytes BuildBmp(const DibLayoutCase& layout) {
     Bytes dib = BuildDibHeaderAndTable(layout);
     uint32_t pixelOffset = static_cast<uint32_t>(14 + dib.size());
-    Bytes file;
-    // Room for everything up front: growing the vector by inserts trips a false array-bounds
-    // warning of g++ 12 at -O2.
-    file.reserve(14 + dib.size() + layout.pixels.size());
-    file.resize(14, 0);
+    // Sized once and filled by copies: growing the vector by inserts trips false array-bounds
+    // warnings of g++ 12 at -O2 and -O3.
+    Bytes file(14 + dib.size() + layout.pixels.size(), 0);
     file[0] = 'B';
     file[1] = 'M';
-    PutLe32(file, 2, static_cast<uint32_t>(pixelOffset + layout.pixels.size()));
+    PutLe32(file, 2, static_cast<uint32_t>(file.size()));
     PutLe32(file, 10, pixelOffset);
-    file.insert(file.end(), dib.begin(), dib.end());
-    file.insert(file.end(), layout.pixels.begin(), layout.pixels.end());
+    std::copy(dib.begin(), dib.end(), file.begin() + 14);
+    std::copy(layout.pixels.begin(), layout.pixels.end(), file.begin() + 14 + dib.size());
     return file;
 }
 
