@@ -51,6 +51,9 @@ open(sys.argv[1], "wb").write(header + meta)
 PY
 # Not a picture at all.
 printf 'This is a text file, not a picture.\n' > "$out/text.txt"
+# An empty file, and a picture in a format neither decoder reads (a binary grey map).
+: > "$out/empty.bin"
+convert "$work/source.ppm" -colorspace Gray -crop 4x3+0+0 +repage pgm:"$out/grey-map.pgm"
 # A PNG cut short inside its image data.
 head -c 120 "$out/photo.png" > "$out/truncated.png"
 echo "e2e fixtures written to $out"
