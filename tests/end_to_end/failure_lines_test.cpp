@@ -75,7 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Can't load picture: IN\n"
                                   "Error 0x80040000: Can't load bitmap file. Invalid picture\n"},
                       FailureCase{"Icon", "bmp-image.ico", "Picture not supported: IN\n"},
-                      FailureCase{"Metafile", "empty.wmf", "Picture not supported: IN\n"}),
+                      FailureCase{"Metafile", "empty.wmf", "Picture not supported: IN\n"},
+                      FailureCase{"MetafileSizeCountingItsPlacementHeader",
+                                  "size-counts-placement.wmf", "Picture not supported: IN\n"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(WriteFailureTest, MissingOutputDirectoryPrintsWriteFailure) {
