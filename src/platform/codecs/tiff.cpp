@@ -95,7 +95,10 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
 
     auto store = PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
     if (store == nullptr) return CodecStatus::OutOfMemory;
-    // Bottom row first, as the store keeps them.
+    // The Orientation tag is not applied: rows as stored, the first one on top. The reader
+    // would flip by the tag (and cannot transpose), so it is told the rows are stored top
+    // first, left to right, and asked for them bottom row first, as the store keeps them.
+    reader.orientation = ORIENTATION_TOPLEFT;
     reader.req_orientation = ORIENTATION_BOTLEFT;
     if (libtiff.RGBAImageGet(&reader, store->Data(), width, height) != 1)
         return CodecStatus::Corrupt;
