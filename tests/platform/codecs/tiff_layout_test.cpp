@@ -1,5 +1,6 @@
 // TIFF layouts whose pixels depend on how the samples are read: the Orientation tag, which is
-// never applied. The fixtures and the pixels each must decode to come from
+// never applied, and an alpha sample of every kind, in contiguous or separate planes, of 8 or
+// 16 bits. The fixtures and the pixels each must decode to come from
 // make-tiff-layout-fixtures.sh.
 #include <gtest/gtest.h>
 
@@ -39,6 +40,59 @@ TEST(TiffOrientation, RowsComeAsStoredWhateverTheTag) {
              .pixelFormat = c.hasAlpha ? PixelFormat::Argb32 : PixelFormat::Rgb24,
              .hasAlpha = c.hasAlpha,
              .premultipliedAlpha = c.hasAlpha});
+    }
+}
+
+// Each picture's colour over black and its alpha; the colour channels come premultiplied.
+TEST(TiffAlpha, AssociatedAsStoredOthersMultipliedOnce) {
+    const char* const names[] = {
+        "grey-assoc-contig-8",      "grey-assoc-contig-16",      "grey-assoc-planar-8",
+        "grey-assoc-planar-16",     "grey-unassoc-contig-8",     "grey-unassoc-contig-16",
+        "grey-unassoc-planar-8",    "grey-unassoc-planar-16",    "grey-unspec-contig-8",
+        "grey-unspec-contig-16",    "grey-unspec-planar-8",      "grey-unspec-planar-16",
+        "rgb-assoc-contig-8",       "rgb-assoc-contig-16",       "rgb-assoc-planar-8",
+        "rgb-assoc-planar-16",      "rgb-unassoc-contig-8",      "rgb-unassoc-contig-16",
+        "rgb-unassoc-planar-8",     "rgb-unassoc-planar-16",     "rgb-unspec-contig-8",
+        "rgb-unspec-contig-16",     "rgb-unspec-planar-8",       "rgb-unspec-planar-16",
+        "palette-assoc-contig-8",   "palette-assoc-planar-8",    "palette-unassoc-contig-8",
+        "palette-unassoc-planar-8", "palette-unassoc-planar-16", "palette-unspec-contig-8",
+        "palette-unspec-planar-8",
+    };
+    for (const std::string name : names) {
+        SCOPED_TRACE(name);
+        const bool wide = name.ends_with("-16");
+        testing::ExpectMatchesReference(
+            DecodeTiff, ReadFileBytes(TestData("tiff/alpha/" + name + ".tif")),
+            ReadReferenceImage(TestData("tiff/alpha/" + name + ".pam")),
+            {.bitsPerPixel = 32,
+             .pixelFormat = wide ? PixelFormat::Argb64 : PixelFormat::Argb32,
+             .hasAlpha = true,
+             .premultipliedAlpha = true,
+             .compareAlpha = true});
+    }
+}
+
+// The sample reader on damaged bytes: a status every time, a whole picture when Ok.
+TEST(TiffAlpha, DamagedFilesGiveAStatus) {
+    for (const char* name :
+         {"rgb-unassoc-contig-16", "grey-assoc-planar-8", "palette-unspec-planar-8"}) {
+        SCOPED_TRACE(name);
+        const auto bytes = ReadFileBytes(TestData(std::string("tiff/alpha/") + name + ".tif"));
+        testing::ExpectDamagedBytesGiveAStatus(DecodeTiff, bytes, 13, 400);
+    }
+}
+
+// Cut anywhere, a file without a colour map is refused. (libtiff reads a palette picture
+// whose map was cut off as grey.)
+TEST(TiffAlpha, EveryPrefixIsRefused) {
+    for (const char* name :
+         {"rgb-unassoc-contig-16", "grey-assoc-planar-8", "grey-unspec-planar-16"}) {
+        SCOPED_TRACE(name);
+        const auto bytes = ReadFileBytes(TestData(std::string("tiff/alpha/") + name + ".tif"));
+        testing::ExpectEveryPrefixStatus(DecodeTiff, bytes, [&](size_t length) {
+            if (length < 4) return CodecStatus::NotMyFormat;
+            return length < bytes.size() ? CodecStatus::Corrupt : CodecStatus::Ok;
+        });
     }
 }
 
