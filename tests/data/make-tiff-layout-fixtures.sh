@@ -31,7 +31,7 @@ root = sys.argv[1]
 
 
 def tiff_file(path, width, height, bits, photometric, planes, samples, extra=None,
-              planar=1, colormap=None, orientation=None, tile=None):
+              planar=1, colormap=None, orientation=None, tile=None, rows_per_strip=None):
     """planes: one bytes object per strip or tile (all of one plane, then the next)."""
     tags = {256: (4, [width]), 257: (4, [height]), 258: (3, [bits] * samples),
             259: (3, [1]), 262: (3, [photometric]), 277: (3, [samples]), 284: (3, [planar])}
@@ -47,12 +47,12 @@ def tiff_file(path, width, height, bits, photometric, planes, samples, extra=Non
         at += len(block)
     data = b"".join(planes)
     if tile is None:
-        tags[278] = (4, [height])
+        tags[278] = (4, [rows_per_strip or height])
         tags[273] = (4, offsets)
         tags[279] = (4, [len(b) for b in planes])
     else:
-        tags[322] = (4, [tile])
-        tags[323] = (4, [tile])
+        tags[322] = (4, [tile[0]])
+        tags[323] = (4, [tile[1]])
         tags[324] = (4, offsets)
         tags[325] = (4, [len(b) for b in planes])
     if len(data) % 2:
@@ -103,7 +103,7 @@ for i, p in enumerate(stored):
     tile[at:at + 3] = bytes(p)
 for orientation in (3, 6):
     tiff_file(os.path.join(folder, "tile-%d.tif" % orientation), 3, 2, 8, 2, [bytes(tile)], 3,
-              orientation=orientation, tile=16)
+              orientation=orientation, tile=(16, 16))
 separate = [bytes(p[c] for p in stored) for c in range(3)]
 for orientation in (2, 8):
     tiff_file(os.path.join(folder, "planar-%d.tif" % orientation), 3, 2, 8, 2, separate, 3,
@@ -114,6 +114,38 @@ for orientation in (4, 5):
               extra=2, orientation=orientation)
 
 # --- Alpha ---
+# A few of them also in 2 x 2 tiles (libtiff reads tiles whose sides are not multiples of 16)
+# and in strips of 2 rows, the last tiles and strip cut by the picture's edge: NAME.pam holds
+# their pixels too.
+block_layouts = ("rgb-unassoc-planar-16", "grey-assoc-contig-8", "palette-unspec-planar-8")
+
+
+def write_in_blocks(name, samples, bits, photometric, count, extra, planar, colormap):
+    form = "<B" if bits == 8 else "<H"
+    plane_samples = [None] if planar == 1 else list(range(count))
+
+    def pack(pixels, k):
+        return b"".join(struct.pack(form, s) for pixel in pixels
+                        for s in (pixel if k is None else [pixel[k]]))
+
+    rows = [samples[y * 4:(y + 1) * 4] for y in range(3)]
+    strips = [pack(sum(rows[top:top + 2], []), k) for k in plane_samples for top in (0, 2)]
+    tiff_file(os.path.join(folder, "strips-" + name + ".tif"), 4, 3, bits, photometric, strips,
+              count, extra=extra, planar=planar, colormap=colormap, rows_per_strip=2)
+    padding = [[0] * count]
+    tiles = []
+    for k in plane_samples:
+        for top in (0, 2):
+            for left in (0, 2):
+                tile = []
+                for y in (top, top + 1):
+                    for x in (left, left + 1):
+                        tile += [samples[y * 4 + x]] if y < 3 else padding
+                tiles.append(pack(tile, k))
+    tiff_file(os.path.join(folder, "tiles-" + name + ".tif"), 4, 3, bits, photometric, tiles,
+              count, extra=extra, planar=planar, colormap=colormap, tile=(2, 2))
+
+
 # 4 x 3 pixels: straight colours and alphas at 8 bits; 16-bit files move most samples off the
 # multiples of 257, so that rounding from the full depth shows.
 colours = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255), (200, 100, 50), (10, 220, 130),
@@ -171,6 +203,9 @@ for kind, photometric, colour_samples in (("grey", 1, 1), ("rgb", 2, 3), ("palet
                 tiff_file(os.path.join(folder, name + ".tif"), 4, 3, bits, photometric, blocks,
                           count, extra=extra, planar=planar, colormap=colormap)
                 netpbm(os.path.join(folder, name + ".pam"), 4, 3, expected, expected_alpha)
+                if name in block_layouts:
+                    write_in_blocks(name, samples, bits, photometric, count, extra, planar,
+                                    colormap)
 PYTHON
 
 # ImageMagick reads grey and palette pictures in separate planes wrongly (the alpha plane
@@ -178,8 +213,10 @@ PYTHON
 # layout must agree with it to the level.
 if command -v convert >/dev/null; then
     for file in "$here"/tiff/alpha/*.tif; do
-        case $(basename "$file") in grey-*-planar-* | palette-*-planar-* | palette-assoc-*) continue ;; esac
-        python3 - "$file" "${file%.tif}.pam" <<'PYTHON'
+        name=$(basename "$file" .tif)
+        case $name in strips-* | tiles-*) name=${name#*-} ;; esac
+        case $name in grey-*-planar-* | palette-*-planar-* | palette-assoc-*) continue ;; esac
+        python3 - "$file" "$here/tiff/alpha/$name.pam" <<'PYTHON'
 import subprocess
 import sys
 tif, pam = sys.argv[1], sys.argv[2]

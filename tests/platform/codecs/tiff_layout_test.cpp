@@ -72,10 +72,38 @@ TEST(TiffAlpha, AssociatedAsStoredOthersMultipliedOnce) {
     }
 }
 
+// The same pixels in strips of 2 rows and in 2 x 2 tiles, the last ones cut by the edge.
+TEST(TiffAlpha, StripsAndTilesGiveThePixelsOfOneStrip) {
+    struct Case {
+        const char* file;
+        const char* pixels;
+        uint32_t pixelFormat;
+    };
+    const Case cases[] = {
+        {"strips-grey-assoc-contig-8", "grey-assoc-contig-8", PixelFormat::Argb32},
+        {"tiles-grey-assoc-contig-8", "grey-assoc-contig-8", PixelFormat::Argb32},
+        {"strips-rgb-unassoc-planar-16", "rgb-unassoc-planar-16", PixelFormat::Argb64},
+        {"tiles-rgb-unassoc-planar-16", "rgb-unassoc-planar-16", PixelFormat::Argb64},
+        {"strips-palette-unspec-planar-8", "palette-unspec-planar-8", PixelFormat::Argb32},
+        {"tiles-palette-unspec-planar-8", "palette-unspec-planar-8", PixelFormat::Argb32},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        testing::ExpectMatchesReference(
+            DecodeTiff, ReadFileBytes(TestData(std::string("tiff/alpha/") + c.file + ".tif")),
+            ReadReferenceImage(TestData(std::string("tiff/alpha/") + c.pixels + ".pam")),
+            {.bitsPerPixel = 32,
+             .pixelFormat = c.pixelFormat,
+             .hasAlpha = true,
+             .premultipliedAlpha = true,
+             .compareAlpha = true});
+    }
+}
+
 // The sample reader on damaged bytes: a status every time, a whole picture when Ok.
 TEST(TiffAlpha, DamagedFilesGiveAStatus) {
-    for (const char* name :
-         {"rgb-unassoc-contig-16", "grey-assoc-planar-8", "palette-unspec-planar-8"}) {
+    for (const char* name : {"rgb-unassoc-contig-16", "grey-assoc-planar-8",
+                             "palette-unspec-planar-8", "tiles-rgb-unassoc-planar-16"}) {
         SCOPED_TRACE(name);
         const auto bytes = ReadFileBytes(TestData(std::string("tiff/alpha/") + name + ".tif"));
         testing::ExpectDamagedBytesGiveAStatus(DecodeTiff, bytes, 13, 400);
