@@ -62,8 +62,10 @@ GpStatus StatusOf(PictureFileStatus status) {
 GpStatus StatusOf(codecs::CodecStatus status) {
     switch (status) {
         case codecs::CodecStatus::Ok: return Ok;
-        case codecs::CodecStatus::NotMyFormat: return UnknownImageFormat;
-        // Reported to the program as "Invalid picture".
+        // GDI+ answers OutOfMemory, reported to the program as "Invalid picture", for every
+        // file it cannot decode: one in no format it knows (an empty or a text file
+        // included) as much as a broken one of a format it knows.
+        case codecs::CodecStatus::NotMyFormat: return OutOfMemory;
         case codecs::CodecStatus::Corrupt: return OutOfMemory;
         case codecs::CodecStatus::TooLarge: return ValueOverflow;
         case codecs::CodecStatus::OutOfMemory: return OutOfMemory;

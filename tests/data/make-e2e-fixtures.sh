@@ -49,8 +49,19 @@ header = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 1000, 500, 1000, 0) + str
 meta = struct.pack("<HHHIHIH", 1, 9, 0x300, 12, 0, 3, 0) + struct.pack("<IH", 3, 0)
 open(sys.argv[1], "wb").write(header + meta)
 PY
+# The same header, but the metafile's size (in words) counts the 22-byte placement header
+# too, as some writers get it wrong: the file is 3 words shorter than it says.
+python3 - "$out/empty.wmf" "$out/size-counts-placement.wmf" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+struct.pack_into("<I", data, 22 + 6, len(data) // 2)
+open(sys.argv[2], "wb").write(data)
+PY
 # Not a picture at all.
 printf 'This is a text file, not a picture.\n' > "$out/text.txt"
+# An empty file, and a picture in a format neither decoder reads (a binary grey map).
+: > "$out/empty.bin"
+convert "$work/source.ppm" -colorspace Gray -crop 4x3+0+0 +repage pgm:"$out/grey-map.pgm"
 # A PNG cut short inside its image data.
 head -c 120 "$out/photo.png" > "$out/truncated.png"
 echo "e2e fixtures written to $out"

@@ -61,15 +61,23 @@ INSTANTIATE_TEST_SUITE_P(
     EveryLoadFailure, FailureLinesTest,
     ::testing::Values(FailureCase{"MissingFile", "no-such-picture.png",
                                   "Can't load picture: IN\nError 53: File not found\n"},
-                      FailureCase{
-                          "NoDecoderKnowsIt", "text.txt",
-                          "Can't load picture: IN\n"
-                          "Error 0x80040000: Can't load bitmap file. Unknown image format\n"},
+                      // What neither decoder reads is an invalid picture, known format or not.
+                      FailureCase{"NoDecoderKnowsIt", "text.txt",
+                                  "Can't load picture: IN\n"
+                                  "Error 0x80040000: Can't load bitmap file. Invalid picture\n"},
+                      FailureCase{"EmptyFile", "empty.bin",
+                                  "Can't load picture: IN\n"
+                                  "Error 0x80040000: Can't load bitmap file. Invalid picture\n"},
+                      FailureCase{"FormatNoDecoderKnows", "grey-map.pgm",
+                                  "Can't load picture: IN\n"
+                                  "Error 0x80040000: Can't load bitmap file. Invalid picture\n"},
                       FailureCase{"CorruptPng", "truncated.png",
                                   "Can't load picture: IN\n"
                                   "Error 0x80040000: Can't load bitmap file. Invalid picture\n"},
                       FailureCase{"Icon", "bmp-image.ico", "Picture not supported: IN\n"},
-                      FailureCase{"Metafile", "empty.wmf", "Picture not supported: IN\n"}),
+                      FailureCase{"Metafile", "empty.wmf", "Picture not supported: IN\n"},
+                      FailureCase{"MetafileSizeCountingItsPlacementHeader",
+                                  "size-counts-placement.wmf", "Picture not supported: IN\n"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(WriteFailureTest, MissingOutputDirectoryPrintsWriteFailure) {

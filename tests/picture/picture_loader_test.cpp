@@ -135,7 +135,7 @@ TEST_F(PictureLoaderTest, FailuresRaiseTheDesignedErrors) {
         const char* description;
     } cases[] = {
         {"e2e/no-such-file.png", 53, "File not found"},
-        {"e2e/text.txt", ErrorNumber::ObjectError, "Can't load bitmap file. Unknown image format"},
+        {"e2e/text.txt", ErrorNumber::ObjectError, "Can't load bitmap file. Invalid picture"},
         {"e2e/truncated.png", ErrorNumber::ObjectError, "Can't load bitmap file. Invalid picture"},
     };
     for (const auto& c : cases) {

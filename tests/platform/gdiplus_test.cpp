@@ -580,10 +580,11 @@ TEST_F(GdiplusStarted, StatusForFilesWithoutAPicture) {
         {"a file used as a folder", dir / "garbage.png" / "picture.png", Win32Error},
         {"empty name", fs::path(), Win32Error},
         {"a directory", dir / "folder.png", Win32Error},
-        {"garbage", dir / "garbage.png", UnknownImageFormat},
-        {"empty file", dir / "empty.bmp", UnknownImageFormat},
-        {"text", dir / "text.jpg", UnknownImageFormat},
-        {"pipe without writer", dir / "pipe.gif", UnknownImageFormat},
+        // What no decoder reads is OutOfMemory ("Invalid picture"), never UnknownImageFormat.
+        {"garbage", dir / "garbage.png", OutOfMemory},
+        {"empty file", dir / "empty.bmp", OutOfMemory},
+        {"text", dir / "text.jpg", OutOfMemory},
+        {"pipe without writer", dir / "pipe.gif", OutOfMemory},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -613,8 +614,8 @@ TEST_F(GdiplusStarted, FindsFilesWhoseNamesAreNotAscii) {
         SCOPED_TRACE(name);
         WriteFileBytes(dir / name, Bytes(64, 0x5A));
         GpImage image = 0;
-        // Unknown format (13), not missing (7): the file was found and read.
-        EXPECT_EQ(Load(dir / name, image), UnknownImageFormat);
+        // Not decoded (3), not missing (7): the file was found and read.
+        EXPECT_EQ(Load(dir / name, image), OutOfMemory);
     }
 }
 
@@ -831,7 +832,7 @@ struct FixtureFormat {
 GpStatus ExpectedStatus(CodecStatus status) {
     switch (status) {
         case CodecStatus::Ok: return Ok;
-        case CodecStatus::NotMyFormat: return UnknownImageFormat;
+        case CodecStatus::NotMyFormat: return OutOfMemory;
         case CodecStatus::Corrupt: return OutOfMemory;
         case CodecStatus::TooLarge: return ValueOverflow;
         case CodecStatus::OutOfMemory: return OutOfMemory;

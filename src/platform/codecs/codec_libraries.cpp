@@ -81,6 +81,11 @@ TiffLibrary LoadTiff(bool& complete) {
     resolve(table.RGBAImageBegin, "TIFFRGBAImageBegin");
     resolve(table.RGBAImageGet, "TIFFRGBAImageGet");
     resolve(table.RGBAImageEnd, "TIFFRGBAImageEnd");
+    resolve(table.IsTiled, "TIFFIsTiled");
+    resolve(table.NumberOfStrips, "TIFFNumberOfStrips");
+    resolve(table.NumberOfTiles, "TIFFNumberOfTiles");
+    resolve(table.ReadEncodedStrip, "TIFFReadEncodedStrip");
+    resolve(table.ReadEncodedTile, "TIFFReadEncodedTile");
     complete = resolve.Complete();
     return table;
 }

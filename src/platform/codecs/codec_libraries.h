@@ -46,6 +46,11 @@ struct TiffLibrary {
     decltype(&TIFFRGBAImageBegin) RGBAImageBegin;
     decltype(&TIFFRGBAImageGet) RGBAImageGet;
     decltype(&TIFFRGBAImageEnd) RGBAImageEnd;
+    decltype(&TIFFIsTiled) IsTiled;
+    decltype(&TIFFNumberOfStrips) NumberOfStrips;
+    decltype(&TIFFNumberOfTiles) NumberOfTiles;
+    decltype(&TIFFReadEncodedStrip) ReadEncodedStrip;
+    decltype(&TIFFReadEncodedTile) ReadEncodedTile;
 };
 
 // The header's inline helpers (WebPGetFeatures, WebPInitDecoderConfig, WebPDemux) call these

@@ -30,16 +30,16 @@ constexpr size_t kMetaHeaderSize = 18;
 constexpr uint16_t kMetaHeaderWords = kMetaHeaderSize / 2;
 
 // The metafile's own header must be one that plays: in memory (1) or on disk (2), nine words
-// long, version 1 or 3; and the size it gives, in 16-bit words, must cover the header and fit
-// in the file, else the file was cut short.
+// long, version 1 or 3; and the size it gives, in 16-bit words, must cover the header. That
+// size is not held against the file's length: writers often count the placement header in
+// it too, picture loaders accept such files, and only the header is read here.
 bool IsValidMetaHeader(FileView meta) {
     const uint16_t type = ReadU16(meta, 0);
     const uint16_t headerWords = ReadU16(meta, 2);
     const uint16_t version = ReadU16(meta, 4);
     const uint64_t sizeInBytes = uint64_t{ReadU32(meta, 6)} * 2;
     return (type == 1 || type == 2) && headerWords == kMetaHeaderWords &&
-           (version == 0x100 || version == 0x300) && sizeInBytes >= kMetaHeaderSize &&
-           sizeInBytes <= meta.size();
+           (version == 0x100 || version == 0x300) && sizeInBytes >= kMetaHeaderSize;
 }
 
 // --- EMF: the first record is the header record ---

@@ -1,6 +1,6 @@
 // TIFF through libtiff's RGBA reader: the first directory (page), any compression and sample
-// layout libtiff can turn into RGBA. libtiff premultiplies colour by alpha when a picture has
-// an alpha sample, so such pictures are reported as premultiplied.
+// layout libtiff can turn into RGBA. Grey, RGB and palette pictures with an alpha sample are
+// read sample by sample instead (tiff_alpha.h). Both give colour premultiplied by alpha.
 #include <algorithm>
 #include <cstdarg>
 #include <memory>
@@ -8,6 +8,7 @@
 
 #include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/codecs.h"
+#include "platform/codecs/tiff_alpha.h"
 #include "platform/codecs/tiff_format.h"
 #include "platform/codecs/tiff_memory_file.h"
 
@@ -84,6 +85,10 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     if (width == 0 || height == 0) return CodecStatus::Corrupt;
     if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
 
+    TiffAlphaLayout alphaLayout;
+    if (DescribeTiffAlpha(libtiff, tiff.get(), alphaLayout))
+        return DecodeTiffWithAlpha(libtiff, tiff.get(), alphaLayout, width, height, out);
+
     char message[1024] = {};
     if (libtiff.RGBAImageOK(tiff.get(), message) != 1) return CodecStatus::Corrupt;
     TIFFRGBAImage reader{};
@@ -95,7 +100,10 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
 
     auto store = PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
     if (store == nullptr) return CodecStatus::OutOfMemory;
-    // Bottom row first, as the store keeps them.
+    // The Orientation tag is not applied: rows as stored, the first one on top. The reader
+    // would flip by the tag (and cannot transpose), so it is told the rows are stored top
+    // first, left to right, and asked for them bottom row first, as the store keeps them.
+    reader.orientation = ORIENTATION_TOPLEFT;
     reader.req_orientation = ORIENTATION_BOTLEFT;
     if (libtiff.RGBAImageGet(&reader, store->Data(), width, height) != 1)
         return CodecStatus::Corrupt;

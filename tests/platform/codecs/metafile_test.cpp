@@ -110,11 +110,17 @@ TEST(ParsePlaceableWmf, WhatMakesAHeaderValid) {
         {"version 2", [](auto& b) { Put16(b, kMetaHeader + 4, 0x200); }, CodecStatus::Corrupt},
         {"size smaller than the header", [](auto& b) { Put32(b, kMetaHeader + 6, 8); },
          CodecStatus::Corrupt},
+        // The size is not held against the file: only the headers are read.
+        {"size counting the placement header too",
+         [](auto& b) { Put32(b, kMetaHeader + 6, static_cast<uint32_t>(b.size() / 2)); },
+         CodecStatus::Ok},
         {"size one word more than the file", [](auto& b) { Put32(b, kMetaHeader + 6, 13); },
-         CodecStatus::Corrupt},
+         CodecStatus::Ok},
         {"size whose byte count passes 32 bits",
-         [](auto& b) { Put32(b, kMetaHeader + 6, 0x80000003u); }, CodecStatus::Corrupt},
-        {"end record cut off", [](auto& b) { b.resize(b.size() - 2); }, CodecStatus::Corrupt},
+         [](auto& b) { Put32(b, kMetaHeader + 6, 0x80000003u); }, CodecStatus::Ok},
+        {"end record cut off", [](auto& b) { b.resize(b.size() - 2); }, CodecStatus::Ok},
+        {"size of the header alone", [](auto& b) { Put32(b, kMetaHeader + 6, 9); },
+         CodecStatus::Ok},
         {"metafile header cut short", [](auto& b) { b.resize(kMetaHeader + 17); },
          CodecStatus::Corrupt},
         {"placement header only", [](auto& b) { b.resize(kMetaHeader); }, CodecStatus::Corrupt},
@@ -128,11 +134,14 @@ TEST(ParsePlaceableWmf, WhatMakesAHeaderValid) {
     }
 }
 
-TEST(ParsePlaceableWmf, EveryPrefixIsRefused) {
+// Cut inside either header, the file is refused; cut after both, it loads.
+TEST(ParsePlaceableWmf, EveryPrefixWithoutBothHeadersIsRefused) {
     const std::vector<uint8_t> bytes = MetafileBytes("placeable.wmf");
     for (size_t length = 0; length < bytes.size(); ++length) {
         PlaceableWmfHeader header;
-        const CodecStatus expected = length < 4 ? CodecStatus::NotMyFormat : CodecStatus::Corrupt;
+        CodecStatus expected = CodecStatus::Ok;
+        if (length < kMetaHeader + 18) expected = CodecStatus::Corrupt;
+        if (length < 4) expected = CodecStatus::NotMyFormat;
         EXPECT_EQ(ParsePlaceableWmf(FileView(bytes.data(), length), header), expected) << length;
     }
 }
