@@ -1,5 +1,6 @@
 #include "frontend/main_sequence.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -58,6 +59,9 @@ int RunProcess(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
     SupportCommandLine().Arguments().SetItems(std::move(arguments));
     SetExitStatus(ExitFailed);
+    // A pipe whose reader has gone makes the write fail (EPIPE), which the program reports,
+    // instead of ending the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         Main();
     } catch (...) {
