@@ -124,9 +124,11 @@ OutputTarget OpenReplacingOutput(const std::string& path) {
             if (fd < 0) RaiseOpenError(error);
             return Direct(fd);
         }
-    } else if (::fstat(existing, &status) != 0 || !S_ISREG(status.st_mode) ||
-               FollowedElsewhere(path, target)) {
+    } else if (::fstat(existing, &status) != 0 || !S_ISREG(status.st_mode)) {
         return Direct(existing);
+    } else if (FollowedElsewhere(path, target)) {
+        // No name to rename over: the file is written in place, as an open for output would.
+        return InPlace(existing);
     }
 
     OutputTarget replacing;
