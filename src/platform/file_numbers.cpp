@@ -33,7 +33,6 @@ struct OpenFile {
     size_t pendingLen = 0;
     // An output opened for replacement: the temporary file written in place of `target`
     // (empty when the output is written directly), and whether it is synced at the close.
-    bool replacing = false;
     std::string temporary;
     std::string target;
     bool syncAtClose = false;
@@ -125,7 +124,6 @@ void Open(int32_t number, std::string_view path, OpenMode mode) {
     file.fd = target.fd;
     file.forOutput = mode != OpenMode::Read;
     file.pendingLen = 0;
-    file.replacing = mode == OpenMode::Replacement;
     file.temporary = std::move(target.temporary);
     file.target = std::move(target.target);
     file.syncAtClose = mode == OpenMode::Replacement && target.regular;
@@ -149,7 +147,6 @@ void Forget(OpenFile& file) {
     file.pending.reset();
     file.pendingLen = 0;
     if (!file.temporary.empty()) RemoveTemporary(file.temporary);
-    file.replacing = false;
     file.temporary.clear();
     file.target.clear();
     file.syncAtClose = false;
