@@ -88,18 +88,24 @@ std::vector<std::pair<std::string, std::string>> WithShim(
 // A run whose write fails half way (the disk fills up) over an existing file.
 struct FailedWriteCase {
     const char* name;
-    bool outputIsInput;
+    const char* out;  // the output name in the folder that holds picture.bmp
+    bool isLink;      // `out` is a link to the input
 };
 
 class FailedWriteTest : public ::testing::TestWithParam<FailedWriteCase> {};
 
 // The first large write stops after 1000 bytes and the next finds the disk full.
 TEST_P(FailedWriteTest, ShortWriteThenFullDiskLeavesTheOldFileAndNoTemporary) {
+    const FailedWriteCase& c = GetParam();
     TempDir dir;
     const fs::path in = dir / "picture.bmp";
-    const std::string picture = MakePicture(in, 120, 90, 1);
-    const fs::path out = GetParam().outputIsInput ? in : dir / "out.ppm";
-    if (!GetParam().outputIsInput) WriteFileText(out, "the old picture");
+    MakePicture(in, 120, 90, 1);
+    const std::string input = ReadFileText(in);
+    const fs::path out = dir / c.out;
+    if (c.isLink)
+        fs::create_symlink("picture.bmp", out);
+    else if (out != in)
+        WriteFileText(out, "the old picture");
     const std::string before = ReadFileText(out);
 
     RunOptions options;
@@ -109,15 +115,17 @@ TEST_P(FailedWriteTest, ShortWriteThenFullDiskLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.output, "Can't write file: " + out.string() + "\nError 61: Disk full\n");
     EXPECT_EQ(ReadFileText(out), before);
-    std::set<std::string> expected = {"picture.bmp"};
-    if (!GetParam().outputIsInput) expected.insert("out.ppm");
-    EXPECT_EQ(FilesIn(dir.Path()), expected);
+    EXPECT_EQ(ReadFileText(in), input);
+    EXPECT_EQ(fs::is_symlink(out), c.isLink);
+    EXPECT_EQ(FilesIn(dir.Path()), (std::set<std::string>{"picture.bmp", c.out}));
 }
 
-INSTANTIATE_TEST_SUITE_P(OverAnExistingFile, FailedWriteTest,
-                         ::testing::Values(FailedWriteCase{"OldOutput", false},
-                                           FailedWriteCase{"OutputIsTheInput", true}),
-                         [](const auto& testCase) { return std::string(testCase.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    OverAnExistingFile, FailedWriteTest,
+    ::testing::Values(FailedWriteCase{"OldOutput", "out.ppm", false},
+                      FailedWriteCase{"OutputIsTheInput", "picture.bmp", false},
+                      FailedWriteCase{"OutputIsALinkToTheInput", "link.bmp", true}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // Written directly (here, standard output redirected to a file), the output cannot be kept
 // whole; what is left must be the picture up to the failure, never a block sent twice.
