@@ -7,6 +7,7 @@
 #include "picture/picture_info.h"
 #include "picture/picture_loader.h"
 #include "platform/exit_status.h"
+#include "platform/output_target.h"
 #include "platform/run_time_error.h"
 #include "support/support_console.h"
 
@@ -20,6 +21,9 @@ void ConvertPicture(const ConvertRequest& Request) {
     PixelBuffer Pixels;
     SetExitStatus(ExitFailed);
     try {
+        // When the picture goes to standard output (a pipeline), the lines go to standard
+        // error, so that the picture arrives alone.
+        if (NamesStandardOutput(Request.OutFileName)) SupportConsole().UseStandardError();
         Err().Clear();
         ResumeNext([&] { Picture = LoadPictureEx(Request.InFileName, Info, 0, false); });
         if (Err().Number != 0) {

@@ -1,5 +1,6 @@
 #include "frontend/main_sequence.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,6 +15,7 @@
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
 #include "platform/run_time_error.h"
+#include "platform/temporary_files.h"
 #include "support/support_command_line.h"
 #include "support/support_console.h"
 #include "support/support_library.h"
@@ -26,7 +28,8 @@ int CheckEverythingReleased() {
     const size_t gdiObjects = LiveGdiObjects();
     const size_t images = LiveGdipImages();
     const size_t tokens = GdiplusStartupCount();
-    const int files = OpenFileCount();
+    // A temporary output file still there counts as a file left behind.
+    const int files = OpenFileCount() + TemporaryCount();
     if (gdiObjects == 0 && images == 0 && tokens == 0 && files == 0) return ExitStatus();
     std::fprintf(stderr,
                  "%s: left behind: %zu GDI objects, %zu GDI+ images, %zu GDI+ tokens, %d files\n",
@@ -58,6 +61,9 @@ int RunProcess(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
     SupportCommandLine().Arguments().SetItems(std::move(arguments));
     SetExitStatus(ExitFailed);
+    // A pipe whose reader has gone makes the write fail (EPIPE), which the program reports,
+    // instead of ending the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         Main();
     } catch (...) {

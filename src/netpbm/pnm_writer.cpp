@@ -79,7 +79,9 @@ void WritePnmFile(const ConvertRequest& Request, const PictureInfo& Info,
     try {
         const int32_t lineLimit = LineLimit(Request.OutputType);
         out = std::make_unique<CBufferedOut>();
-        out->OpenFile(Request.OutFileName);
+        // The output replaces an existing file only once it is complete: a failure, the input
+        // named as the output or a second run on the same name never leaves half a picture.
+        out->ReplaceFile(Request.OutFileName);
         out->WriteFile(Magic(Request.OutputType));
         if (!Request.NoComment) out->WriteFile("# Created by " + AppTitleVersion(App()) + "\n");
         out->WriteFile(std::to_string(Info.Width) + " " + std::to_string(Info.Height) + "\n");

@@ -10,19 +10,15 @@ namespace pic2pnm {
 CBufferedOut::CBufferedOut() : FileNumber_(FreeFile()), BufferLen_(0) {}
 
 CBufferedOut::~CBufferedOut() {
+    // Destroying a writer never reports an error; its owner has reported any failure. The file
+    // is given back even when this last flush fails (a full disk); what it could not take is
+    // lost either way.
     try {
-        CloseFile();
+        FlushBuffer();
     } catch (...) {
-        // Destroying a writer never reports an error; its owner has reported any failure.
-        // When even this last flush fails (a full disk), the file is given back all the same
-        // instead of staying open until the process ends; what it could not take is lost
-        // either way.
-        try {
-            if (FileNumber_ != 0) pic2pnm::CloseFile(FileNumber_);
-        } catch (...) {
-        }
-        FileNumber_ = 0;
     }
+    if (FileNumber_ != 0) ReleaseFile(FileNumber_);
+    FileNumber_ = 0;
     Err().Clear();
 }
 
@@ -30,6 +26,12 @@ void CBufferedOut::OpenFile(std::string_view FileName) {
     if (FileNumber_ != 0) CloseFile();
     FileNumber_ = FreeFile();
     OpenForOutput(FileNumber_, FileName);
+}
+
+void CBufferedOut::ReplaceFile(std::string_view FileName) {
+    if (FileNumber_ != 0) CloseFile();
+    FileNumber_ = FreeFile();
+    OpenForReplacement(FileNumber_, FileName);
 }
 
 void CBufferedOut::CloseFile() {

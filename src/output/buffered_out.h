@@ -16,14 +16,19 @@ class CBufferedOut {
   public:
     static constexpr int32_t Capacity = 1024;
 
-    CBufferedOut();   // takes the next free file number, opens nothing
-    ~CBufferedOut();  // closes the file, ignoring and clearing any error
+    CBufferedOut();  // takes the next free file number, opens nothing
+    // Writes out the pending text and gives the file up, ignoring and clearing any error. A
+    // file opened by ReplaceFile and not closed is left as it was before.
+    ~CBufferedOut();
 
     CBufferedOut(const CBufferedOut&) = delete;
     CBufferedOut& operator=(const CBufferedOut&) = delete;
 
     // Closes any file first (also on a new writer), then creates or replaces the named file.
     void OpenFile(std::string_view FileName);
+    // Like OpenFile, but the named file is replaced only when CloseFile succeeds; a writer
+    // destroyed before that leaves it as it was (see OpenForReplacement).
+    void ReplaceFile(std::string_view FileName);
     // Flushes, closes the file and sets the file number to 0.
     void CloseFile();
     // Writes the pending text, if there is any.

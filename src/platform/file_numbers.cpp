@@ -10,7 +10,9 @@
 #include <string>
 
 #include "platform/large_memory.h"
+#include "platform/output_target.h"
 #include "platform/run_time_error.h"
+#include "platform/temporary_files.h"
 
 namespace pic2pnm {
 namespace {
@@ -29,6 +31,11 @@ struct OpenFile {
     // one page fault where the C library's block would cost one for every 4 KiB.
     std::unique_ptr<char[], BlockDeleter> pending;
     size_t pendingLen = 0;
+    // An output opened for replacement: the temporary file written in place of `target`
+    // (empty when the output is written directly), and whether it is synced at the close.
+    std::string temporary;
+    std::string target;
+    bool syncAtClose = false;
 };
 
 std::array<OpenFile, MaxFileNumber + 1> files;
@@ -39,8 +46,9 @@ void CheckNumber(int32_t number) {
     if (number < 1 || number > MaxFileNumber) RaiseError(ErrorNumber::BadFileNameOrNumber);
 }
 
-// Writes all bytes, retrying after interruptions and short writes; returns 0 or errno.
-int WriteAll(int fd, const char* data, size_t size) {
+// Writes all bytes, continuing after interruptions and short writes; returns 0 or errno and
+// adds to `written` every byte that reached the file, also when a later part fails.
+int WriteAll(int fd, const char* data, size_t size, size_t& written) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0) {
@@ -50,53 +58,99 @@ int WriteAll(int fd, const char* data, size_t size) {
         if (n == 0) return EIO;
         data += n;
         size -= static_cast<size_t>(n);
+        written += static_cast<size_t>(n);
     }
     return 0;
 }
 
 void WriteBlock(OpenFile& file, const char* data, size_t size) {
-    if (int error = WriteAll(file.fd, data, size); error != 0) RaiseError(ErrorFromWrite(error));
+    size_t written = 0;
+    if (int error = WriteAll(file.fd, data, size, written); error != 0)
+        RaiseError(ErrorFromWrite(error));
+}
+
+// Hands the pending output to the operating system. After a failure only the bytes that did
+// not reach the file stay pending, so that a later attempt never sends a byte twice.
+int WritePendingOrError(OpenFile& file) {
+    if (file.pendingLen == 0) return 0;
+    size_t written = 0;
+    const int error = WriteAll(file.fd, file.pending.get(), file.pendingLen, written);
+    if (written > 0 && written < file.pendingLen)
+        std::memmove(file.pending.get(), file.pending.get() + written, file.pendingLen - written);
+    file.pendingLen -= written;
+    return error;
 }
 
 void WritePending(OpenFile& file) {
-    if (file.pendingLen == 0) return;
-    WriteBlock(file, file.pending.get(), file.pendingLen);
-    file.pendingLen = 0;
+    if (int error = WritePendingOrError(file); error != 0) RaiseError(ErrorFromWrite(error));
 }
 
-std::string PathString(std::string_view path) {
-    return std::string(path);
-}
+enum class OpenMode { Read, Output, Replacement };
 
-void Open(int32_t number, std::string_view path, bool forOutput) {
+void Open(int32_t number, std::string_view path, OpenMode mode) {
     CheckNumber(number);
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd >= 0) RaiseError(ErrorNumber::FileAlreadyOpen);
     if (path.empty() || path.find('\0') != std::string_view::npos)
         RaiseError(ErrorNumber::BadFileNameOrNumber);
-    std::string name = PathString(path);
-    int fd;
-    if (forOutput) {
-        do fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        while (fd < 0 && errno == EINTR);
-        if (fd < 0) RaiseError(ErrorFromOpenForOutput(errno));
-        file.pending.reset(static_cast<char*>(AllocateLargeZeroed(OutputBlockSize)));
-        if (file.pending == nullptr) {
-            ::close(fd);
-            RaiseError(ErrorNumber::OutOfMemory);
-        }
-    } else {
+    const std::string name(path);
+    OutputTarget target;
+    if (mode == OpenMode::Read) {
         // Non-blocking open so that a pipe without a writer cannot hang us; reads block again.
+        int fd;
         do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         while (fd < 0 && errno == EINTR);
         if (fd < 0) RaiseError(ErrorFromOpenForRead(errno));
         int flags = ::fcntl(fd, F_GETFL);
         if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        target.fd = fd;
+    } else {
+        // The block first: a failed allocation must not leave a file emptied or created.
+        file.pending.reset(static_cast<char*>(AllocateLargeZeroed(OutputBlockSize)));
+        if (file.pending == nullptr) RaiseError(ErrorNumber::OutOfMemory);
+        try {
+            if (mode == OpenMode::Replacement) {
+                target = OpenReplacingOutput(name);
+            } else {
+                int error = 0;
+                target.fd = OpenDirectOutput(name, error);
+                if (target.fd < 0) RaiseError(ErrorFromOpenForOutput(error));
+            }
+        } catch (...) {
+            file.pending.reset();
+            throw;
+        }
     }
-    file.fd = fd;
-    file.forOutput = forOutput;
+    file.fd = target.fd;
+    file.forOutput = mode != OpenMode::Read;
     file.pendingLen = 0;
+    file.temporary = std::move(target.temporary);
+    file.target = std::move(target.target);
+    file.syncAtClose = mode == OpenMode::Replacement && target.regular;
     ++openCount;
+}
+
+// Makes the directory entry of a renamed file durable; a failure leaves the data safe.
+void SyncDirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Gives the descriptor and the block back and frees the number; removes the temporary file
+// when there is one.
+void Forget(OpenFile& file) {
+    file.fd = -1;
+    file.pending.reset();
+    file.pendingLen = 0;
+    if (!file.temporary.empty()) RemoveTemporary(file.temporary);
+    file.temporary.clear();
+    file.target.clear();
+    file.syncAtClose = false;
+    --openCount;
 }
 
 }  // namespace
@@ -144,11 +198,15 @@ int32_t FreeFile() {
 }
 
 void OpenForOutput(int32_t number, std::string_view path) {
-    Open(number, path, true);
+    Open(number, path, OpenMode::Output);
+}
+
+void OpenForReplacement(int32_t number, std::string_view path) {
+    Open(number, path, OpenMode::Replacement);
 }
 
 void OpenForBinaryRead(int32_t number, std::string_view path) {
-    Open(number, path, false);
+    Open(number, path, OpenMode::Read);
 }
 
 void WriteText(int32_t number, std::string_view text) {
@@ -190,19 +248,35 @@ void CloseFile(int32_t number) {
     CheckNumber(number);
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd < 0) return;
-    // The descriptor is given back whatever happens; the first error is reported.
+    // The descriptor is given back whatever happens; the first error is reported. A file
+    // being replaced is renamed over its target only when every step before has succeeded.
     int32_t error = 0;
-    if (file.forOutput && file.pendingLen > 0) {
-        if (int osError = WriteAll(file.fd, file.pending.get(), file.pendingLen); osError != 0)
-            error = ErrorFromWrite(osError);
+    if (file.forOutput) {
+        if (int osError = WritePendingOrError(file); osError != 0) error = ErrorFromWrite(osError);
     }
+    if (error == 0 && file.syncAtClose && ::fsync(file.fd) != 0) error = ErrorFromWrite(errno);
     if (::close(file.fd) != 0 && error == 0 && errno != EINTR && file.forOutput)
         error = ErrorFromWrite(errno);
-    file.fd = -1;
-    file.pending.reset();
-    file.pendingLen = 0;
-    --openCount;
+    if (error == 0 && !file.temporary.empty()) {
+        if (int osError = RenameTemporaryOver(file.temporary, file.target); osError != 0)
+            error = ErrorFromOpenForOutput(osError);
+        else
+            SyncDirectoryOf(file.target);
+        file.temporary.clear();
+    }
+    Forget(file);
     if (error != 0) RaiseError(error);
+}
+
+void ReleaseFile(int32_t number) noexcept {
+    if (number < 1 || number > MaxFileNumber) return;
+    OpenFile& file = files[static_cast<size_t>(number)];
+    if (file.fd < 0) return;
+    // A file written directly keeps what reached it; what is still pending follows it, so that
+    // it holds the output up to the failure.
+    if (file.forOutput && file.temporary.empty()) WritePendingOrError(file);
+    ::close(file.fd);
+    Forget(file);
 }
 
 int OpenFileCount() {

@@ -19,8 +19,14 @@ int32_t FreeFile();
 
 // Opens the path for sequential output under the number: creates the file or replaces its
 // contents. Raises 52 for a number out of range, 55 when a file is open under it, and the
-// mapped operating-system error when the open fails.
+// mapped operating-system error when the open fails (also for a FIFO that no one reads).
 void OpenForOutput(int32_t number, std::string_view path);
+
+// Opens the path for sequential output that replaces the file only when CloseFile succeeds
+// (see OpenReplacingOutput): until then the old file, if any, is untouched, and ReleaseFile
+// leaves it so. Standard output, devices, pipes and sockets are written directly. Raises as
+// OpenForOutput does.
+void OpenForReplacement(int32_t number, std::string_view path);
 
 // Opens the path for reading raw bytes under the number.
 void OpenForBinaryRead(int32_t number, std::string_view path);
@@ -32,9 +38,16 @@ void WriteText(int32_t number, std::string_view text);
 // Reads up to `size` bytes; returns how many were read (fewer only at the end of the file).
 size_t ReadBytes(int32_t number, void* buffer, size_t size);
 
-// Closes the file open under the number; writes out what is still buffered first. A valid
-// number under which nothing is open is no error. Raises 52 for a number out of range.
+// Closes the file open under the number; writes out what is still buffered first. A file
+// opened for replacement is synced and then renamed over the file it replaces; when any step
+// fails, the temporary file is removed and the old file stays as it was. A valid number under
+// which nothing is open is no error. Raises 52 for a number out of range.
 void CloseFile(int32_t number);
+
+// Gives up the file open under the number without finishing it, and never raises: a file
+// opened for replacement leaves the old file as it was; a file written directly also gets
+// what is still buffered, as far as it goes, so that it holds a prefix of the output.
+void ReleaseFile(int32_t number) noexcept;
 
 // How many numbered files are open now.
 int OpenFileCount();

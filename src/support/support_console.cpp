@@ -5,6 +5,7 @@
 
 #include "platform/format_number.h"
 #include "platform/run_time_error.h"
+#include "support/printable_line.h"
 
 namespace pic2pnm {
 
@@ -19,11 +20,10 @@ void SupportConsoleObject::Finish(int32_t) {}
 void SupportConsoleObject::PrintLine(std::string_view text, int32_t) {
     // One write per line, flushed at once, so the lines keep their order with anything else
     // the process writes.
-    std::string line;
-    line.reserve(text.size() + 1);
-    line.append(text);
+    std::string line = PrintableLine(text);
     line += '\n';
-    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0)
+    std::FILE* stream = toStandardError_ ? stderr : stdout;
+    if (std::fwrite(line.data(), 1, line.size(), stream) != line.size() || std::fflush(stream) != 0)
         RaiseError(ErrorNumber::DeviceIoError);
 }
 

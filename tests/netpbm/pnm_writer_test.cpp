@@ -223,7 +223,9 @@ TEST(PnmWriterTest, WritesOneTextPerValueThroughTheBuffer) {
     }
 }
 
-TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
+// A failure leaves no part of the picture: a file that existed keeps its old contents, and
+// a new name stays free.
+TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
     TempDir dir;
     struct Case {
         const char* name;
@@ -233,7 +235,7 @@ TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
         int32_t height;
         std::vector<int32_t> elements;
         std::string error;
-        const char* fileAfter;  // null when no file is expected
+        const char* fileBefore;  // null when there is no file before the run
     };
     const std::vector<Case> cases = {
         {"buffer one element short",
@@ -243,7 +245,7 @@ TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
          2,
          {Rgb(1, 1, 1), Rgb(2, 2, 2), Rgb(3, 3, 3)},
          "Error 9: Subscript out of range",
-         "P2\n2 2\n255\n3 "},
+         nullptr},
         {"empty buffer",
          (dir / "empty.ppm").string(),
          OutputPpm,
@@ -251,7 +253,7 @@ TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
          1,
          {},
          "Error 9: Subscript out of range",
-         "P3\n1 1\n255\n"},
+         nullptr},
         {"buffer ends inside the top row",
          (dir / "row.pbm").string(),
          OutputPbm,
@@ -259,7 +261,15 @@ TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
          2,
          {Black, Black, Black, White},
          "Error 9: Subscript out of range",
-         "P1\n3 2\n0 "},
+         nullptr},
+        {"buffer short over an existing file",
+         (dir / "old.pgm").string(),
+         OutputPgm,
+         2,
+         2,
+         {Rgb(1, 1, 1)},
+         "Error 9: Subscript out of range",
+         "P2\n1 1\n255\n7 "},
         {"folder missing",
          (dir / "missing" / "out.pbm").string(),
          OutputPbm,
@@ -272,6 +282,7 @@ TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.fileBefore != nullptr) testing::WriteFileText(c.path, c.fileBefore);
         ConvertRequest request;
         request.OutputType = c.type;
         request.NoComment = true;
@@ -286,12 +297,17 @@ TEST(PnmWriterTest, ReportsAFailureAndKeepsWhatWasWritten) {
         EXPECT_EQ(console, "Can't write file: " + c.path + "\n" + c.error + "\n");
         EXPECT_EQ(ExitStatus(), ExitFailed);
         EXPECT_EQ(OpenFileCount(), openBefore);
-        if (c.fileAfter != nullptr) {
-            EXPECT_EQ(ReadFileText(c.path), c.fileAfter);
+        if (c.fileBefore != nullptr) {
+            EXPECT_EQ(ReadFileText(c.path), c.fileBefore);
         } else {
             EXPECT_FALSE(std::filesystem::is_regular_file(c.path));
         }
     }
+    // Nothing but the files written before the runs is left in the folder.
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"old.pgm"});
 }
 
 // A picture big enough to reach the full device before the close: the report comes, and the

@@ -261,6 +261,36 @@ TEST(BufferedOutTest, DestroyingAWriterFinishesItsFileQuietlyAndClearsTheCurrent
     }
 }
 
+TEST(BufferedOutTest, AReplacedFileChangesOnlyWhenTheWriterClosesIt) {
+    struct Case {
+        const char* name;
+        bool close;         // CloseFile before the writer goes
+        std::string after;  // the file's contents afterwards
+    };
+    const std::vector<Case> cases = {
+        {"closed", true, "new contents"},
+        {"destroyed while open", false, "old contents"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = (dir / "out.txt").string();
+        WriteFileText(path, "old contents");
+        const int openBefore = OpenFileCount();
+        {
+            CBufferedOut out;
+            out.ReplaceFile(path);
+            out.WriteFile("new ");
+            out.FlushBuffer();
+            out.WriteFile("contents");
+            EXPECT_EQ(ReadFileText(path), "old contents");
+            if (c.close) out.CloseFile();
+        }
+        EXPECT_EQ(ReadFileText(path), c.after);
+        EXPECT_EQ(OpenFileCount(), openBefore);
+    }
+}
+
 TEST(BufferedOutTest, OpeningInAMissingFolderRaisesPathNotFound) {
     TempDir dir;
     const int openBefore = OpenFileCount();

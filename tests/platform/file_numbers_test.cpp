@@ -237,6 +237,64 @@ TEST_F(FileNumbersTest, AFullDeviceFailsNoLaterThanTheClose) {
     }
 }
 
+size_t EntriesIn(const std::filesystem::path& dir) {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++count;
+    return count;
+}
+
+TEST_F(FileNumbersTest, AReplacementReachesItsFileOnlyThroughASuccessfulClose) {
+    struct Case {
+        const char* name;
+        const char* before;  // the file's contents before, null when there is no file
+        bool close;          // CloseFile, else ReleaseFile
+        const char* after;   // null when no file is left
+    };
+    const std::vector<Case> cases = {
+        {"new file closed", nullptr, true, "new text"},
+        {"new file released", nullptr, false, nullptr},
+        {"old file closed", "old text", true, "new text"},
+        {"old file released", "old text", false, "old text"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::filesystem::path path = dir / "out.txt";
+        if (c.before != nullptr) WriteFileText(path, c.before);
+        OpenForReplacement(6, path.string());
+        WriteText(6, std::string(300000, 'n'));  // more than one block reaches the disk
+        WriteText(6, "new text");
+        // Meanwhile the old file is as it was, and the new text waits beside it.
+        EXPECT_EQ(std::filesystem::exists(path), c.before != nullptr);
+        if (c.before != nullptr) {
+            EXPECT_EQ(ReadFileText(path), c.before);
+        }
+        EXPECT_EQ(EntriesIn(dir.Path()), c.before != nullptr ? 2u : 1u);
+        if (c.close)
+            CloseFile(6);
+        else
+            ReleaseFile(6);
+        EXPECT_EQ(EntriesIn(dir.Path()), c.after != nullptr ? 1u : 0u);
+        if (c.after != nullptr && c.close) {
+            EXPECT_EQ(ReadFileText(path), std::string(300000, 'n') + c.after);
+        } else if (c.after != nullptr) {
+            EXPECT_EQ(ReadFileText(path), c.after);
+        }
+        EXPECT_EQ(RaisedNumber([] { CloseFile(6); }), 0);
+    }
+}
+
+TEST_F(FileNumbersTest, ReleasingADirectFileWritesOutWhatItHolds) {
+    TempDir dir;
+    const std::string path = (dir / "out.txt").string();
+    OpenForOutput(2, path);
+    WriteText(2, "held back");
+    ReleaseFile(2);
+    EXPECT_EQ(ReadFileText(path), "held back");
+    // Numbers out of range and numbers with nothing open are no error.
+    for (const int32_t number : {0, 2, 512, -5}) ReleaseFile(number);
+}
+
 TEST_F(FileNumbersTest, ObserverSeesEachWriteOnceUntilRemoved) {
     TempDir dir;
     std::vector<std::string> seen;

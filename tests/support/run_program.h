@@ -1,7 +1,10 @@
 // Runs the built program as a separate process, as a user would, and collects what it says.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +15,9 @@ struct ProgramRun {
     int exitStatus = -1;  // -1 when the process did not exit normally
     bool timedOut = false;
     std::string output;  // standard output and standard error, in order
+    // Standard output alone, when RunOptions::separateStandardOutput asks for it (`output`
+    // then holds standard error alone).
+    std::string standardOutput;
     double seconds = 0;  // from the start of the process to its end (or its kill)
     int termSignal = 0;  // the signal that ended the process, 0 when it exited
 };
@@ -28,6 +34,13 @@ struct RunOptions {
     // Runs in the new process right before the program starts; false ends the process with
     // ChildSetupFailed.
     bool (*childSetup)() = nullptr;
+    // Standard output goes to this file (created or emptied first) instead of being collected.
+    std::string standardOutputPath;
+    // Standard output is collected apart from standard error, into ProgramRun::standardOutput.
+    bool separateStandardOutput = false;
+    // Called with the process id once the program runs, before its output is collected (for
+    // a test that signals the program, or feeds or drains a FIFO it uses).
+    std::function<void(pid_t)> whileRunning;
 };
 
 // Runs the program with the arguments (not counting the program name). A run that lasts
