@@ -2,7 +2,11 @@
 # Makes the Netpbm, QOI and TGA test pictures under pnm/, qoi/ and tga/ beside this script,
 # and next to each one the reference pixels another decoder reads from it (P6 .ppm when the
 # picture is opaque, P7 .pam RGB_ALPHA with alpha). Needs python3, netpbm (pamtopnm,
-# pamdepth, pnmtoplainpnm, pamtoqoi, qoitopam, ppmtotga, tgatoppm) and ImageMagick's convert.
+# pamdepth, pamstack, pamchannel, pamflip, pnmtoplainpnm, pamtoqoi, qoitopam, ppmtotga,
+# tgatoppm), ImageMagick's convert and GraphicsMagick's gm.
+#
+# TGA references come from tgatoppm (ImageMagick ignores a colour map's first-entry index),
+# and from gm for 1-bit alpha, which tgatoppm does not read.
 #
 # Netpbm and ImageMagick write the common layouts; a few lines of Python write what they do
 # not: comments in odd places, 16-bit and 15-bit TGA pixels, colour maps of every entry size
@@ -212,16 +216,27 @@ for bits, name, attr in ((15, "map15", 0), (16, "map16", 1), (24, "map24", 0), (
 entries = b"".join(bytes((b, g, r)) for r, g, b, a in colors)
 write("map24-index16-rle.tga", header(9, 1, 10, len(colors), 24, 16, 0) + entries +
       rle([struct.pack("<H", slot[c]) for c in pixels], 2))
-# Grey with an 8-bit alpha, run-length encoded.
-px = [bytes(((r * 299 + g * 587 + b * 114) // 1000, a)) for r, g, b, a in rows_in_file_order(0)]
-write("grey-alpha-rle.tga", header(11, 0, 0, 0, 0, 16, 0x08) + rle(px, 2))
 PY
+# References from tgatoppm: colour, and for pictures with alpha its alpha plane beside.
 for f in "$t"/*.tga; do
     [ -e "$f.ref.ppm" ] && continue
     case $(basename "$f" .tga) in
-        rgb15 | map15 | map24 | map24-index16-rle | rgba32-attribute-none)
-            convert "$f" -alpha off -depth 8 "$f.ref.ppm" ;;
-        *) alpha_ref "$f" "$f.ref.pam" ;;
+        # tgatoppm takes no alpha from colour-map entries: only the colours are compared.
+        rgb15 | map15 | map16 | map24 | map24-index16-rle | rgba32-attribute-none)
+            opaque_ref "tgatoppm '$f'" "$f.ref.ppm" ;;
+        # tgatoppm reads no 1-bit alpha; GraphicsMagick does.
+        argb1555 | argb1555-rle) gm convert "$f" -depth 8 PAM:"$f.ref.pam" ;;
+        # No reader at hand flips right-to-left rows: tgatoppm's rows, mirrored.
+        rgba32-bottom-right | rgba32-top-right)
+            tgatoppm --alphaout="$work/alpha.pgm" "$f" | pamflip -lr > "$work/colour.ppm"
+            pamflip -lr "$work/alpha.pgm" > "$work/alpha8.pgm"
+            pamstack -tupletype RGB_ALPHA "$work/colour.ppm" "$work/alpha8.pgm" > "$f.ref.pam" \
+                2>/dev/null ;;
+        *)
+            tgatoppm --alphaout="$work/alpha.pgm" "$f" | pamdepth 255 > "$work/colour.ppm"
+            pamdepth 255 "$work/alpha.pgm" > "$work/alpha8.pgm"
+            pamstack -tupletype RGB_ALPHA "$work/colour.ppm" "$work/alpha8.pgm" > "$f.ref.pam" \
+                2>/dev/null ;;
     esac
 done
 echo "Netpbm, QOI and TGA fixtures written under $here"
