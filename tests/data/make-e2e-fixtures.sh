@@ -49,6 +49,16 @@ header = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 1000, 500, 1000, 0) + str
 meta = struct.pack("<HHHIHIH", 1, 9, 0x300, 12, 0, 3, 0) + struct.pack("<IH", 3, 0)
 open(sys.argv[1], "wb").write(header + meta)
 PY
+# Netpbm, QOI and TGA, read by our own decoders: raw and plain PPM, 16-bit PGM, PAM with
+# alpha, QOI with and without alpha, run-length TGA and a 32-bit TGA with alpha.
+cp "$work/source.ppm" "$out/photo.ppm"
+pnmtoplainpnm "$work/source.ppm" > "$out/photo-plain.ppm"
+convert "$work/source.ppm" -colorspace Gray -depth 16 "$out/grey16.pgm"
+convert "$work/alpha.png" -depth 8 -type TrueColorAlpha PAM:"$out/alpha.pam"
+pamtoqoi "$work/source.ppm" > "$out/photo.qoi"
+pamtoqoi "$out/alpha.pam" > "$out/alpha.qoi"
+ppmtotga -rgb "$work/source.ppm" > "$out/photo.tga" 2>/dev/null
+convert "$work/alpha.png" -compress None "$out/alpha.tga"
 # Not a picture at all.
 printf 'This is a text file, not a picture.\n' > "$out/text.txt"
 # A PNG cut short inside its image data.
