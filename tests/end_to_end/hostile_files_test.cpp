@@ -198,7 +198,9 @@ TEST_P(HostileFileTest, IsRefusedCleanlyOrConvertedIntoAWellFormedPicture) {
     const fs::path out = dir / "out.ppm";
     const ProgramRun run = RunProgram({"PPM", in, out.string()}, kTimeoutSeconds);
     ASSERT_FALSE(run.timedOut) << "still running after " << kTimeoutSeconds << " s";
-    if (MustBeRefused(GetParam())) EXPECT_NE(run.exitStatus, 0) << "a damaged file converted";
+    if (MustBeRefused(GetParam())) {
+        EXPECT_NE(run.exitStatus, 0) << "a damaged file converted";
+    }
 
     if (run.exitStatus == 0) {
         ExpectConverted(run, out);
