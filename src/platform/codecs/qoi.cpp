@@ -19,7 +19,6 @@ constexpr uint8_t kOpRgba = 0xFF;
 constexpr uint8_t kOpIndex = 0x00;
 constexpr uint8_t kOpDiff = 0x40;
 constexpr uint8_t kOpLuma = 0x80;
-constexpr uint8_t kOpRun = 0xC0;
 constexpr uint8_t kOpMask = 0xC0;
 
 uint32_t ReadBe32(const uint8_t* p) {
@@ -77,7 +76,7 @@ CodecStatus DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
                 const uint32_t g = (px >> 8) + dg;
                 const uint32_t b = px + dg - 8 + (next & 0x0F);
                 px = Pack(r, g, b, px >> 24);
-            } else {
+            } else {              // the run chunk, 0xC0 to 0xFD
                 run = op & 0x3F;  // this pixel and `run` more
             }
             index[HashSlot(px)] = px;
