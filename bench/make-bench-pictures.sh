@@ -114,6 +114,11 @@ check photo.tif "TIFF $size"
 check photo.gif "GIF $size"
 check photo.webp "WEBP $size"
 check small.png "PNG 640x480"
-check photo.ppm "PPM $size"
-check photo.pam "PAM $size"
+# ImageMagick cannot ping a PAM file: netpbm's pamfile tells these two.
+for file in photo.ppm photo.pam; do
+    if ! pamfile "$outdir/$file" | grep -q " ${size%x*} by ${size#*x} "; then
+        echo "make-bench-pictures.sh: $file is not a $size Netpbm picture" >&2
+        exit 1
+    fi
+done
 echo "$size" >"$outdir/size.txt"
