@@ -4,6 +4,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace pic2pnm::codecs::pnm {
 namespace {
 
@@ -38,8 +42,63 @@ uint32_t Pack(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) {
 
 // One raw row of 8- or 16-bit samples; `Identity` for 8 bits and maxval 255, where the
 // samples are the levels. False when a sample is above maxval.
+uint32_t Load32(const uint8_t* p) {
+    uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+// The common rows, 8-bit samples at maxval 255: one 32-bit load a pixel, the bytes moved
+// into place in registers. RGB loads one byte beyond the pixel, so a row's last pixel is
+// taken apart byte by byte: the file may end right after it.
+void ReadRgbPixels(const uint8_t* src, uint32_t* dst, size_t width) {
+    for (size_t x = 0; x + 1 < width; ++x, src += 3)
+        dst[x] = __builtin_bswap32(Load32(src)) >> 8 | kOpaque;
+    dst[width - 1] = Pack(src[0], src[1], src[2], 0xFF);
+}
+
+#if defined(__x86_64__)
+// Four pixels a step with one byte shuffle, where the processor has it (SSSE3). A step loads
+// 16 bytes and uses 12, so the last pixels of the row go through the scalar loop.
+__attribute__((target("ssse3"))) void ReadRgbRowShuffled(const uint8_t* src, uint32_t* dst,
+                                                         size_t width) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(kOpaque));
+    size_t x = 0;
+    for (; x + 6 <= width; x += 4) {
+        const __m128i rgb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                         _mm_or_si128(_mm_shuffle_epi8(rgb, order), opaque));
+    }
+    ReadRgbPixels(src + 3 * x, dst + x, width - x);
+}
+
+const bool kHasShuffle = __builtin_cpu_supports("ssse3");
+#endif
+
+void ReadRgbRow(const uint8_t* src, uint32_t* dst, size_t width) {
+#if defined(__x86_64__)
+    if (kHasShuffle) return ReadRgbRowShuffled(src, dst, width);
+#endif
+    ReadRgbPixels(src, dst, width);
+}
+
+void ReadRgbaRow(const uint8_t* src, uint32_t* dst, size_t width) {
+    for (size_t x = 0; x < width; ++x, src += 4) {
+        const uint32_t v = Load32(src);  // red, green, blue, alpha from the low byte up
+        dst[x] = (v & 0xFF00FF00u) | (v >> 16 & 0xFFu) | (v & 0xFFu) << 16;
+    }
+}
+
 template <int Channels, bool Wide, bool Identity>
 bool ReadRawRow(const uint8_t* src, uint32_t* dst, size_t width, const uint16_t* scale) {
+    if constexpr (Identity && Channels == 3) {
+        ReadRgbRow(src, dst, width);
+        return true;
+    } else if constexpr (Identity && Channels == 4) {
+        ReadRgbaRow(src, dst, width);
+        return true;
+    }
     constexpr size_t kStep = Wide ? 2 : 1;
     uint32_t flags = 0;
     auto level = [&](const uint8_t* p) -> uint32_t {

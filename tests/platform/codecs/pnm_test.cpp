@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,48 @@ TEST(PnmSamples, ScaledToEightBitsRoundedAndPlacedAsTheFormatSays) {
             topDown.insert(topDown.end(), row, row + store.Width());
         }
         EXPECT_EQ(topDown, c.pixels);
+    }
+}
+
+TEST(PnmSamples, RawRowsOfEveryWidthMatchTheirPlainForm) {
+    // Raw RGB rows go four pixels at a time where they can, the rest one by one: each width
+    // from 1 to 13 puts the seam elsewhere. Plain samples are read one by one throughout.
+    for (int channels : {3, 4}) {
+        for (int width = 1; width <= 13; ++width) {
+            SCOPED_TRACE(std::to_string(channels) + " samples, width " + std::to_string(width));
+            Bytes samples;
+            std::string plain = channels == 3 ? "P3 " + std::to_string(width) + " 2 255\n"
+                                              : "P7\nWIDTH " + std::to_string(width) +
+                                                    "\nHEIGHT 2\nDEPTH 4\nMAXVAL 255\nENDHDR\n";
+            for (int i = 0; i < width * 2 * channels; ++i) {
+                samples.push_back(static_cast<uint8_t>(i * 37 + 11));
+                plain += std::to_string(samples.back()) + " ";
+            }
+            const Bytes raw = channels == 3
+                                  ? Raw("P6 " + std::to_string(width) + " 2 255\n", samples)
+                                  : Raw(plain.substr(0, plain.find("ENDHDR\n") + 7), samples);
+            DecodedPicture fromRaw;
+            ASSERT_EQ(DecodePnm(raw, fromRaw), CodecStatus::Ok);
+            std::vector<uint32_t> expected;
+            for (size_t i = 0; i < samples.size(); i += channels) {
+                const uint32_t alpha = channels == 4 ? samples[i + 3] : 0xFF;
+                expected.push_back(alpha << 24 | uint32_t{samples[i]} << 16 |
+                                   uint32_t{samples[i + 1]} << 8 | samples[i + 2]);
+            }
+            std::vector<uint32_t> topDown;
+            for (int32_t y = 2; y-- > 0;) {
+                const uint32_t* row = fromRaw.pixels->Data() + static_cast<size_t>(y) * width;
+                topDown.insert(topDown.end(), row, row + width);
+            }
+            EXPECT_EQ(topDown, expected);
+            if (channels == 3) {
+                DecodedPicture fromPlain;
+                ASSERT_EQ(DecodePnm(Text(plain), fromPlain), CodecStatus::Ok);
+                EXPECT_TRUE(std::equal(fromPlain.pixels->Data(),
+                                       fromPlain.pixels->Data() + 2 * width,
+                                       fromRaw.pixels->Data()));
+            }
+        }
     }
 }
 
