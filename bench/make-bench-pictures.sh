@@ -10,7 +10,7 @@
 #   photo.webp  WebP, lossy, quality 90 (decoder micro-benchmark only)
 #   photo.ppm   raw PPM (P6), 8 bits a channel
 #   photo.pam   PAM, RGB, 8 bits a channel
-#   photo.qoi   QOI, RGB (needs netpbm's pamtoqoi)
+#   photo.qoi   QOI, RGB (the last two need netpbm)
 #   small.png   PNG, RGB, 640 x 480
 #
 # The photograph is LadyBird.jpg from Debian's mate-backgrounds package (installed here when
@@ -70,7 +70,7 @@ fi
 mkdir -p "$outdir"
 master="$outdir/master.ppm"
 trap 'rm -f "$master"' EXIT
-command -v pamtoqoi >/dev/null || install_packages netpbm
+command -v pamtoqoi >/dev/null || install_packages netpbm  # pamtopam and pamtoqoi
 
 noise=(-seed 11 -attenuate 0.35 +noise Gaussian)
 if [[ -n "$source_picture" && -f "$source_picture" ]]; then
@@ -92,7 +92,8 @@ fi
 "$im" "$master" -colors 256 "$outdir/photo.gif"
 "$im" "$master" -quality 90 "$outdir/photo.webp"
 cp "$master" "$outdir/photo.ppm"
-"$im" "$master" -depth 8 "PAM:$outdir/photo.pam"
+# netpbm writes the PAM: ImageMagick's own has comment lines its readers then refuse.
+pamtopam <"$master" >"$outdir/photo.pam"
 pamtoqoi "$master" >"$outdir/photo.qoi"
 "$im" "$master" -resize '640x480^' -gravity center -extent 640x480 -strip -depth 8 \
     -define png:color-type=2 "PNG24:$outdir/small.png"
@@ -114,7 +115,7 @@ check photo.tif "TIFF $size"
 check photo.gif "GIF $size"
 check photo.webp "WEBP $size"
 check small.png "PNG 640x480"
-# ImageMagick cannot ping a PAM file: netpbm's pamfile tells these two.
+# netpbm's pamfile tells these two.
 for file in photo.ppm photo.pam; do
     if ! pamfile "$outdir/$file" | grep -q " ${size%x*} by ${size#*x} "; then
         echo "make-bench-pictures.sh: $file is not a $size Netpbm picture" >&2
