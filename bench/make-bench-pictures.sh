@@ -8,6 +8,9 @@
 #   photo.tif   TIFF, RGB, 8 bits a channel, LZW
 #   photo.gif   GIF, 256 colours (decoder micro-benchmark only)
 #   photo.webp  WebP, lossy, quality 90 (decoder micro-benchmark only)
+#   photo.ppm   raw PPM (P6), 8 bits a channel
+#   photo.pam   PAM, RGB, 8 bits a channel
+#   photo.qoi   QOI, RGB (the last two need netpbm)
 #   small.png   PNG, RGB, 640 x 480
 #
 # The photograph is LadyBird.jpg from Debian's mate-backgrounds package (installed here when
@@ -67,6 +70,7 @@ fi
 mkdir -p "$outdir"
 master="$outdir/master.ppm"
 trap 'rm -f "$master"' EXIT
+command -v pamtoqoi >/dev/null || install_packages netpbm  # pamtopam and pamtoqoi
 
 noise=(-seed 11 -attenuate 0.35 +noise Gaussian)
 if [[ -n "$source_picture" && -f "$source_picture" ]]; then
@@ -87,6 +91,10 @@ fi
 "$im" "$master" -alpha off -depth 8 -compress LZW "$outdir/photo.tif"
 "$im" "$master" -colors 256 "$outdir/photo.gif"
 "$im" "$master" -quality 90 "$outdir/photo.webp"
+cp "$master" "$outdir/photo.ppm"
+# netpbm writes the PAM: ImageMagick's own has comment lines its readers then refuse.
+pamtopam <"$master" >"$outdir/photo.pam"
+pamtoqoi "$master" >"$outdir/photo.qoi"
 "$im" "$master" -resize '640x480^' -gravity center -extent 640x480 -strip -depth 8 \
     -define png:color-type=2 "PNG24:$outdir/small.png"
 
@@ -107,4 +115,11 @@ check photo.tif "TIFF $size"
 check photo.gif "GIF $size"
 check photo.webp "WEBP $size"
 check small.png "PNG 640x480"
+# netpbm's pamfile tells these two.
+for file in photo.ppm photo.pam; do
+    if ! pamfile "$outdir/$file" | grep -q " ${size%x*} by ${size#*x} "; then
+        echo "make-bench-pictures.sh: $file is not a $size Netpbm picture" >&2
+        exit 1
+    fi
+done
 echo "$size" >"$outdir/size.txt"

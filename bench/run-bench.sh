@@ -132,6 +132,9 @@ netpbm_decoder() {
         *.png) echo pngtopnm ;;
         *.bmp) echo bmptopnm ;;
         *.tif) echo tifftopnm ;;
+        *.ppm) echo cat ;;  # the stage below reads it as it is
+        *.pam) echo pamtopnm ;;
+        *.qoi) echo qoitopam ;;
     esac
 }
 
@@ -182,6 +185,8 @@ for input in "JPEG:photo.jpg" "PNG:photo.png" "grey PNG:grey.png" "BMP:photo.bmp
     for type in PPM PGM PBM; do cells+=("${input%%:*} -> $type|${input#*:}|$type"); done
 done
 cells+=("PNG 640x480 -> PPM|small.png|PPM")
+# Formats our own decoders read straight from the file's bytes (ImageMagick reads no QOI).
+cells+=("PPM (P6) -> PPM|photo.ppm|PPM" "PAM -> PPM|photo.pam|PPM" "QOI -> PPM|photo.qoi|PPM")
 
 pixels_of() {
     local width height
@@ -197,9 +202,10 @@ note "load before: $(cut -d ' ' -f 1-3 /proc/loadavg), $(nproc) CPUs; $runs run(
 note "peers: ${peers[*]:-none}"
 
 declare -A pixels
-for file in photo.jpg photo.png grey.png photo.bmp photo.tif small.png; do
+for file in photo.jpg photo.png grey.png photo.bmp photo.tif small.png photo.ppm photo.pam; do
     pixels[$file]=$(pixels_of "$file")
 done
+pixels[photo.qoi]=${pixels[photo.ppm]}  # the same picture
 
 # Every cell, the tools taking turns within a run so that a busy moment hits them alike;
 # decoding alone takes its turn too, so that it is measured under the same conditions.

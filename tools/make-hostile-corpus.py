@@ -31,7 +31,7 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parent.parent
 DATA = REPO / "tests" / "data"
 OUT = REPO / "tests" / "hostile"
-FORMATS = ["bmp", "gif", "jpeg", "png", "tiff", "webp", "icon", "metafile"]
+FORMATS = ["bmp", "gif", "jpeg", "png", "tiff", "webp", "icon", "metafile", "pnm", "qoi", "tga"]
 REFERENCE_SUFFIXES = {".ppm", ".pam", ".pgm", ".pbm", ".sh", ".txt", ".md"}
 
 
@@ -804,9 +804,141 @@ def mutate_metafile(v):
         v.cut_standard(len(data))
 
 
+# --- Netpbm, QOI and TGA: every change below must be refused -------------------------------
+
+
+def pnm_header(data):
+    """(magic, [(start, end) of each header number], raster start) of P1-P6, or None."""
+    if len(data) < 3 or data[0:1] != b"P" or data[1:2] not in b"123456":
+        return None
+    count = 2 if data[1:2] in b"14" else 3
+    fields, pos = [], 2
+    while len(fields) < count and pos < len(data):
+        c = data[pos:pos + 1]
+        if c == b"#":
+            while pos < len(data) and data[pos:pos + 1] not in b"\r\n":
+                pos += 1
+        elif c.isdigit():
+            start = pos
+            while pos < len(data) and data[pos:pos + 1].isdigit():
+                pos += 1
+            fields.append((start, pos))
+        else:
+            pos += 1
+    return data[1:2], fields, pos + 1
+
+
+def replace_span(data, span, text):
+    return data[:span[0]] + text + data[span[1]:]
+
+
+def mutate_pnm(v):
+    data = v.original
+    if data[:3] == b"P7\n":
+        v.sort = "pam"
+        end = data.index(b"ENDHDR\n") + 7
+        v.add("no-endhdr", data.replace(b"ENDHDR\n", b""), "PAM header without ENDHDR")
+        v.add("maxval-zero", data.replace(b"MAXVAL 255\n", b"MAXVAL 0\n")
+              .replace(b"MAXVAL 65535\n", b"MAXVAL 0\n"), "MAXVAL 0")
+        v.add("tupltype-unknown", data.replace(b"TUPLTYPE ", b"TUPLTYPE X"), "unknown tuple type")
+        header = data[:end]
+        for keyword in (b"WIDTH", b"HEIGHT"):
+            i = header.index(keyword + b" ")
+            j = header.index(b"\n", i)
+            v.add(f"declares-{keyword.decode().lower()}-100000",
+                  data[:i] + keyword + b" 100000" + data[j:], f"{keyword.decode()} 100000")
+        v.cut("header", end // 2)
+        v.cut("pixels", (end + len(data)) // 2)
+        v.cut("last-byte", len(data) - 1)
+        return
+    parsed = pnm_header(data)
+    if parsed is None:
+        return
+    magic, fields, raster = parsed
+    plain = magic in b"123"
+    v.sort = ("plain" if plain else "raw") + magic.decode()
+    v.set_byte("magic", 1, ord("8"))
+    v.add("width-zero", replace_span(data, fields[0], b"0"), "width 0")
+    v.add("declares-100000x100000",
+          replace_span(replace_span(data, fields[1], b"100000"), fields[0], b"100000"),
+          "width and height 100000")
+    v.add("height-doubled",
+          replace_span(data, fields[1], str(2 * int(data[fields[1][0]:fields[1][1]])).encode()),
+          "height doubled: the raster holds half of it")
+    if len(fields) == 3:
+        v.add("maxval-zero", replace_span(data, fields[2], b"0"), "maxval 0")
+        v.add("maxval-65536", replace_span(data, fields[2], b"65536"), "maxval 65536")
+        v.add("maxval-below-samples", replace_span(data, fields[2], b"1"),
+              "maxval 1 under larger samples")
+    v.cut("header", fields[-1][0])
+    v.cut("pixels", (raster + len(data)) // 2)
+    if plain:
+        end = len(data.rstrip())
+        while end > 0 and data[end - 1:end].isdigit():
+            end -= 1
+        v.cut("last-sample", end, f"cut before the last sample, to {end} of {len(data)} bytes")
+    else:
+        # The last byte of the first picture's raster: a file may hold more pictures.
+        width, height = (int(data[a:b]) for a, b in fields[:2])
+        maxval = int(data[fields[2][0]:fields[2][1]]) if len(fields) == 3 else 1
+        samples = {b"4": 0, b"5": 1, b"6": 3}[magic] * (2 if maxval > 255 else 1)
+        row = (width + 7) // 8 if magic == b"4" else width * samples
+        v.cut("last-byte", raster + row * height - 1)
+
+
+def mutate_qoi(v):
+    data = v.original
+    v.sort = f"channels{data[12]}"
+    v.set_byte("channels", 12, 0x05)
+    v.set_bytes("width-zero", 4, b"\0\0\0\0", "width 0")
+    v.set_bytes("declares-100000x100000", 4, struct.pack(">II", 100000, 100000),
+                "width and height 100000")
+    v.set_bytes("height-doubled", 8, struct.pack(">I", 2 * u32be(data, 8)),
+                "height doubled: the chunks stand for half of it")
+    v.set_byte("end-marker", len(data) - 1, 0x02)
+    v.add("data-after-last-pixel", data[:-8] + b"\xc0" + data[-8:],
+          "a run chunk between the last pixel and the end marker")
+    v.cut("header", 7)
+    v.cut("pixels", (14 + len(data)) // 2)
+    v.cut("end-marker", len(data) - 8)
+    v.cut("last-byte", len(data) - 1)
+
+
+def mutate_tga(v):
+    data = v.original
+    id_length, map_type, image_type = data[0], data[1], data[2]
+    entry_bytes = (data[7] + 7) // 8
+    map_end = 18 + id_length + (u16le(data, 5) * entry_bytes if map_type == 1 else 0)
+    pixel_bytes = (data[16] + 7) // 8
+    pixels_end = map_end + u16le(data, 12) * u16le(data, 14) * pixel_bytes
+    v.sort = f"type{image_type}-bits{data[16]}"
+    v.set_byte("image-type", 2, 0x04)
+    v.set_byte("colour-map-type", 1, 0x02)
+    v.set_byte("pixel-depth", 16, 12)
+    v.set_byte("interleave", 17, data[17] | 0x40)
+    v.set_bytes("width-zero", 12, b"\0\0", "width 0")
+    v.set_bytes("declares-65535x65535", 12, b"\xff\xff\xff\xff", "width and height 65535")
+    v.set_bytes("height-doubled", 14, struct.pack("<H", 2 * u16le(data, 14)),
+                "height doubled: the data holds half of it")
+    if image_type in (1, 9):
+        v.set_bytes("map-first-entry-300", 3, struct.pack("<H", 300),
+                    "colour map starts at index 300: every index is below it")
+        v.set_bytes("map-length-one", 5, struct.pack("<H", 1), "colour map of one entry")
+    v.cut("header", 9)
+    if map_end > 18:
+        v.cut("table", (18 + map_end) // 2)
+    if image_type < 9:
+        v.cut("pixels", (map_end + pixels_end) // 2)
+        v.cut("last-pixel-byte", pixels_end - 1)
+    else:
+        v.cut("pixels", (map_end + len(data)) // 2)
+        v.cut("last-byte", len(data) - 1)
+
+
 MUTATORS = {
     "bmp": mutate_bmp, "gif": mutate_gif, "jpeg": mutate_jpeg, "png": mutate_png,
     "tiff": mutate_tiff, "webp": mutate_webp, "icon": mutate_icon, "metafile": mutate_metafile,
+    "pnm": mutate_pnm, "qoi": mutate_qoi, "tga": mutate_tga,
 }
 
 # Files of almost nothing: what every decoder's signature check sees first.
@@ -836,6 +968,21 @@ TINY_FILES = [
     ("cursor-header-only.cur", b"\0\0\x02\0\x01\0", "cursor directory header, no entry"),
     ("metafile-key-only.wmf", b"\xd7\xcd\xc6\x9a", "placeable metafile key only"),
     ("metafile-emf-record-only.emf", struct.pack("<II", 1, 8), "EMF header record of 8 bytes"),
+    ("pnm-signature-only.ppm", b"P6\n", "PPM magic number only"),
+    ("pnm-maxval-zero.pgm", b"P2 1 1 0 0\n", "plain PGM with maxval 0"),
+    ("pnm-pam-without-endhdr.pam", b"P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\n\0",
+     "PAM header without ENDHDR"),
+    ("qoi-signature-only.qoi", b"qoif", "QOI magic only"),
+    ("qoi-run-past-end.qoi", b"qoif" + struct.pack(">IIBB", 1, 1, 3, 0) + b"\xc1" + b"\0" * 7 + b"\1",
+     "QOI of one pixel whose run stands for two"),
+    ("tga-header-only.tga", struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, 2, 1, 24, 0),
+     "TGA header without its pixels"),
+    ("tga-rle-past-last-pixel.tga",
+     struct.pack("<BBBHHBHHHHBB", 0, 0, 10, 0, 0, 0, 0, 0, 2, 1, 24, 0) + b"\x82\1\2\3",
+     "run-length TGA of two pixels whose one packet stands for three"),
+    ("tga-map-index-out-of-range.tga",
+     struct.pack("<BBBHHBHHHHBB", 0, 1, 1, 0, 2, 24, 0, 0, 2, 1, 8, 0) + b"\1\2\3\4\5\6\1\2",
+     "colour-mapped TGA of two entries using index 2"),
 ]
 
 
@@ -843,8 +990,10 @@ def fixtures(fmt):
     folder = DATA / fmt
     if not folder.is_dir():
         return []
+    # Netpbm pictures share their suffixes with the references, which are named *.ref.*.
     return sorted(p for p in folder.iterdir()
-                  if p.is_file() and p.suffix.lower() not in REFERENCE_SUFFIXES)
+                  if p.is_file() and ".ref." not in p.name
+                  and (fmt == "pnm" or p.suffix.lower() not in REFERENCE_SUFFIXES))
 
 
 # Every picture is cut at these points. Any other change is kept for a few pictures of its

@@ -16,14 +16,15 @@ seconds=${FUZZ_SECONDS:-40}
 processors=$(nproc 2>/dev/null || echo 2)
 jobs=${FUZZ_JOBS:-$((processors < 2 ? processors : 2))}
 build=${FUZZ_BUILD:-build/fuzz}
-targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_png fuzz_tiff fuzz_webp fuzz_icon fuzz_load_path)
+targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_png fuzz_tiff fuzz_webp fuzz_icon fuzz_pnm fuzz_qoi fuzz_tga
+    fuzz_load_path)
 
 # The picture folders under tests/data that seed each target; the hostile files are chosen by
 # the same format names, which begin their file names.
 formats_of() {
     case $1 in
         fuzz_icon) echo "icon metafile" ;;
-        fuzz_load_path) echo "bmp gif jpeg png tiff webp icon metafile" ;;
+        fuzz_load_path) echo "bmp gif jpeg png tiff webp icon metafile pnm qoi tga" ;;
         *) echo "${1#fuzz_}" ;;
     esac
 }
@@ -61,7 +62,10 @@ seed_corpus() {  # target, corpus folder
     mkdir -p "$corpus"
     for format in $(formats_of "$target"); do
         for file in tests/data/"$format"/*; do
-            case $file in *.ppm | *.pam | *.pgm | *.pbm) continue ;; esac
+            case $file in
+                *.ref.*) continue ;;
+                *.ppm | *.pam | *.pgm | *.pbm) [ "$format" = pnm ] || continue ;;  # references
+            esac
             [ -f "$file" ] && cp "$file" "$corpus/$format-$(basename "$file")"
         done
         for file in tests/hostile/"$format"-*; do

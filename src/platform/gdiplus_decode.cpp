@@ -11,7 +11,8 @@ struct FormatEntry {
 };
 
 // Each decoder checks its own signature. The icon header (a few zero bytes and a small
-// count) is the weakest signature, so icons and cursors come last.
+// count) is the weakest signature of the design's formats, so icons and cursors come after
+// them; TGA has none at all and only a wholly consistent file counts, so it is tried last.
 constexpr FormatEntry Formats[] = {
     {codecs::DecodePng, RawFormat::Png},
     {codecs::DecodeTiff, RawFormat::Tiff},
@@ -20,6 +21,9 @@ constexpr FormatEntry Formats[] = {
     {codecs::DecodeGif, RawFormat::Gif},
     {codecs::DecodeJpeg, RawFormat::Jpeg},
     {codecs::DecodeIconAsPicture, RawFormat::Icon},
+    {codecs::DecodePnm, RawFormat::Pnm},
+    {codecs::DecodeQoi, RawFormat::Qoi},
+    {codecs::DecodeTga, RawFormat::Tga},
 };
 
 }  // namespace

@@ -57,11 +57,21 @@ data = bytearray(open(sys.argv[1], "rb").read())
 struct.pack_into("<I", data, 22 + 6, len(data) // 2)
 open(sys.argv[2], "wb").write(data)
 PY
+# Netpbm, QOI and TGA, read by our own decoders: raw and plain PPM, 16-bit PGM, PAM with
+# alpha, QOI with and without alpha, run-length TGA and a 32-bit TGA with alpha.
+cp "$work/source.ppm" "$out/photo.ppm"
+pnmtoplainpnm "$work/source.ppm" > "$out/photo-plain.ppm"
+convert "$work/source.ppm" -colorspace Gray -depth 16 "$out/grey16.pgm"
+convert "$work/alpha.png" -depth 8 -type TrueColorAlpha PAM:"$out/alpha.pam"
+pamtoqoi "$work/source.ppm" > "$out/photo.qoi"
+pamtoqoi "$out/alpha.pam" > "$out/alpha.qoi"
+ppmtotga -rgb "$work/source.ppm" > "$out/photo.tga" 2>/dev/null
+convert "$work/alpha.png" -compress None "$out/alpha.tga"
 # Not a picture at all.
 printf 'This is a text file, not a picture.\n' > "$out/text.txt"
-# An empty file, and a picture in a format neither decoder reads (a binary grey map).
+# An empty file, and a picture in a format neither decoder reads (PCX).
 : > "$out/empty.bin"
-convert "$work/source.ppm" -colorspace Gray -crop 4x3+0+0 +repage pgm:"$out/grey-map.pgm"
+convert "$work/source.ppm" -colorspace Gray -crop 4x3+0+0 +repage pcx:"$out/grey-map.pcx"
 # A PNG cut short inside its image data.
 head -c 120 "$out/photo.png" > "$out/truncated.png"
 echo "e2e fixtures written to $out"

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"EmptyFile", "empty.bin",
                                   "Can't load picture: IN\n"
                                   "Error 0x80040000: Can't load bitmap file. Invalid picture\n"},
-                      FailureCase{"FormatNoDecoderKnows", "grey-map.pgm",
+                      FailureCase{"FormatNoDecoderKnows", "grey-map.pcx",
                                   "Can't load picture: IN\n"
                                   "Error 0x80040000: Can't load bitmap file. Invalid picture\n"},
                       FailureCase{"CorruptPng", "truncated.png",

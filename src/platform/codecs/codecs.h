@@ -19,6 +19,8 @@ bool LooksLikeWebp(FileView file);
 bool LooksLikeIcon(FileView file);  // ICO or CUR
 bool LooksLikePlaceableWmf(FileView file);
 bool LooksLikeEmf(FileView file);
+bool LooksLikePnm(FileView file);  // "P1" to "P7", then whitespace or a comment
+bool LooksLikeQoi(FileView file);
 
 // Our own BMP decoder: OS/2 1.x/2.x and Windows headers up to V5, every bit depth,
 // palettes, RLE4/RLE8, bit fields, top-down and bottom-up.
@@ -37,6 +39,14 @@ CodecStatus DecodePng(FileView file, DecodedPicture& out);
 // First page of a TIFF, as libtiff reads it as RGBA.
 CodecStatus DecodeTiff(FileView file, DecodedPicture& out);
 CodecStatus DecodeWebp(FileView file, DecodedPicture& out);
+// Our own Netpbm decoder: P1-P6 plain and raw, any maxval, and PAM (P7) of the black-and-
+// white, grey and RGB tuple types with or without alpha; the first image of the file.
+CodecStatus DecodePnm(FileView file, DecodedPicture& out);
+// Our own QOI decoder, RGB and RGBA; the end marker must follow the last pixel.
+CodecStatus DecodeQoi(FileView file, DecodedPicture& out);
+// Our own TGA decoder: types 1, 2, 3, 9, 10 and 11. With no signature to go by, anything
+// but a wholly consistent file whose data is all there is NotMyFormat.
+CodecStatus DecodeTga(FileView file, DecodedPicture& out);
 
 // An icon or cursor as the native loader keeps it.
 struct DecodedIcon {
