@@ -174,7 +174,8 @@ TEST(TgaLayout, DamagedFilesOfOtherFormatsAreLeftAlone) {
     for (const char* folder : {"hostile", "data/bmp", "data/gif", "data/icon", "data/jpeg",
                                "data/png", "data/tiff", "data/webp", "data/pnm", "data/qoi"}) {
         const std::filesystem::path path = TestData("..") / folder;
-        for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+            if (!entry.is_regular_file()) continue;
             const std::string name = entry.path().filename().string();
             if (name.rfind("tga-", 0) == 0) continue;
             DecodedPicture picture;
