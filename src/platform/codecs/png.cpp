@@ -200,6 +200,8 @@ CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) 
     int error = spng_get_ihdr(png, &ihdr);
     if (error != SPNG_OK) return StatusOf(error);
     if (!IsPictureSizeSupported(ihdr.width, ihdr.height)) return CodecStatus::TooLarge;
+    if (!PngRowBuffersFit(ihdr.width, ihdr.height, ihdr.bit_depth, ihdr.color_type))
+        return CodecStatus::TooLarge;
 
     CodecStatus failure = CodecStatus::Ok;
     spng_trns trns{};
