@@ -180,10 +180,7 @@ class EndlessFeeder {
               }
               ::close(fd);
           }) {}
-    ~EndlessFeeder() {
-        // A feeder still waiting for a reader is let go by opening the other end once.
-        if (thread_.joinable()) thread_.join();
-    }
+    ~EndlessFeeder() { thread_.join(); }
     EndlessFeeder(const EndlessFeeder&) = delete;
     EndlessFeeder& operator=(const EndlessFeeder&) = delete;
 
@@ -196,13 +193,15 @@ TEST(ResourceInputTest, EndlessPipeIsRefusedWithinTheBudget) {
     TempDir dir;
     const fs::path fifo = dir / "endless";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A read end held open lets the feeder in before the program opens the FIFO; closing it
+    // afterwards ends the feeder's writes.
+    const int holder = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
     ProgramRun run;
     {
         EndlessFeeder feeder(fifo);
         run = RunWithinBudget(fifo.string(), 1, 1);
-        // Should the program never have opened the FIFO, this open lets the feeder finish.
-        const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) ::close(fd);
+        ::close(holder);
     }
     ExpectEndedAsDesigned(run, fifo.string(), /*mustConvert=*/false);
     EXPECT_NE(run.exitStatus, 0);
