@@ -104,20 +104,22 @@ def tiff_tiled_rgba16(width, height, tile_width, tile_length, tiles_across):
 
 
 def tiff_strip(width, height, photometric, samples, extra, bits=16):
-    """One strip of zeros, `samples` samples a pixel of which `extra` are extra samples."""
+    """One strip of zeros, `samples` samples a pixel of which `extra` are extra samples; no
+    photometric tag when `photometric` is None."""
     block = zstd_zeros(width * height * samples * bits // 8)
     entries = [
         (256, LONG, [width]),
         (257, LONG, [height]),
         (258, SHORT, [bits] * samples),
         (259, SHORT, [ZSTD]),
-        (262, SHORT, [photometric]),
         (273, LONG, ["@0"]),
         (277, SHORT, [samples]),
         (278, LONG, [height]),
         (279, LONG, [len(block)]),
         (284, SHORT, [1]),
     ]
+    if photometric is not None:
+        entries.append((262, SHORT, [photometric]))
     if extra:
         entries.append((338, SHORT, [0] * extra))
     return tiff(entries, [block])
@@ -209,6 +211,9 @@ def files():
     yield ("tiff-rgba16-one-strip.tif", 256, 256, "converts",
            "256x256 RGBA 16-bit, one strip (extra sample: alpha)",
            tiff_strip(256, 256, 2, 4, 1))
+    yield ("tiff-rgb8-no-photometric.tif", 16, 16, "converts",
+           "16x16 RGB 8-bit without a photometric tag, which the reader guesses",
+           tiff_strip(16, 16, None, 3, 0, bits=8))
     yield ("jpeg-baseline-10000-scans.jpg", 8192, 8192, "either",
            "baseline 8192x8192, three components, 10000 empty one-component scans",
            jpeg(8192, 8192, 3, False, [[1 + i % 3] for i in range(10000)]))

@@ -6,6 +6,8 @@ namespace pic2pnm::codecs {
 namespace {
 
 constexpr uint64_t kAllowanceBytes = uint64_t{16} << 20;
+// No photometric tag: counted as three colour samples, the most libtiff's reader guesses.
+constexpr uint16_t kPhotometricMissing = UINT16_MAX;
 // libtiff takes the cap as a signed size.
 constexpr uint64_t kLargestCap = INT64_MAX;
 constexpr uint32_t kTileStep = 16;
@@ -24,7 +26,7 @@ uint16_t ColourSamples(uint16_t photometric) {
         case PHOTOMETRIC_MASK:
         case PHOTOMETRIC_LOGL: return 1;
         case PHOTOMETRIC_SEPARATED: return 4;
-        default: return 3;  // RGB, YCbCr, the CIE Lab kinds, LogLuv
+        default: return 3;  // RGB, YCbCr, the CIE Lab kinds, LogLuv, or no tag at all
     }
 }
 
@@ -54,10 +56,12 @@ uint64_t LargestChunkBytes(const TiffLayout& layout) {
 bool ReadTiffLayout(const TiffLibrary& libtiff, TIFF* tiff, TiffLayout& out) {
     out = TiffLayout{};
     if (libtiff.GetField(tiff, TIFFTAG_IMAGEWIDTH, &out.width) != 1 ||
-        libtiff.GetField(tiff, TIFFTAG_IMAGELENGTH, &out.height) != 1 ||
-        libtiff.GetField(tiff, TIFFTAG_PHOTOMETRIC, &out.photometric) != 1) {
+        libtiff.GetField(tiff, TIFFTAG_IMAGELENGTH, &out.height) != 1) {
         return false;
     }
+    // Without the tag libtiff's reader guesses from the samples; allow what it may guess.
+    if (libtiff.GetField(tiff, TIFFTAG_PHOTOMETRIC, &out.photometric) != 1)
+        out.photometric = kPhotometricMissing;
     libtiff.GetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &out.samplesPerPixel);
     libtiff.GetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
     out.tiled = libtiff.GetField(tiff, TIFFTAG_TILEWIDTH, &out.tileWidth) == 1 &&
