@@ -1,5 +1,6 @@
 #include "platform/gdi.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -128,7 +129,9 @@ int GetObjectA(HANDLE32 object, int size, void* buffer) {
     info.bmType = 0;
     info.bmWidth = bitmap->pixels->Width();
     info.bmHeight = bitmap->pixels->Height();
-    info.bmWidthBytes = ((info.bmWidth * bitmap->bitsPerPixel + 15) / 16) * 2;
+    // In 64 bits: a wide picture of 32 bits a pixel passes the 32-bit range in the product.
+    const int64_t rowBits = int64_t{info.bmWidth} * bitmap->bitsPerPixel;
+    info.bmWidthBytes = static_cast<int32_t>(std::min<int64_t>((rowBits + 15) / 16 * 2, INT32_MAX));
     info.bmPlanes = 1;
     info.bmBitsPixel = bitmap->bitsPerPixel;
     info.bmBits = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace pic2pnm {
 namespace {
@@ -55,6 +56,23 @@ void* AllocateLargeZeroed(size_t bytes) noexcept {
     ::madvise(block, size, MADV_HUGEPAGE);
 #endif
     return block;
+}
+
+void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keepBytes) noexcept {
+    if (block != nullptr && oldBytes >= MappedThreshold && newBytes >= oldBytes &&
+        newBytes <= SIZE_MAX - 2 * HugePage) {
+        // The pages past `keepBytes` may hold old bytes: the caller kept none of them.
+        void* grown = ::mremap(block, MappedSize(oldBytes), MappedSize(newBytes), MREMAP_MAYMOVE);
+        if (grown == MAP_FAILED) return nullptr;
+        const size_t dirty = MappedSize(oldBytes) - keepBytes;
+        std::memset(static_cast<uint8_t*>(grown) + keepBytes, 0, dirty);
+        return grown;
+    }
+    void* bigger = AllocateLargeZeroed(newBytes);
+    if (bigger == nullptr) return nullptr;
+    if (keepBytes > 0) std::memcpy(bigger, block, keepBytes);
+    FreeLarge(block, oldBytes);
+    return bigger;
 }
 
 void FreeLarge(void* block, size_t bytes) noexcept {

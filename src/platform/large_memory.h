@@ -9,6 +9,11 @@ namespace pic2pnm {
 
 // A block of `bytes` bytes, every byte 0; null when memory runs out.
 void* AllocateLargeZeroed(size_t bytes) noexcept;
+// A block of `newBytes` bytes holding the first `keepBytes` of `block` (a block of `oldBytes`
+// from AllocateLargeZeroed, given back on success), the rest zero; null when memory runs out,
+// `block` then untouched. Mapped blocks grow in place or move without a copy, so the old and
+// the new never both take memory.
+void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keepBytes) noexcept;
 // Gives back a block from AllocateLargeZeroed; `bytes` is the size it was asked for.
 void FreeLarge(void* block, size_t bytes) noexcept;
 

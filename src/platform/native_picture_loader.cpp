@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/codecs/bmp_file_bytes.h"
 #include "platform/codecs/codecs.h"
 #include "platform/gdi.h"
 #include "platform/picture_file.h"
@@ -93,7 +94,8 @@ PictureObject LoadEmfPicture(FileView file) {
 
 PictureObject LoadPicture(std::string_view path) {
     PictureFileBytes bytes;
-    switch (ReadPictureFile(path, bytes)) {
+    // A BMP is read only as far as its headers say it has pixels.
+    switch (ReadPictureFile(path, bytes, codecs::BmpFileBytesNeeded)) {
         case PictureFileStatus::Ok: break;
         case PictureFileStatus::NotFound: RaiseError(ErrorNumber::FileNotFound);
         case PictureFileStatus::OutOfMemory: RaiseError(ErrorNumber::OutOfMemory);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -66,13 +67,29 @@ PictureFileStatus ReadKnownSize(int fd, size_t size, PictureFileBytes& out) {
     return PictureFileStatus::Ok;
 }
 
+// True when at least one more byte can be read.
+bool HasMoreBytes(int fd, PictureFileStatus& failure) {
+    uint8_t extra = 0;
+    const ssize_t n = ReadUpTo(fd, &extra, 1);
+    if (n < 0) failure = StatusFromErrno(errno);
+    return n > 0;
+}
+
 PictureFileStatus ReadToEnd(int fd, PictureFileBytes& out) {
     size_t size = 0;
     if (!out.Reserve(64 * 1024, 0)) return PictureFileStatus::OutOfMemory;
     for (;;) {
         if (size == out.Capacity()) {
-            if (out.Capacity() >= MaxPictureFileBytes) return PictureFileStatus::TooLarge;
-            if (!out.Reserve(out.Capacity() * 2, size)) return PictureFileStatus::OutOfMemory;
+            // Full at the limit: one byte more makes the stream too large, without a buffer
+            // ever growing past the limit to find out.
+            if (size >= MaxPictureFileBytes) {
+                PictureFileStatus failure = PictureFileStatus::Ok;
+                if (HasMoreBytes(fd, failure)) return PictureFileStatus::TooLarge;
+                if (failure != PictureFileStatus::Ok) return failure;
+                break;
+            }
+            const size_t next = std::min<uint64_t>(out.Capacity() * 2, MaxPictureFileBytes);
+            if (!out.Reserve(next, size)) return PictureFileStatus::OutOfMemory;
         }
         ssize_t n = ::read(fd, out.Data() + size, out.Capacity() - size);
         if (n < 0) {
@@ -89,6 +106,7 @@ PictureFileStatus ReadToEnd(int fd, PictureFileBytes& out) {
 PictureFileIdentity IdentityOf(const struct stat& info) {
     PictureFileIdentity identity;
     identity.regular = S_ISREG(info.st_mode);
+    identity.stream = S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
     identity.device = static_cast<uint64_t>(info.st_dev);
     identity.inode = static_cast<uint64_t>(info.st_ino);
     identity.size = static_cast<uint64_t>(info.st_size);
@@ -100,6 +118,8 @@ PictureFileIdentity IdentityOf(const struct stat& info) {
 struct KeptFile {
     std::string path;
     PictureFileBytes bytes;
+    // A stream refused as too large: read again, it would only give what follows.
+    PictureFileIdentity refusedStream;
 };
 
 KeptFile& Kept() {
@@ -107,12 +127,38 @@ KeptFile& Kept() {
     return kept;
 }
 
+// A stream's size and times change as it is written and read; where it lives does not.
+bool IsSameFile(const PictureFileIdentity& kept, const PictureFileIdentity& now) {
+    if (now.regular) return kept == now;
+    return now.stream && kept.stream && kept.device == now.device && kept.inode == now.inode;
+}
+
+// True when this very stream was refused as too large by the read before; forgets it.
+bool WasRefusedBefore(const std::string& path, const PictureFileIdentity& identity) {
+    KeptFile& kept = Kept();
+    const bool refused =
+        kept.refusedStream.stream && kept.path == path && IsSameFile(kept.refusedStream, identity);
+    if (kept.refusedStream.stream) {
+        kept.refusedStream = {};
+        kept.path.clear();
+    }
+    return refused;
+}
+
+void RememberRefusedStream(const std::string& path, const PictureFileIdentity& identity) {
+    KeptFile& kept = Kept();
+    PictureFileBytes dropped;
+    dropped.Swap(kept.bytes);
+    kept.path = path;
+    kept.refusedStream = identity;
+}
+
 // Hands the kept bytes to `out` when they are those of this very file; drops them otherwise,
 // so that they never sit beside a second copy.
 bool TakeKept(const std::string& path, const PictureFileIdentity& identity, PictureFileBytes& out) {
     KeptFile& kept = Kept();
     if (kept.bytes.Data() == nullptr) return false;
-    const bool same = identity.regular && kept.path == path && kept.bytes.Identity() == identity;
+    const bool same = kept.path == path && IsSameFile(kept.bytes.Identity(), identity);
     if (same) out.Swap(kept.bytes);
     PictureFileBytes dropped;
     dropped.Swap(kept.bytes);
@@ -134,7 +180,8 @@ void KeepForNextRead(std::string_view path, PictureFileBytes& bytes) {
     PictureFileBytes dropped;
     dropped.Swap(kept.bytes);
     kept.path.clear();
-    if (!bytes.Identity().regular || bytes.Data() == nullptr) return;
+    const PictureFileIdentity& identity = bytes.Identity();
+    if (!(identity.regular || identity.stream) || bytes.Data() == nullptr) return;
     kept.path.assign(path);
     kept.bytes.Swap(bytes);
 }
@@ -144,17 +191,46 @@ PictureFileBytes::~PictureFileBytes() {
 }
 
 bool PictureFileBytes::Reserve(size_t capacity, size_t keep) {
-    auto* bigger = static_cast<uint8_t*>(AllocateLargeZeroed(capacity));
-    if (bigger == nullptr) return false;
-    if (keep > 0) std::memcpy(bigger, data_, keep);
-    FreeLarge(data_, capacity_);
+    keep = std::min({keep, capacity, capacity_});
+    uint8_t* bigger = nullptr;
+    if (data_ != nullptr && capacity >= capacity_) {
+        // Growing a stream's buffer: no moment holds the old and the new side by side.
+        bigger = static_cast<uint8_t*>(GrowLargeZeroed(data_, capacity_, capacity, keep));
+        if (bigger == nullptr) return false;
+    } else {
+        bigger = static_cast<uint8_t*>(AllocateLargeZeroed(capacity));
+        if (bigger == nullptr) return false;
+        if (keep > 0) std::memcpy(bigger, data_, keep);
+        FreeLarge(data_, capacity_);
+    }
     data_ = bigger;
     capacity_ = capacity;
     size_ = std::min(size_, keep);
     return true;
 }
 
-PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out) {
+namespace {
+
+// The bytes of a regular file worth reading: all of them, unless its first bytes say fewer
+// are of use.
+PictureFileStatus BytesWorthReading(int fd, uint64_t fileSize, BytesNeededFunction bytesNeeded,
+                                    uint64_t& worth) {
+    worth = fileSize;
+    if (bytesNeeded == nullptr || fileSize <= HeadBytes) return PictureFileStatus::Ok;
+    auto head = std::make_unique<uint8_t[]>(HeadBytes);
+    ssize_t n;
+    do n = ::pread(fd, head.get(), HeadBytes, 0);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return StatusFromErrno(errno);
+    const uint64_t needed = bytesNeeded({head.get(), static_cast<size_t>(n)});
+    if (needed != 0) worth = std::min(fileSize, std::max<uint64_t>(needed, HeadBytes));
+    return PictureFileStatus::Ok;
+}
+
+}  // namespace
+
+PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
+                                  BytesNeededFunction bytesNeeded) {
     if (path.empty() || path.find('\0') != std::string_view::npos)
         return PictureFileStatus::NotFound;
     std::string name(path);
@@ -171,20 +247,31 @@ PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out) 
     if (::fstat(fd, &info) != 0) return StatusFromErrno(errno);
     // Before the directory and device checks, so that kept bytes are dropped on any read.
     const PictureFileIdentity identity = IdentityOf(info);
+    if (WasRefusedBefore(name, identity)) return PictureFileStatus::TooLarge;
     if (TakeKept(name, identity, out)) return PictureFileStatus::Ok;
     if (S_ISDIR(info.st_mode)) return PictureFileStatus::ReadError;
     if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
         return ReadKnownSize(fd, DeviceHeadBytes, out);
     if (S_ISREG(info.st_mode)) {
-        if (static_cast<uint64_t>(info.st_size) > MaxPictureFileBytes)
-            return PictureFileStatus::TooLarge;
-        const PictureFileStatus status = ReadKnownSize(fd, static_cast<size_t>(info.st_size), out);
+        uint64_t worth = 0;
+        if (PictureFileStatus status = BytesWorthReading(fd, identity.size, bytesNeeded, worth);
+            status != PictureFileStatus::Ok)
+            return status;
+        if (worth > MaxPictureFileBytes) return PictureFileStatus::TooLarge;
+        const PictureFileStatus status = ReadKnownSize(fd, static_cast<size_t>(worth), out);
         // A file that changed size while it was read is no longer the one fstat described.
         if (status == PictureFileStatus::Ok && out.Size() == identity.size)
             out.SetIdentity(identity);
         return status;
     }
-    return ReadToEnd(fd, out);
+    const PictureFileStatus status = ReadToEnd(fd, out);
+    if (status == PictureFileStatus::Ok) out.SetIdentity(identity);
+    if (status == PictureFileStatus::TooLarge && identity.stream) {
+        PictureFileBytes dropped;
+        dropped.Swap(out);
+        RememberRefusedStream(name, identity);
+    }
+    return status;
 }
 
 }  // namespace pic2pnm

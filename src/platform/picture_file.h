@@ -10,9 +10,10 @@
 namespace pic2pnm {
 
 // What tells one state of a regular file from another: where it lives, its size and when it
-// or its inode last changed.
+// or its inode last changed. A pipe or socket read to its end is told by where it lives alone.
 struct PictureFileIdentity {
-    bool regular = false;  // only regular files have an identity worth comparing
+    bool regular = false;  // only regular files and streams have an identity worth comparing
+    bool stream = false;
     uint64_t device = 0;
     uint64_t inode = 0;
     uint64_t size = 0;
@@ -57,18 +58,28 @@ enum class PictureFileStatus {
     OutOfMemory,
 };
 
-// Regular files and pipes are read to their end (a pipe up to the same limit as a file).
+// How many of a file's bytes its decoder can use, told from its first bytes (`head`, up to
+// HeadBytes of them); 0 when the whole file is wanted.
+using BytesNeededFunction = uint64_t (*)(std::span<const uint8_t> head);
+inline constexpr size_t HeadBytes = 64 * 1024;
+
+// Regular files and pipes are read to their end (a pipe up to the same limit as a file, which
+// is checked before the buffer grows past it). A regular file whose first bytes tell, through
+// `bytesNeeded`, that fewer bytes are of use is read only that far, so that a picture followed
+// by gigabytes of anything costs what the picture costs.
 // A character or block device is never read past its first few bytes: no picture is that
 // short, so it is refused by every decoder without reading an endless stream.
 //
 // The bytes kept by KeepForNextRead are handed out instead of reading the file again when the
-// same path names the same, unchanged regular file.
-PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out);
+// same path names the same, unchanged regular file, or the same pipe or socket (which cannot
+// be read a second time).
+PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
+                                  BytesNeededFunction bytesNeeded = nullptr);
 
-// Keeps the bytes of a regular file read from `path` (taking them from `bytes`) for the next
-// ReadPictureFile, which takes them or drops them: the native loader reads every file first,
-// and for any format it does not know, the GDI+ loader reads the same file straight after.
-// Bytes of anything but a regular file are simply given back.
+// Keeps the bytes of a whole regular file, pipe or socket read from `path` (taking them from
+// `bytes`) for the next ReadPictureFile, which takes them or drops them: the native loader
+// reads every file first, and for any format it does not know, the GDI+ loader reads the same
+// file straight after. Any other bytes are simply given back.
 void KeepForNextRead(std::string_view path, PictureFileBytes& bytes);
 
 // The largest file we read.

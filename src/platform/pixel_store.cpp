@@ -17,7 +17,7 @@ void SetPixelCountCapForFuzzing(int64_t maxPixels) {
 bool IsPictureSizeSupported(int64_t width, int64_t height) {
     if (width < 1 || height < 1) return false;
     constexpr int64_t maxBytes = INT32_MAX;
-    if (width > maxBytes / 4) return false;
+    if (width > MaxPictureWidth) return false;
     if (height > maxBytes / (4 * width)) return false;
     return pixelCountCap == 0 || height <= pixelCountCap / width;
 }

@@ -11,8 +11,13 @@
 
 namespace pic2pnm {
 
+// The widest picture: the extraction works out a row of 32-bit pixels as
+// (width * 32 + 31) / 32 * 4 bytes in signed 32-bit arithmetic.
+inline constexpr int64_t MaxPictureWidth = (INT32_MAX - 31) / 32;
+
 // True when a picture of this size can be held and copied out as 32-bit pixels:
-// both sides at least 1 and 4 * width * height within the signed 32-bit range.
+// both sides at least 1, the width at most MaxPictureWidth, and 4 * width * height within
+// the signed 32-bit range.
 bool IsPictureSizeSupported(int64_t width, int64_t height);
 
 // Lowers the largest pixel count accepted, so that fuzzing does not spend its time on huge

@@ -14,7 +14,18 @@ constexpr uint32_t PixelFormatCmyk32 = 0x200F;
 
 // Well above the dozen or so scans encoders write; a file with more is built to make the
 // decoder pass over the whole picture again and again.
-constexpr uint32_t MaxProgressiveScans = 100;
+constexpr uint32_t MaxScans = 100;
+
+// The memory a picture may cost: 9 bytes a pixel and 16 MiB. The pixel store takes 4 bytes a
+// pixel; the coefficients a multi-scan file keeps until its last scan must fit in the rest.
+constexpr uint64_t kBudgetBytesPerPixel = 9;
+constexpr uint64_t kBudgetAllowance = uint64_t{16} << 20;
+
+bool CoefficientsFitTheBudget(const JpegHeader& header) {
+    const uint64_t pixels = uint64_t(header.width) * uint64_t(header.height);
+    const uint64_t budget = pixels * (kBudgetBytesPerPixel - sizeof(uint32_t)) + kBudgetAllowance;
+    return JpegCoefficientBytes(header) <= budget;
+}
 
 struct TurboJpegCloser {
     void operator()(void* handle) const { TurboJpeg()->Destroy(handle); }
@@ -35,7 +46,10 @@ CodecStatus DecodeJpeg(FileView file, DecodedPicture& out) {
     if (CodecStatus status = ReadJpegHeader(file, header); status != CodecStatus::Ok) return status;
     if (header.width == 0 || header.height == 0) return CodecStatus::Corrupt;
     if (!IsPictureSizeSupported(header.width, header.height)) return CodecStatus::TooLarge;
-    if (header.scanCount > MaxProgressiveScans) return CodecStatus::Corrupt;
+    if (header.scanCount > MaxScans) return CodecStatus::Corrupt;
+    // Refused rather than decoded: libjpeg-turbo keeps every coefficient in memory and has no
+    // way to hold fewer.
+    if (!CoefficientsFitTheBudget(header)) return CodecStatus::TooLarge;
     // libjpeg-turbo reads 1, 3 and 4 components; 4 are CMYK or YCCK, which it gives only as
     // CMYK, so those are converted here afterwards.
     const bool cmyk = header.components == 4;

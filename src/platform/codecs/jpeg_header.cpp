@@ -1,5 +1,6 @@
 #include "platform/codecs/jpeg_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/codecs/jpeg_exif.h"
@@ -91,16 +92,23 @@ CodecStatus ReadJpegHeader(FileView file, JpegHeader& out) {
             out.width = BigEndian16(segment.data() + 3);
             out.components = segment[5];
             out.progressive = IsProgressive(marker);
+            out.multiScan = out.progressive;
+            for (int c = 0; c < out.components && c < 4; ++c) {
+                const size_t at = 6 + 3 * static_cast<size_t>(c) + 1;
+                if (at >= segment.size()) break;
+                out.samplingX[c] = segment[at] >> 4;
+                out.samplingY[c] = segment[at] & 0x0F;
+            }
         } else if (marker == MarkerApp0 && jfif.dpiX == 0) {
             jfif = ReadJfifResolution(segment);
         } else if (marker == MarkerApp1 && exif.dpiX == 0) {
             exif = ReadExifSegmentResolution(segment);
         } else if (marker == MarkerSos) {
             if (!sawFrame) return CodecStatus::Corrupt;
-            ++out.scanCount;
-            // Only a progressive file can make every one of many small scans cost a pass
-            // over the whole picture; the others are not walked further.
-            if (!out.progressive) break;
+            // Any frame type can make every one of many small scans cost a pass over the whole
+            // picture, so all are counted.
+            if (++out.scanCount == 1 && !segment.empty() && segment[0] < out.components)
+                out.multiScan = true;
         }
     }
     if (!sawFrame || out.scanCount == 0) return CodecStatus::Corrupt;
@@ -108,6 +116,27 @@ CodecStatus ReadJpegHeader(FileView file, JpegHeader& out) {
     out.dpiX = chosen.dpiX;
     out.dpiY = chosen.dpiY;
     return CodecStatus::Ok;
+}
+
+uint64_t JpegCoefficientBytes(const JpegHeader& header) {
+    if (!header.multiScan || header.components < 1 || header.components > 4) return 0;
+    uint32_t maxX = 1, maxY = 1;
+    for (int c = 0; c < header.components; ++c) {
+        maxX = std::max<uint32_t>(maxX, header.samplingX[c]);
+        maxY = std::max<uint32_t>(maxY, header.samplingY[c]);
+    }
+    // Picture sides below 2^16 and factors below 16 keep every product far from overflow.
+    uint64_t bytes = 0;
+    for (int c = 0; c < header.components; ++c) {
+        const uint64_t x = std::max<uint32_t>(header.samplingX[c], 1);
+        const uint64_t y = std::max<uint32_t>(header.samplingY[c], 1);
+        const uint64_t columns = (uint64_t(header.width) * x + maxX - 1) / maxX;
+        const uint64_t rows = (uint64_t(header.height) * y + maxY - 1) / maxY;
+        const uint64_t blocksAcross = ((columns + 7) / 8 + x - 1) / x * x;
+        const uint64_t blocksDown = ((rows + 7) / 8 + y - 1) / y * y;
+        bytes += blocksAcross * blocksDown * 128;
+    }
+    return bytes;
 }
 
 }  // namespace pic2pnm::codecs

@@ -16,6 +16,7 @@
 #include "platform/codecs/png_format.h"
 #include "platform/codecs/png_path.h"
 #include "platform/codecs/png_rows.h"
+#include "platform/codecs/png_skipped_chunks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -188,11 +189,15 @@ CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) 
     Context context(spng_ctx_new(0));
     if (context == nullptr) return CodecStatus::OutOfMemory;
     spng_ctx* png = context.get();
+    // Read in place, unless the file holds chunks to keep from libspng.
+    PngChunkFilter filter(file);
+    const bool filtered = HasSkippedPngChunks(file);
     // On a fresh context with valid arguments these fail only for want of memory.
     if (spng_set_crc_action(png, SPNG_CRC_ERROR, SPNG_CRC_DISCARD) != SPNG_OK ||
         spng_set_chunk_limits(png, kMaxChunkBytes, kMaxCachedChunkBytes) != SPNG_OK ||
         spng_set_image_limits(png, kMaxSide, kMaxSide) != SPNG_OK ||
-        spng_set_png_buffer(png, file.data(), file.size()) != SPNG_OK) {
+        (filtered ? spng_set_png_stream(png, PngChunkFilter::Read, &filter)
+                  : spng_set_png_buffer(png, file.data(), file.size())) != SPNG_OK) {
         return CodecStatus::OutOfMemory;
     }
 
@@ -200,6 +205,8 @@ CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) 
     int error = spng_get_ihdr(png, &ihdr);
     if (error != SPNG_OK) return StatusOf(error);
     if (!IsPictureSizeSupported(ihdr.width, ihdr.height)) return CodecStatus::TooLarge;
+    if (!PngRowBuffersFit(ihdr.width, ihdr.height, ihdr.bit_depth, ihdr.color_type))
+        return CodecStatus::TooLarge;
 
     CodecStatus failure = CodecStatus::Ok;
     spng_trns trns{};

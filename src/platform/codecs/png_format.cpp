@@ -38,4 +38,18 @@ PngDpi DpiFromPhys(uint32_t pixelsPerUnitX, uint32_t pixelsPerUnitY, uint8_t uni
             static_cast<float>(pixelsPerUnitY * kMetresPerInch)};
 }
 
+bool PngRowBuffersFit(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colorType) {
+    constexpr uint64_t kBudgetBytesPerPixel = 9 - 4;  // less the pixel store's 4
+    constexpr uint64_t kAllowance = uint64_t{16} << 20;
+    uint64_t channels = 1;
+    if (colorType == 2) channels = 3;
+    if (colorType == 4) channels = 2;
+    if (colorType == 6) channels = 4;
+    // Sides below 2^32 and at most 64 bits a pixel: no product here reaches 2^64.
+    const uint64_t storedRow = (uint64_t{width} * channels * bitDepth + 7) / 8 + 1;
+    uint64_t rows = 2 * storedRow;
+    if (bitDepth == 16) rows += uint64_t{width} * 8;
+    return rows <= uint64_t{width} * height * kBudgetBytesPerPixel + kAllowance;
+}
+
 }  // namespace pic2pnm::codecs

@@ -22,4 +22,10 @@ struct PngDpi {
 // pHYs gives pixels per metre when its unit is 1; any other unit only states the pixel shape.
 PngDpi DpiFromPhys(uint32_t pixelsPerUnitX, uint32_t pixelsPerUnitY, uint8_t unit);
 
+// True when the rows a decoder holds while it works through a picture of this size fit the
+// memory the picture may cost beside its pixels (5 bytes a pixel and 16 MiB): two rows as
+// stored in the file, this one and the one above, and for 16 bits a sample one more row of
+// 8 bytes a pixel. Only very wide pictures of very few rows can fail.
+bool PngRowBuffersFit(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colorType);
+
 }  // namespace pic2pnm::codecs

@@ -10,15 +10,11 @@
 #include "platform/codecs/codecs.h"
 #include "platform/codecs/tiff_alpha.h"
 #include "platform/codecs/tiff_format.h"
+#include "platform/codecs/tiff_limits.h"
 #include "platform/codecs/tiff_memory_file.h"
 
 namespace pic2pnm::codecs {
 namespace {
-
-// The largest single block libtiff may allocate for us (a strip or tile buffer, tag arrays):
-// more than any strip of a picture IsPictureSizeSupported accepts would need in practice,
-// and far below what a few hostile bytes could otherwise ask for.
-constexpr tmsize_t kMaxLibraryAllocation = tmsize_t{1} << 30;
 
 int IgnoreMessage(TIFF*, void*, const char*, const char*, va_list) {
     return 1;  // handled: libtiff passes it on to no other handler
@@ -68,7 +64,8 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     SilenceProcessWideHandlers(libtiff);
     std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(libtiff.OpenOptionsAlloc());
     if (options == nullptr) return CodecStatus::OutOfMemory;
-    libtiff.OpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryAllocation);
+    libtiff.OpenOptionsSetMaxSingleMemAlloc(
+        options.get(), static_cast<tmsize_t>(TiffAllocationCapForFile(file.size())));
     libtiff.OpenOptionsSetErrorHandlerExtR(options.get(), IgnoreMessage, nullptr);
     libtiff.OpenOptionsSetWarningHandlerExtR(options.get(), IgnoreMessage, nullptr);
 
@@ -84,6 +81,15 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     }
     if (width == 0 || height == 0) return CodecStatus::Corrupt;
     if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
+    // Opened again with the largest allocation this picture can need, now that it is known.
+    TiffLayout layout;
+    if (!ReadTiffLayout(libtiff, tiff.get(), layout)) return CodecStatus::Corrupt;
+    if (!IsTiffLayoutInProportion(layout)) return CodecStatus::Corrupt;
+    libtiff.OpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                            static_cast<tmsize_t>(TiffAllocationCapFor(layout)));
+    tiff.reset();
+    tiff.reset(OpenTiffInMemory(libtiff, memoryFile, options.get()));
+    if (tiff == nullptr) return CodecStatus::Corrupt;
 
     TiffAlphaLayout alphaLayout;
     if (DescribeTiffAlpha(libtiff, tiff.get(), alphaLayout))

@@ -1,0 +1,265 @@
+#!/usr/bin/env python3
+"""Makes tests/resource/: small files whose headers and data ask for far more memory or time
+than the picture they describe is worth.
+
+Each file is a valid or nearly valid picture of its format, built byte by byte: a TIFF whose one
+tile is a thousand times the picture, a row of tiles all pointing at the same compressed block,
+a thousand extra samples a pixel, a JPEG of ten thousand empty scans, multi-scan and progressive
+JPEGs whose coefficients outgrow the picture, PNGs at and around the widest row the program
+takes, and compressed text that inflates past the library's limit in a good PNG.
+
+MANIFEST.tsv gives, for every file, the picture's width and height (the test runs the program
+under an address-space limit of 9 bytes a pixel of that size plus 64 MiB), what the program must
+do ("converts", or "either": a conversion or one of the designed failure lines), and what the
+file is.
+
+Compressed tile and strip data is written with the zstd command, which packs a gigabyte of
+zeros into some 30 KB; zlib (for PNG and TIFF Deflate) reaches about 1 KB per MB.
+
+The output is deterministic. Usage: tools/make-resource-corpus.py [OUTPUT_FOLDER]
+"""
+
+import struct
+import subprocess
+import sys
+import zlib
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parent.parent
+OUT = REPO / "tests" / "resource"
+
+
+# --- TIFF -------------------------------------------------------------------------------------
+
+SHORT, LONG = 3, 4
+ZSTD, DEFLATE = 50000, 8
+
+
+def zstd_zeros(count):
+    """A zstd frame of `count` zero bytes."""
+    command = f"head -c {count} /dev/zero | zstd -q -3 -c"
+    return subprocess.run(command, shell=True, check=True, capture_output=True).stdout
+
+
+def tiff(entries, blocks):
+    """A little-endian TIFF of one directory. `entries` are (tag, type, values); `blocks` are
+    the compressed blocks, stored once each after the directory; a value "@n" in the offsets
+    tag stands for the offset of block n."""
+    entries = sorted(entries)
+    ifd_size = 2 + 12 * len(entries) + 4
+    arrays_at = 8 + ifd_size
+    arrays = b""
+    # Block offsets are known once the arrays are laid out: their length does not depend on them.
+    arrays_length = 0
+    for _, kind, values in entries:
+        size = (2 if kind == SHORT else 4) * len(values)
+        if size > 4:
+            arrays_length += size + (size & 1)
+    block_at = []
+    position = arrays_at + arrays_length
+    for block in blocks:
+        block_at.append(position)
+        position += len(block)
+
+    def resolve(value):
+        return block_at[int(value[1:])] if isinstance(value, str) else value
+
+    directory = struct.pack("<H", len(entries))
+    for tag, kind, values in entries:
+        values = [resolve(v) for v in values]
+        packed = struct.pack("<" + ("H" if kind == SHORT else "I") * len(values), *values)
+        if len(packed) <= 4:
+            field = packed.ljust(4, b"\0")
+        else:
+            field = struct.pack("<I", arrays_at + len(arrays))
+            arrays += packed + b"\0" * (len(packed) & 1)
+        directory += struct.pack("<HHI", tag, kind, len(values)) + field
+    directory += struct.pack("<I", 0)
+    assert len(arrays) == arrays_length
+    return b"II*\0" + struct.pack("<I", 8) + directory + arrays + b"".join(blocks)
+
+
+def tiff_tiled_rgba16(width, height, tile_width, tile_length, tiles_across):
+    """RGBA 16-bit in tiles of zeros; every tile points at the same ZSTD block."""
+    tiles_down = 1
+    count = tiles_across * tiles_down
+    block = zstd_zeros(tile_width * tile_length * 8)
+    return tiff(
+        [
+            (256, LONG, [width]),
+            (257, LONG, [height]),
+            (258, SHORT, [16, 16, 16, 16]),
+            (259, SHORT, [ZSTD]),
+            (262, SHORT, [2]),
+            (277, SHORT, [4]),
+            (284, SHORT, [1]),
+            (322, LONG, [tile_width]),
+            (323, LONG, [tile_length]),
+            (324, LONG, ["@0"] * count),
+            (325, LONG, [len(block)] * count),
+            (338, SHORT, [2]),
+        ],
+        [block],
+    )
+
+
+def tiff_strip(width, height, photometric, samples, extra, bits=16):
+    """One strip of zeros, `samples` samples a pixel of which `extra` are extra samples; no
+    photometric tag when `photometric` is None."""
+    block = zstd_zeros(width * height * samples * bits // 8)
+    entries = [
+        (256, LONG, [width]),
+        (257, LONG, [height]),
+        (258, SHORT, [bits] * samples),
+        (259, SHORT, [ZSTD]),
+        (273, LONG, ["@0"]),
+        (277, SHORT, [samples]),
+        (278, LONG, [height]),
+        (279, LONG, [len(block)]),
+        (284, SHORT, [1]),
+    ]
+    if photometric is not None:
+        entries.append((262, SHORT, [photometric]))
+    if extra:
+        entries.append((338, SHORT, [0] * extra))
+    return tiff(entries, [block])
+
+
+# --- JPEG -------------------------------------------------------------------------------------
+
+
+def segment(marker, body):
+    return bytes([0xFF, marker]) + struct.pack(">H", len(body) + 2) + body
+
+
+def jpeg(width, height, components, progressive, scans):
+    """A JPEG without entropy-coded data: every scan is a header only, so the decoder fills
+    the picture from nothing. `scans` lists the component ids of each scan (progressive scans
+    are DC first passes)."""
+    out = b"\xFF\xD8"
+    out += segment(0xDB, b"\x00" + b"\x01" * 64)
+    frame = struct.pack(">BHHB", 8, height, width, components)
+    for c in range(1, components + 1):
+        frame += bytes([c, 0x11, 0])
+    out += segment(0xC2 if progressive else 0xC0, frame)
+    one_code = bytes([1] + [0] * 15) + b"\x00"  # one code of one bit, for symbol 0
+    out += segment(0xC4, b"\x00" + one_code + b"\x10" + one_code)
+    for ids in scans:
+        body = bytes([len(ids)]) + b"".join(bytes([c, 0x00]) for c in ids)
+        body += bytes([0, 0 if progressive else 63, 0])
+        out += segment(0xDA, body)
+    return out + b"\xFF\xD9"
+
+
+# --- PNG --------------------------------------------------------------------------------------
+
+
+def png_chunk(kind, body):
+    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+
+def zlib_zeros(count):
+    packer = zlib.compressobj(9)
+    piece = bytes(1 << 20)
+    out = []
+    while count > 0:
+        out.append(packer.compress(piece[: min(count, len(piece))]))
+        count -= len(piece)
+    out.append(packer.flush())
+    return b"".join(out)
+
+
+def png(width, height, depth, colour, extra_chunks=(), pixels=True):
+    channels = {0: 1, 2: 3, 4: 2, 6: 4}[colour]
+    row = 1 + (width * channels * depth + 7) // 8
+    out = b"\x89PNG\r\n\x1a\n"
+    out += png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, 0))
+    for kind, body in extra_chunks:
+        out += png_chunk(kind, body)
+    if pixels:
+        out += png_chunk(b"IDAT", zlib_zeros(row * height))
+    return out + png_chunk(b"IEND", b"")
+
+
+# --- The set ----------------------------------------------------------------------------------
+
+WIDEST = (2**31 - 1 - 31) // 32  # the widest row whose 32-bit stride fits a signed 32-bit int
+INFLATES_PAST_LIMIT = 32 << 20  # bytes of text, above the 16 MiB the decoder allows a chunk
+
+
+def files():
+    """(name, width, height, expectation, what, bytes)"""
+    huge_text = zlib.compress(b"a" * INFLATES_PAST_LIMIT, 9)
+    yield ("tiff-one-tile-1000x-the-picture.tif", 1, 1, "either",
+           "1x1 RGBA 16-bit, one ZSTD tile of 11264x11264",
+           tiff_tiled_rgba16(1, 1, 11264, 11264, 1))
+    yield ("tiff-tiles-repeated-tall.tif", 11264000, 1, "either",
+           "11264000x1 RGBA 16-bit, 1000 tiles of 11264x11264, all the same block",
+           tiff_tiled_rgba16(11264000, 1, 11264, 11264, 1000))
+    yield ("tiff-tiles-repeated-fitting.tif", 16384, 16, "converts",
+           "16384x16 RGBA 16-bit, 64 tiles of 256x16 that fit, all the same block",
+           tiff_tiled_rgba16(16384, 16, 256, 16, 64))
+    yield ("tiff-tile-wider-than-needed.tif", 1000, 1, "either",
+           "1000x1 RGBA 16-bit, one tile of 65536x16",
+           tiff_tiled_rgba16(1000, 1, 65536, 16, 1))
+    yield ("tiff-rgb-1000-extra-samples.tif", 1000, 500, "either",
+           "1000x500 RGB 16-bit plus 1000 extra samples, one strip",
+           tiff_strip(1000, 500, 2, 1003, 1000))
+    yield ("tiff-grey-20-extra-samples.tif", 1000, 1000, "either",
+           "1000x1000 grey 16-bit plus 20 extra samples, one strip",
+           tiff_strip(1000, 1000, 1, 21, 20))
+    yield ("tiff-rgba16-one-strip.tif", 256, 256, "converts",
+           "256x256 RGBA 16-bit, one strip (extra sample: alpha)",
+           tiff_strip(256, 256, 2, 4, 1))
+    yield ("tiff-rgb8-no-photometric.tif", 16, 16, "converts",
+           "16x16 RGB 8-bit without a photometric tag, which the reader guesses",
+           tiff_strip(16, 16, None, 3, 0, bits=8))
+    yield ("jpeg-baseline-10000-scans.jpg", 8192, 8192, "either",
+           "baseline 8192x8192, three components, 10000 empty one-component scans",
+           jpeg(8192, 8192, 3, False, [[1 + i % 3] for i in range(10000)]))
+    yield ("jpeg-progressive-10000-scans.jpg", 64, 64, "either",
+           "progressive 64x64 grey, 10000 empty DC scans",
+           jpeg(64, 64, 1, True, [[1]] * 10000))
+    yield ("jpeg-progressive-cmyk-8192.jpg", 8192, 8192, "either",
+           "progressive CMYK 8192x8192, one empty DC scan",
+           jpeg(8192, 8192, 4, True, [[1, 2, 3, 4]]))
+    yield ("jpeg-baseline-three-scans-8192.jpg", 8192, 8192, "either",
+           "baseline 8192x8192, three non-interleaved empty scans",
+           jpeg(8192, 8192, 3, False, [[1], [2], [3]]))
+    yield ("jpeg-baseline-three-scans-64.jpg", 64, 64, "converts",
+           "baseline 64x64, three non-interleaved empty scans",
+           jpeg(64, 64, 3, False, [[1], [2], [3]]))
+    yield ("png-rgba16-67000000x1.png", 67000000, 1, "either",
+           "67000000x1 RGBA 16-bit, zeros",
+           png(67000000, 1, 16, 6))
+    for width in (WIDEST - 1, WIDEST, WIDEST + 1):
+        yield (f"png-grey8-{width}x1-header-only.png", width, 1, "either",
+               f"{width}x1 grey 8-bit, no pixel data",
+               png(width, 1, 8, 0, pixels=False))
+    yield (f"png-grey8-{WIDEST + 1}x1.png", WIDEST + 1, 1, "either",
+           f"{WIDEST + 1}x1 grey 8-bit, zeros: a row one pixel wider than the stride allows",
+           png(WIDEST + 1, 1, 8, 0))
+    for kind, body in (
+        (b"zTXt", b"Comment\0\0" + huge_text),
+        (b"iTXt", b"Comment\0\x01\x00\0\0" + huge_text),
+        (b"iCCP", b"profile\0\0" + huge_text),
+    ):
+        yield (f"png-grey8-8x8-{kind.decode().lower()}-inflates-to-32mib.png", 8, 8, "converts",
+               f"8x8 grey 8-bit with a {kind.decode()} that inflates to 32 MiB",
+               png(8, 8, 8, 0, [(kind, body)]))
+
+
+def main():
+    out = Path(sys.argv[1]) if len(sys.argv) > 1 else OUT
+    out.mkdir(parents=True, exist_ok=True)
+    for old in out.iterdir():
+        old.unlink()
+    lines = ["file\twidth\theight\texpect\twhat"]
+    for name, width, height, expect, what, data in files():
+        (out / name).write_bytes(data)
+        lines.append(f"{name}\t{width}\t{height}\t{expect}\t{what}")
+    (out / "MANIFEST.tsv").write_text("\n".join(lines) + "\n", encoding="utf-8")
+
+
+if __name__ == "__main__":
+    main()
