@@ -11,7 +11,8 @@ struct FormatEntry {
 };
 
 // Each decoder checks its own signature. The icon header (a few zero bytes and a small
-// count) is the weakest signature, so icons and cursors come last.
+// count) is the weakest signature, so icons and cursors come last of the formats GDI+ knows;
+// the formats read through libheif and libjxl follow.
 constexpr FormatEntry Formats[] = {
     {codecs::DecodePng, RawFormat::Png},
     {codecs::DecodeTiff, RawFormat::Tiff},
@@ -20,6 +21,9 @@ constexpr FormatEntry Formats[] = {
     {codecs::DecodeGif, RawFormat::Gif},
     {codecs::DecodeJpeg, RawFormat::Jpeg},
     {codecs::DecodeIconAsPicture, RawFormat::Icon},
+    {codecs::DecodeHeif, RawFormat::Heif},
+    {codecs::DecodeAvif, RawFormat::Avif},
+    {codecs::DecodeJxl, RawFormat::Jxl},
 };
 
 }  // namespace

@@ -6,7 +6,8 @@
 
 namespace pic2pnm {
 
-// The raw-format GUIDs an image reports. All but WebP share their last three parts.
+// The raw-format GUIDs an image reports. All but WebP, HEIF, AVIF and JPEG XL share their last
+// three parts.
 namespace RawFormat {
 inline constexpr GUID MakeImageFormat(uint32_t data1) {
     return GUID{data1, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
@@ -27,6 +28,13 @@ inline constexpr GUID Icon = MakeImageFormat(0xB96B3CB5);
 // WebP has no entry in that family; this one is ours, chosen at random once.
 inline constexpr GUID Webp{
     0x4583D9BD, 0x0C09, 0x4302, {0x8F, 0xDD, 0x3E, 0xFB, 0x7D, 0xA2, 0x7E, 0x1A}};
+// Likewise ours, for the formats read through libheif and libjxl.
+inline constexpr GUID Heif{
+    0x2B82B3C9, 0x344A, 0x4092, {0xAF, 0x1B, 0x47, 0x21, 0x68, 0x83, 0x4F, 0xE3}};
+inline constexpr GUID Avif{
+    0xC23B6206, 0xBFFC, 0x4974, {0x93, 0x44, 0xEA, 0x05, 0x96, 0x82, 0x1B, 0x6F}};
+inline constexpr GUID Jxl{
+    0xB54AAB35, 0xD855, 0x494B, {0xB3, 0x9C, 0xF6, 0x2A, 0x75, 0xF9, 0x83, 0xD0}};
 }  // namespace RawFormat
 
 // Tries the decoders in turn until one recognises the file. NotMyFormat when none does;

@@ -19,6 +19,9 @@ bool LooksLikeWebp(FileView file);
 bool LooksLikeIcon(FileView file);  // ICO or CUR
 bool LooksLikePlaceableWmf(FileView file);
 bool LooksLikeEmf(FileView file);
+bool LooksLikeHeif(FileView file);  // HEIC, or an image file of no particular codec
+bool LooksLikeAvif(FileView file);
+bool LooksLikeJxl(FileView file);  // a bare codestream or the container
 
 // Our own BMP decoder: OS/2 1.x/2.x and Windows headers up to V5, every bit depth,
 // palettes, RLE4/RLE8, bit fields, top-down and bottom-up.
@@ -37,6 +40,11 @@ CodecStatus DecodePng(FileView file, DecodedPicture& out);
 // First page of a TIFF, as libtiff reads it as RGBA.
 CodecStatus DecodeTiff(FileView file, DecodedPicture& out);
 CodecStatus DecodeWebp(FileView file, DecodedPicture& out);
+// HEIF and AVIF through libheif, JPEG XL through libjxl: Unsupported when the library, or
+// the codec a HEIF or AVIF file needs, is not installed.
+CodecStatus DecodeHeif(FileView file, DecodedPicture& out);
+CodecStatus DecodeAvif(FileView file, DecodedPicture& out);
+CodecStatus DecodeJxl(FileView file, DecodedPicture& out);
 
 // An icon or cursor as the native loader keeps it.
 struct DecodedIcon {
