@@ -25,7 +25,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, int timeoutSeco
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const RunOptions& options) {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    std::vector<std::string> argv = {ProgramPath()};
+    std::vector<std::string> argv = {options.program.empty() ? ProgramPath() : options.program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
     for (std::string& argument : argv) pointers.push_back(argument.data());

@@ -28,6 +28,8 @@ struct RunOptions {
     // Runs in the new process right before the program starts; false ends the process with
     // ChildSetupFailed.
     bool (*childSetup)() = nullptr;
+    // The program to run; empty for the built program (ProgramPath).
+    std::string program;
 };
 
 // Runs the program with the arguments (not counting the program name). A run that lasts

@@ -9,6 +9,7 @@
 #include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/heif_picture.h"
 #include "platform/codecs/heif_status.h"
+#include "platform/codecs/quiet_standard_error.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -81,6 +82,7 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
     const HeifLibrary* library = Heif();
     if (library == nullptr) return CodecStatus::Unsupported;
     const HeifLibrary& libheif = *library;
+    const QuietStandardError quiet;
     Decoding decoding(libheif);
     decoding.context = libheif.ContextAlloc();
     if (decoding.context == nullptr) return CodecStatus::OutOfMemory;

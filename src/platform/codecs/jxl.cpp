@@ -9,6 +9,7 @@
 
 #include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/codecs.h"
+#include "platform/codecs/quiet_standard_error.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -74,6 +75,7 @@ CodecStatus DecodeJxl(FileView file, DecodedPicture& out) {
     const JxlLibrary* library = Jxl();
     if (library == nullptr) return CodecStatus::Unsupported;
     const JxlLibrary& libjxl = *library;
+    const QuietStandardError quiet;
     std::unique_ptr<JxlDecoder, DecoderDeleter> decoder(libjxl.Create(nullptr));
     if (decoder == nullptr) return CodecStatus::OutOfMemory;
     if (libjxl.SubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) !=
