@@ -50,8 +50,21 @@ TEST_P(ConversionTest, OutputMatchesExpectedFileWithAndWithoutComment) {
 }
 
 constexpr const char* Pictures[] = {
-    "photo.bmp", "photo.gif", "photo.jpg", "photo.png",  "photo24.png",   "photo16.png",
-    "grey.png",  "alpha.png", "photo.tif", "alpha.webp", "png-image.ico",
+    "photo.bmp",
+    "photo.gif",
+    "photo.jpg",
+    "photo.png",
+    "photo24.png",
+    "photo16.png",
+    "grey.png",
+    "alpha.png",
+    "photo.tif",
+    "alpha.webp",
+    "png-image.ico",
+    // Read through libheif and libjxl.
+    "photo.heic",
+    "alpha.avif",
+    "photo.jxl",
 };
 
 std::vector<Conversion> AllConversions() {
