@@ -59,7 +59,8 @@ constexpr const char* LibraryPictures[] = {"photo.heic", "alpha.avif", "photo.jx
 
 std::vector<Conversion> AllConversions() {
     std::vector<Conversion> all;
-    for (const auto& pictures : {std::span(Pictures), std::span(LibraryPictures)})
+    for (std::span<const char* const> pictures :
+         {std::span<const char* const>(Pictures), std::span<const char* const>(LibraryPictures)})
         for (const char* picture : pictures)
             for (const char* type : {"pbm", "pgm", "ppm"}) all.push_back({picture, type});
     return all;
