@@ -865,7 +865,7 @@ def mutate_heif(v):
     if b"dimg" in first:
         pos = first[b"dimg"][0]
         v.set_bytes("grid-references-two-tiles", pos + 10, b"\0\x02",
-                    "the grid references 2 of its 4 tiles")
+                    "the grid's reference count set to 2 (of 1 or 4 tiles)")
         v.set_bytes("grid-tile-of-no-item", pos + 12, b"\x7f\x7f", "a grid tile of no item")
     meta = first.get(b"meta", (0, len(data)))
     mdat = first.get(b"mdat", (len(data), 0))
