@@ -116,6 +116,8 @@ HeifLibrary LoadHeif(bool& complete) {
     resolve(table.HandleRelease, "heif_image_handle_release");
     resolve(table.HandleWidth, "heif_image_handle_get_width");
     resolve(table.HandleHeight, "heif_image_handle_get_height");
+    resolve(table.HandleIspeWidth, "heif_image_handle_get_ispe_width");
+    resolve(table.HandleIspeHeight, "heif_image_handle_get_ispe_height");
     resolve(table.HandleHasAlpha, "heif_image_handle_has_alpha_channel");
     resolve(table.HandleIsPremultipliedAlpha, "heif_image_handle_is_premultiplied_alpha");
     resolve(table.HandleLumaBits, "heif_image_handle_get_luma_bits_per_pixel");

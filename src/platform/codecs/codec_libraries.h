@@ -88,6 +88,8 @@ struct HeifLibrary {
     decltype(&heif_image_handle_release) HandleRelease;
     decltype(&heif_image_handle_get_width) HandleWidth;
     decltype(&heif_image_handle_get_height) HandleHeight;
+    decltype(&heif_image_handle_get_ispe_width) HandleIspeWidth;
+    decltype(&heif_image_handle_get_ispe_height) HandleIspeHeight;
     decltype(&heif_image_handle_has_alpha_channel) HandleHasAlpha;
     decltype(&heif_image_handle_is_premultiplied_alpha) HandleIsPremultipliedAlpha;
     decltype(&heif_image_handle_get_luma_bits_per_pixel) HandleLumaBits;

@@ -209,23 +209,35 @@ TEST(HeifBroken, DeclaredSizesBeyondTheLimitsAreTooLarge) {
     }
 }
 
-TEST(HeifBroken, GridWithMissingTilesIsCorrupt) {
+TEST(HeifBroken, DamagedGridIsCorrupt) {
     // The grid's description: version 0, flags 0, rows - 1, columns - 1, then the 16-bit
-    // size of the whole picture. Asking for more rows or columns than the grid item references
-    // tiles leaves tiles missing.
+    // size of the whole picture.
     const Bytes grid = ReadFileBytes(TestData("avif/grid.avif"));
     const uint8_t description[] = {0, 0, 1, 1, 0, 128, 0, 128};
     const auto found =
         std::search(grid.begin(), grid.end(), std::begin(description), std::end(description));
     ASSERT_NE(found, grid.end());
     const size_t at = static_cast<size_t>(found - grid.begin());
-    for (const size_t field : {at + 2, at + 3}) {
+    struct Case {
+        const char* name;
+        size_t offset;  // in the description
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"three rows: tiles missing", 2, {2}},
+        {"three columns: tiles missing", 3, {2}},
+        // Found by fuzzing: libheif cleared 28009 x 28005 pixels for seconds before it found
+        // that no tile fits, in a file whose picture is 128 x 128.
+        {"size beyond the picture's", 4, {0x6D, 0x69, 0x6D, 0x65}},
+    };
+    for (const Case& c : cases) {
         Bytes file = grid;
-        file.at(field) = 2;
+        std::copy(c.bytes.begin(), c.bytes.end(),
+                  file.begin() + static_cast<ptrdiff_t>(at + c.offset));
         DecodedPicture picture;
         EXPECT_EQ(DecodeAvif(FileView(file.data(), file.size()), picture), CodecStatus::Corrupt)
-            << (field == at + 2 ? "three rows" : "three columns");
-        EXPECT_EQ(picture.pixels, nullptr);
+            << c.name;
+        EXPECT_EQ(picture.pixels, nullptr) << c.name;
     }
 }
 
