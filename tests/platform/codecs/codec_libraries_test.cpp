@@ -1,5 +1,5 @@
-// The JPEG, GIF, TIFF, WebP, HEIF and JPEG XL libraries are not part of the program's start-up: each is
-// mapped into the process only when a picture of its format is first decoded.
+// The JPEG, GIF, TIFF, WebP, HEIF and JPEG XL libraries are not part of the program's start-up:
+// each is mapped into the process only when a picture of its format is first decoded.
 #include "platform/codecs/codec_libraries.h"
 
 #include <gtest/gtest.h>
