@@ -147,6 +147,7 @@ JxlLibrary LoadJxl(bool& complete) {
     resolve(table.ProcessInput, "JxlDecoderProcessInput");
     resolve(table.GetBasicInfo, "JxlDecoderGetBasicInfo");
     resolve(table.SetImageOutCallback, "JxlDecoderSetImageOutCallback");
+    resolve(table.SetImageOutBuffer, "JxlDecoderSetImageOutBuffer");
     complete = resolve.Complete();
     return table;
 }

@@ -112,6 +112,7 @@ struct JxlLibrary {
     decltype(&JxlDecoderProcessInput) ProcessInput;
     decltype(&JxlDecoderGetBasicInfo) GetBasicInfo;
     decltype(&JxlDecoderSetImageOutCallback) SetImageOutCallback;
+    decltype(&JxlDecoderSetImageOutBuffer) SetImageOutBuffer;
 };
 
 const TurboJpegLibrary* TurboJpeg();

@@ -1,8 +1,9 @@
 // JPEG XL through libjxl, from memory: the first frame (of an animation, as shown), greyscale
-// or colour, with or without alpha, with the orientation of the codestream applied. 8-bit
-// pictures come as 8-bit samples; deeper and floating-point ones as floats, scaled to 8 bits
-// with rounding. libjxl hands over its rows through a callback that writes them straight
-// into the pixel store, so the picture is held once.
+// or colour, with or without alpha, with the orientation of the codestream applied. libjxl
+// writes 8-bit pictures as RGBA bytes straight into the pixel store, which we then put in our
+// order in place: the picture is held once, and libjxl renders into the output directly
+// (with a callback it keeps a whole picture of its own, 24 MP cost 250 MB more). Deeper and
+// floating-point pictures come as floats through a callback, scaled to 8 bits with rounding.
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -23,16 +24,26 @@ uint32_t Pixel(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     return a << 24 | r << 16 | g << 8 | b;
 }
 
-// RGB or RGBA bytes of `count` pixels of row `y` (from the top), starting at column `x`.
-// libjxl keeps x + count within the picture.
-void WriteBytes(void* opaque, size_t x, size_t y, size_t count, const void* pixels) {
-    const Output& output = *static_cast<const Output*>(opaque);
-    const auto* in = static_cast<const uint8_t*>(pixels);
-    uint32_t* out = output.store->RowFromTop(static_cast<int32_t>(y)) + x;
-    if (output.alpha) {
-        for (size_t i = 0; i < count; ++i, in += 4) out[i] = Pixel(in[0], in[1], in[2], in[3]);
-    } else {
-        for (size_t i = 0; i < count; ++i, in += 3) out[i] = Pixel(in[0], in[1], in[2], 0xFF);
+// The store as libjxl filled it: RGBA bytes, top row first. Turned in place into our order:
+// blue in the low byte, bottom row first.
+void RgbaTopDownToStore(PixelStore& store) {
+    const auto toBgra = [](uint32_t rgba) {
+        return (rgba & 0xFF00FF00u) | (rgba >> 16 & 0xFFu) | (rgba & 0xFFu) << 16;
+    };
+    const int32_t width = store.Width();
+    const int32_t height = store.Height();
+    for (int32_t y = 0; y < height / 2; ++y) {
+        uint32_t* top = store.RowFromTop(y);
+        uint32_t* bottom = store.RowFromBottom(y);
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t t = top[x];
+            top[x] = toBgra(bottom[x]);
+            bottom[x] = toBgra(t);
+        }
+    }
+    if (height % 2 != 0) {
+        uint32_t* middle = store.RowFromTop(height / 2);
+        for (int32_t x = 0; x < width; ++x) middle[x] = toBgra(middle[x]);
     }
 }
 
@@ -106,18 +117,21 @@ CodecStatus DecodeJxl(FileView file, DecodedPicture& out) {
             const bool deep =
                 info.bits_per_sample > 8 || info.exponent_bits_per_sample > 0 ||
                 (output.alpha && (info.alpha_bits > 8 || info.alpha_exponent_bits > 0));
-            format.num_channels = output.alpha ? 4 : 3;
+            // 8-bit pictures come as RGBA straight into the store (the fourth byte opaque when
+            // the picture has no alpha); deeper ones as floats through the callback.
+            format.num_channels = output.alpha || !deep ? 4 : 3;
             format.data_type = deep ? JXL_TYPE_FLOAT : JXL_TYPE_UINT8;
             store = PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
             if (store == nullptr) return CodecStatus::OutOfMemory;
             output.store = store.get();
         } else if (event == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
             if (store == nullptr) return CodecStatus::Corrupt;
-            const JxlImageOutCallback write =
-                format.data_type == JXL_TYPE_FLOAT ? WriteFloats : WriteBytes;
-            if (libjxl.SetImageOutCallback(decoder.get(), &format, write, &output) !=
-                JXL_DEC_SUCCESS)
-                return CodecStatus::Corrupt;
+            const JxlDecoderStatus set =
+                format.data_type == JXL_TYPE_FLOAT
+                    ? libjxl.SetImageOutCallback(decoder.get(), &format, WriteFloats, &output)
+                    : libjxl.SetImageOutBuffer(decoder.get(), &format, store->Data(),
+                                               store->PixelCount() * sizeof(uint32_t));
+            if (set != JXL_DEC_SUCCESS) return CodecStatus::Corrupt;
             outputSet = true;
         } else if (event == JXL_DEC_FULL_IMAGE) {
             if (!outputSet) return CodecStatus::Corrupt;
@@ -127,6 +141,7 @@ CodecStatus DecodeJxl(FileView file, DecodedPicture& out) {
             return CodecStatus::Corrupt;
         }
     }
+    if (format.data_type == JXL_TYPE_UINT8) RgbaTopDownToStore(*store);
     out.width = store->Width();
     out.height = store->Height();
     out.bitsPerPixel = output.alpha ? 32 : 24;
