@@ -12,6 +12,9 @@
 #   photo.pam   PAM, RGB, 8 bits a channel
 #   photo.qoi   QOI, RGB (the last two need netpbm)
 #   small.png   PNG, RGB, 640 x 480
+#   photo.heic  HEIF, HEVC quality 80, 4:2:0 (what phones write)    } with heif-enc, avifenc
+#   photo.avif  AVIF, AV1, avifenc's default quality, 4:2:0          } and cjxl installed
+#   photo.jxl   JPEG XL, lossy, distance 1 (cjxl's default)          } (left out otherwise)
 #
 # The photograph is LadyBird.jpg from Debian's mate-backgrounds package (installed here when
 # it is missing and we may install packages). It is scaled to cover the size and cut to it,
@@ -98,6 +101,12 @@ pamtoqoi "$master" >"$outdir/photo.qoi"
 "$im" "$master" -resize '640x480^' -gravity center -extent 640x480 -strip -depth 8 \
     -define png:color-type=2 "PNG24:$outdir/small.png"
 
+# Encoded from the PNG: heif-enc, avifenc and cjxl read PNG. AV1 encoding is slow; speed 8 on
+# every processor keeps it to a minute.
+command -v heif-enc >/dev/null && heif-enc -q 80 "$outdir/photo.png" -o "$outdir/photo.heic" >/dev/null
+command -v avifenc >/dev/null && avifenc -s 8 -j all "$outdir/photo.png" "$outdir/photo.avif" >/dev/null
+command -v cjxl >/dev/null && cjxl -d 1 "$outdir/photo.png" "$outdir/photo.jxl" >/dev/null 2>&1
+
 # Every file must be what its name says, at the size asked for.
 check() {
     local file="$1" expected="$2" found
@@ -119,6 +128,15 @@ check small.png "PNG 640x480"
 for file in photo.ppm photo.pam; do
     if ! pamfile "$outdir/$file" | grep -q " ${size%x*} by ${size#*x} "; then
         echo "make-bench-pictures.sh: $file is not a $size Netpbm picture" >&2
+        exit 1
+    fi
+done
+# ImageMagick may not read these; GraphicsMagick reads them through libheif and libjxl.
+for file in photo.heic:HEIF photo.avif:AVIF photo.jxl:JXL; do
+    [[ -f "$outdir/${file%%:*}" ]] || continue
+    found=$(gm identify -format '%m %wx%h' "$outdir/${file%%:*}" 2>/dev/null | head -n 1 || true)
+    if [[ "$found" != "${file#*:} $size" ]]; then
+        echo "make-bench-pictures.sh: ${file%%:*} is '$found', expected '${file#*:} $size'" >&2
         exit 1
     fi
 done

@@ -3,8 +3,9 @@
 # GraphicsMagick), on one photograph saved as JPEG, PNG, grey PNG, BMP and TIFF and written as
 # plain PPM, PGM and PBM, then runs the micro-benchmarks. See bench/README.md for the columns.
 #
-# Usage: bench/run-bench.sh [--runs N] [--quick] [--no-micro]
+# Usage: bench/run-bench.sh [--runs N] [--quick] [--no-micro] [--only PATTERN]
 #   --runs N    runs of every command; the median counts (default 5)
+#   --only P    only the cells whose name matches the extended regular expression P
 #   --quick     one run each on 2000 x 1500 pictures: a smoke test, not a measurement
 #   --no-micro  leave out the micro-benchmarks
 #
@@ -17,13 +18,15 @@ set -euo pipefail
 runs=5
 quick=0
 micro=1
+only=""
 while [[ $# -gt 0 ]]; do
     case "$1" in
         --runs) runs="$2"; shift 2 ;;
         --runs=*) runs="${1#--runs=}"; shift ;;
         --quick) quick=1; shift ;;
         --no-micro) micro=0; shift ;;
-        -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+        --only) only="$2"; shift 2 ;;
+        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
         *) echo "run-bench.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -187,10 +190,21 @@ done
 cells+=("PNG 640x480 -> PPM|small.png|PPM")
 # Formats our own decoders read straight from the file's bytes (ImageMagick reads no QOI).
 cells+=("PPM (P6) -> PPM|photo.ppm|PPM" "PAM -> PPM|photo.pam|PPM" "QOI -> PPM|photo.qoi|PPM")
+# Read through libheif and libjxl, when the pictures could be made.
+for input in "HEIC:photo.heic" "AVIF:photo.avif" "lossy JPEG XL:photo.jxl"; do
+    [[ -f "$pictures/${input#*:}" ]] && cells+=("${input%%:*} -> PPM|${input#*:}|PPM")
+done
+if [[ -n "$only" ]]; then
+    chosen=()
+    for cell in "${cells[@]}"; do [[ "${cell%%|*}" =~ $only ]] && chosen+=("$cell"); done
+    cells=("${chosen[@]}")
+fi
 
 pixels_of() {
     local width height
-    read -r width height < <("$im" -ping "$pictures/$1" -format '%w %h\n' info:)
+    # GraphicsMagick for the formats ImageMagick may lack (HEIF, AVIF, JPEG XL).
+    read -r width height < <("$im" -ping "$pictures/$1" -format '%w %h\n' info: 2>/dev/null ||
+        "$gm" identify -format '%w %h\n' "$pictures/$1" | head -n 1)
     echo $((width * height))
 }
 
@@ -202,8 +216,10 @@ note "load before: $(cut -d ' ' -f 1-3 /proc/loadavg), $(nproc) CPUs; $runs run(
 note "peers: ${peers[*]:-none}"
 
 declare -A pixels
-for file in photo.jpg photo.png grey.png photo.bmp photo.tif small.png photo.ppm photo.pam; do
-    pixels[$file]=$(pixels_of "$file")
+for cell in "${cells[@]}"; do
+    IFS='|' read -r _ file _ <<<"$cell"
+    [[ $file == photo.qoi ]] && continue  # the same picture as photo.ppm, below
+    [[ -n "${pixels[$file]:-}" ]] || pixels[$file]=$(pixels_of "$file")
 done
 pixels[photo.qoi]=${pixels[photo.ppm]}  # the same picture
 

@@ -48,9 +48,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # named here, as dpkg knows them on the build machine.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 find_program(PIC2PNM_DPKG_QUERY dpkg-query)
-if(PIC2PNM_DPKG_QUERY)
+# The packages holding the libraries named in ARGN (PIC2PNM_SONAME_<name>), joined for a
+# control field.
+function(pic2pnm_runtime_packages variable)
   set(runtime_packages "")
-  foreach(library TURBOJPEG GIF TIFF WEBP WEBPDEMUX)
+  foreach(library ${ARGN})
     execute_process(COMMAND ${PIC2PNM_DPKG_QUERY} -S "*/${PIC2PNM_SONAME_${library}}"
       OUTPUT_VARIABLE owner RESULT_VARIABLE result ERROR_QUIET)
     string(REGEX MATCH "^[^:]+" package "${owner}")
@@ -59,11 +61,19 @@ if(PIC2PNM_DPKG_QUERY)
     endif()
   endforeach()
   list(REMOVE_DUPLICATES runtime_packages)
-  list(JOIN runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+  list(JOIN runtime_packages ", " joined)
+  set(${variable} "${joined}" PARENT_SCOPE)
+endfunction()
+if(PIC2PNM_DPKG_QUERY)
+  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_DEPENDS TURBOJPEG GIF TIFF WEBP WEBPDEMUX)
+  # HEIF, AVIF and JPEG XL are read when their libraries are installed; without them only those
+  # formats fail ("Not implemented"), so the package recommends them rather than depending.
+  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_RECOMMENDS HEIF JXL)
 endif()
 # The first line of the package's description is the summary above; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "pic2pnm reads one BMP, GIF, JPEG, PNG, TIFF or WebP picture, or an icon
-whose image is PNG, and writes it as a plain (ASCII) PBM bitmap, PGM grey
+whose image is PNG (and HEIF, AVIF and JPEG XL with the recommended
+libraries), and writes it as a plain (ASCII) PBM bitmap, PGM grey
 map or PPM pixel map. The input format is recognised by the file's content.")
 include(CPack)

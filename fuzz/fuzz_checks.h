@@ -20,7 +20,7 @@ inline void CheckStatus(codecs::CodecStatus status) {
     using codecs::CodecStatus;
     Require(status == CodecStatus::Ok || status == CodecStatus::NotMyFormat ||
             status == CodecStatus::Corrupt || status == CodecStatus::TooLarge ||
-            status == CodecStatus::OutOfMemory);
+            status == CodecStatus::OutOfMemory || status == CodecStatus::Unsupported);
 }
 
 // The store must hold width x height pixels. Reading its first and last pixel lets

@@ -47,6 +47,12 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for library in libspng libturbojpeg libgif libtiff libwebp; do
     grep -q "$library" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
+# HEIF, AVIF and JPEG XL are optional: their libraries are recommended, never required.
+recommends=$(dpkg-deb --field "$deb" Recommends)
+for package in libheif1 libjxl0.7; do
+    grep -q "$package" <<<"$recommends" || fail "Recommends does not name $package: $recommends"
+    if grep -q "$package" <<<"$depends"; then fail "Depends names $package: $depends"; fi
+done
 
 work=$(mktemp -d)
 cleanup() {
@@ -108,10 +114,11 @@ for type in PBM PGM PPM; do
         fail "$type: the output differs from the expected file: $difference"
     fi
 done
-# The JPEG, GIF, TIFF and WebP libraries are opened at run time, not linked: a picture of
-# each format must convert with the libraries the package depends on.
+# The JPEG, GIF, TIFF, WebP, HEIF and JPEG XL libraries are opened at run time, not linked: a
+# picture of each format must convert with the libraries the package depends on or recommends
+# (apt-get installs recommended packages by default).
 for picture in baseline420.jpg:jpeg interlaced.gif:gif bilevel-g4.tif:tiff \
-    animated-offset.webp:webp; do
+    animated-offset.webp:webp lossy.heic:heif grid.avif:avif animated.jxl:jxl; do
     name=${picture%%:*}
     said=$(cd "$work" && "$program" PPM "$here/tests/data/${picture#*:}/$name" "$name.ppm") ||
         fail "$name: the installed program failed: $said"

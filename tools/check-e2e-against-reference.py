@@ -13,6 +13,8 @@ from pathlib import Path
 FIXTURES = Path(__file__).resolve().parent.parent / "tests" / "data" / "e2e"
 # Lossy formats may differ by a level where two decoders round differently.
 TOLERANCE = {".jpg": 2}
+# Read by GraphicsMagick, which has libheif and libjxl where ImageMagick may lack them.
+GRAPHICSMAGICK_SUFFIXES = {".heic", ".avif", ".jxl"}
 
 
 def plain_values(text):
@@ -55,9 +57,10 @@ def reference_values(picture):
     colour * alpha / 255 to nearest."""
     if picture.suffix in NETPBM_READERS:
         picture = netpbm_decoding(picture)
-    rgba = subprocess.run(["convert", str(picture) + "[0]", "-depth", "8", "RGBA:-"],
+    tool = ["gm"] if picture.suffix in GRAPHICSMAGICK_SUFFIXES else []
+    rgba = subprocess.run(tool + ["convert", str(picture) + "[0]", "-depth", "8", "RGBA:-"],
                           capture_output=True, check=True).stdout
-    size = subprocess.run(["identify", "-format", "%w %h\\n", str(picture) + "[0]"],
+    size = subprocess.run(tool + ["identify", "-format", "%w %h\\n", str(picture) + "[0]"],
                           capture_output=True, text=True, check=True).stdout.split()
     width, height = int(size[0]), int(size[1])
     values = []

@@ -31,7 +31,8 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parent.parent
 DATA = REPO / "tests" / "data"
 OUT = REPO / "tests" / "hostile"
-FORMATS = ["bmp", "gif", "jpeg", "png", "tiff", "webp", "icon", "metafile", "pnm", "qoi", "tga"]
+FORMATS = ["bmp", "gif", "jpeg", "png", "tiff", "webp", "icon", "metafile", "pnm", "qoi", "tga",
+           "heif", "avif", "jxl"]
 REFERENCE_SUFFIXES = {".ppm", ".pam", ".pgm", ".pbm", ".sh", ".txt", ".md"}
 
 
@@ -935,10 +936,98 @@ def mutate_tga(v):
         v.cut("last-byte", len(data) - 1)
 
 
+# --- HEIF, AVIF and JPEG XL -----------------------------------------------------------------
+
+
+def bmff_boxes(data, start=0, end=None, depth=0):
+    """(type, offset, size) of every box, and of the boxes inside meta, iprp, ipco, iref and
+    dinf (meta and iref have a version and flags before their children)."""
+    end = len(data) if end is None else end
+    boxes, pos = [], start
+    while pos + 8 <= end:
+        size, kind = u32be(data, pos), data[pos + 4:pos + 8]
+        if size < 8 or pos + size > end:
+            break
+        boxes.append((kind, pos, size))
+        if depth < 3 and kind in (b"meta", b"iprp", b"ipco", b"dinf", b"iref"):
+            skip = 12 if kind in (b"meta", b"iref") else 8
+            boxes += bmff_boxes(data, pos + skip, pos + size, depth + 1)
+        pos += size
+    return boxes
+
+
+# The grid description of a 2 x 2 grid of 128 x 128 pixels (version 0, flags 0, rows - 1,
+# columns - 1, 16-bit width and height), as the grid fixture holds it.
+GRID_2X2_128 = bytes([0, 0, 1, 1, 0, 128, 0, 128])
+
+
+def mutate_heif(v):
+    data = v.original
+    boxes = bmff_boxes(data)
+    first = {}
+    for kind, pos, size in boxes:
+        first.setdefault(kind, (pos, size))
+    grid = data.find(GRID_2X2_128)
+    v.sort = data[8:12].decode("latin-1") + ("-grid" if grid >= 0 else "")
+    for kind, (pos, size) in first.items():
+        name = kind.decode("latin-1").strip().lower()
+        v.set_byte(f"{name}-size-huge", pos, 0x7F)
+        v.set_bytes(f"{name}-size-small", pos, struct.pack(">I", 8), f"{name} box size 8")
+    if b"ispe" in first:
+        pos = first[b"ispe"][0] + 12
+        v.set_bytes("declares-4294967295x4294967295", pos, b"\xff" * 8, "ispe 2^32-1 x 2^32-1")
+        v.set_bytes("declares-60000x60000", pos, struct.pack(">II", 60000, 60000),
+                    "ispe 60000 x 60000, within the library's side limit")
+        v.set_bytes("ispe-zero", pos, b"\0" * 8, "ispe 0 x 0")
+        v.set_bytes("ispe-large", pos, struct.pack(">II", 3000, 2000), "ispe 3000 x 2000")
+    if b"pitm" in first:
+        v.set_bytes("primary-item-missing", first[b"pitm"][0] + 12, b"\x7f\x7f",
+                    "primary item ID of no item")
+    for config in (b"hvcC", b"av1C"):
+        if config in first:
+            v.set_byte(f"{config.decode().lower()}-first-byte", first[config][0] + 8, 0x00)
+    if b"mdat" in first:
+        pos, size = first[b"mdat"]
+        v.set_byte("mdat-data", pos + 8 + (size - 8) // 2, 0xFF)
+        v.set_byte("mdat-start", pos + 8, 0xFF)
+    if grid >= 0:
+        v.set_byte("grid-missing-tile-rows", grid + 2, 2)
+        v.set_byte("grid-missing-tile-columns", grid + 3, 3)
+        v.set_byte("grid-width-huge", grid + 4, 0xFF)
+    if b"dimg" in first:
+        pos = first[b"dimg"][0]
+        v.set_bytes("grid-references-two-tiles", pos + 10, b"\0\x02",
+                    "the grid's reference count set to 2 (of 1 or 4 tiles)")
+        v.set_bytes("grid-tile-of-no-item", pos + 12, b"\x7f\x7f", "a grid tile of no item")
+    meta = first.get(b"meta", (0, len(data)))
+    mdat = first.get(b"mdat", (len(data), 0))
+    v.cut_standard(first.get(b"ftyp", (0, 16))[1] + 8, (meta[0], meta[0] + meta[1]),
+                   (mdat[0] + 8, mdat[0] + mdat[1]))
+
+
+def mutate_jxl(v):
+    data = v.original
+    container = data.startswith(b"\0\0\0\x0cJXL ")
+    start = data.find(b"jxlc") + 4 if container else 0
+    v.sort = "container" if container else "codestream"
+    if container:
+        pos = start - 8
+        v.set_byte("jxlc-size-huge", pos, 0x7F)
+        v.set_bytes("jxlc-size-small", pos, struct.pack(">I", 9), "jxlc box size 9")
+    v.set_bytes("declares-huge-size", start + 2, b"\xfe" + b"\xff" * 8,
+                "size header: 2^30 x 2^31, then the header's remaining fields all ones")
+    for k in range(2, 6):
+        v.set_byte(f"header-byte-{k}", start + k, data[start + k] ^ 0xFF)
+    v.set_byte("data", start + (len(data) - start) // 2, data[start + (len(data) - start) // 2] ^ 0x5A)
+    v.set_byte("data-late", len(data) - 4, data[len(data) - 4] ^ 0x5A)
+    v.cut_standard(start + 12, None, (start + 12, len(data)))
+
+
 MUTATORS = {
     "bmp": mutate_bmp, "gif": mutate_gif, "jpeg": mutate_jpeg, "png": mutate_png,
     "tiff": mutate_tiff, "webp": mutate_webp, "icon": mutate_icon, "metafile": mutate_metafile,
     "pnm": mutate_pnm, "qoi": mutate_qoi, "tga": mutate_tga,
+    "heif": mutate_heif, "avif": mutate_heif, "jxl": mutate_jxl,
 }
 
 # Files of almost nothing: what every decoder's signature check sees first.
@@ -983,6 +1072,13 @@ TINY_FILES = [
     ("tga-map-index-out-of-range.tga",
      struct.pack("<BBBHHBHHHHBB", 0, 1, 1, 0, 2, 24, 0, 0, 2, 1, 8, 0) + b"\1\2\3\4\5\6\1\2",
      "colour-mapped TGA of two entries using index 2"),
+    ("heif-ftyp-only.heic", struct.pack(">I", 24) + b"ftypheic\0\0\0\0mif1heic",
+     "HEIF file type box only"),
+    ("avif-ftyp-only.avif", struct.pack(">I", 24) + b"ftypavif\0\0\0\0avifmif1",
+     "AVIF file type box only"),
+    ("jxl-signature-only.jxl", b"\xff\x0a", "JPEG XL codestream signature only"),
+    ("jxl-container-signature-only.jxl", b"\0\0\0\x0cJXL \r\n\x87\n",
+     "JPEG XL container signature box only"),
 ]
 
 

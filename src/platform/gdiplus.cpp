@@ -69,6 +69,7 @@ GpStatus StatusOf(codecs::CodecStatus status) {
         case codecs::CodecStatus::Corrupt: return OutOfMemory;
         case codecs::CodecStatus::TooLarge: return ValueOverflow;
         case codecs::CodecStatus::OutOfMemory: return OutOfMemory;
+        case codecs::CodecStatus::Unsupported: return NotImplemented;
     }
     return GenericError;
 }

@@ -12,7 +12,8 @@ struct FormatEntry {
 
 // Each decoder checks its own signature. The icon header (a few zero bytes and a small
 // count) is the weakest signature of the design's formats, so icons and cursors come after
-// them; TGA has none at all and only a wholly consistent file counts, so it is tried last.
+// them; then our own Netpbm and QOI decoders and the formats read through libheif and libjxl;
+// TGA has no signature at all and only a wholly consistent file counts, so it is tried last.
 constexpr FormatEntry Formats[] = {
     {codecs::DecodePng, RawFormat::Png},
     {codecs::DecodeTiff, RawFormat::Tiff},
@@ -23,6 +24,9 @@ constexpr FormatEntry Formats[] = {
     {codecs::DecodeIconAsPicture, RawFormat::Icon},
     {codecs::DecodePnm, RawFormat::Pnm},
     {codecs::DecodeQoi, RawFormat::Qoi},
+    {codecs::DecodeHeif, RawFormat::Heif},
+    {codecs::DecodeAvif, RawFormat::Avif},
+    {codecs::DecodeJxl, RawFormat::Jxl},
     {codecs::DecodeTga, RawFormat::Tga},
 };
 

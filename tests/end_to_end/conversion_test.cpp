@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "support/run_program.h"
@@ -71,11 +72,15 @@ constexpr const char* Pictures[] = {
     "photo.tga",
     "alpha.tga",
 };
+// Read through libheif and libjxl.
+constexpr const char* LibraryPictures[] = {"photo.heic", "alpha.avif", "photo.jxl"};
 
 std::vector<Conversion> AllConversions() {
     std::vector<Conversion> all;
-    for (const char* picture : Pictures)
-        for (const char* type : {"pbm", "pgm", "ppm"}) all.push_back({picture, type});
+    for (std::span<const char* const> pictures :
+         {std::span<const char* const>(Pictures), std::span<const char* const>(LibraryPictures)})
+        for (const char* picture : pictures)
+            for (const char* type : {"pbm", "pgm", "ppm"}) all.push_back({picture, type});
     return all;
 }
 

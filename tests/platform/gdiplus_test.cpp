@@ -836,6 +836,7 @@ GpStatus ExpectedStatus(CodecStatus status) {
         case CodecStatus::Corrupt: return OutOfMemory;
         case CodecStatus::TooLarge: return ValueOverflow;
         case CodecStatus::OutOfMemory: return OutOfMemory;
+        case CodecStatus::Unsupported: return NotImplemented;
     }
     return GenericError;
 }
@@ -893,6 +894,9 @@ INSTANTIATE_TEST_SUITE_P(
         FixtureFormat{{"gif"}, codecs::DecodeGif, "{B96B3CB0-0728-11D3-9D7B-0000F81EF32E}"},
         FixtureFormat{
             {"jpeg", "jpg"}, codecs::DecodeJpeg, "{B96B3CAE-0728-11D3-9D7B-0000F81EF32E}"},
+        FixtureFormat{{"heif"}, codecs::DecodeHeif, "{2B82B3C9-344A-4092-AF1B-472168834FE3}"},
+        FixtureFormat{{"avif"}, codecs::DecodeAvif, "{C23B6206-BFFC-4974-9344-EA0596821B6F}"},
+        FixtureFormat{{"jxl"}, codecs::DecodeJxl, "{B54AAB35-D855-494B-B39C-F62A75F983D0}"},
         FixtureFormat{{"ico", "icon", "cur"},
                       codecs::DecodeIconAsPicture,
                       "{B96B3CB5-0728-11D3-9D7B-0000F81EF32E}"}),

@@ -28,7 +28,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const RunOption
     int outputEnds[2] = {-1, -1};
     if (options.separateStandardOutput && pipe2(outputEnds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
-    std::vector<std::string> argv = {ProgramPath()};
+    std::vector<std::string> argv = {options.program.empty() ? ProgramPath() : options.program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
     for (std::string& argument : argv) pointers.push_back(argument.data());

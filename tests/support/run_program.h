@@ -41,6 +41,8 @@ struct RunOptions {
     // Called with the process id once the program runs, before its output is collected (for
     // a test that signals the program, or feeds or drains a FIFO it uses).
     std::function<void(pid_t)> whileRunning;
+    // The program to run; empty for the built program (ProgramPath).
+    std::string program;
 };
 
 // Runs the program with the arguments (not counting the program name). A run that lasts

@@ -3,9 +3,10 @@
 #include <dlfcn.h>
 
 // The build puts in the names the dynamic linker knows these libraries by.
-#if !defined(PIC2PNM_SONAME_TURBOJPEG) || !defined(PIC2PNM_SONAME_GIF) || \
-    !defined(PIC2PNM_SONAME_TIFF) || !defined(PIC2PNM_SONAME_WEBP) ||     \
-    !defined(PIC2PNM_SONAME_WEBPDEMUX)
+#if !defined(PIC2PNM_SONAME_TURBOJPEG) || !defined(PIC2PNM_SONAME_GIF) ||  \
+    !defined(PIC2PNM_SONAME_TIFF) || !defined(PIC2PNM_SONAME_WEBP) ||      \
+    !defined(PIC2PNM_SONAME_WEBPDEMUX) || !defined(PIC2PNM_SONAME_HEIF) || \
+    !defined(PIC2PNM_SONAME_JXL)
 #error "the codec library names are set by CMakeLists.txt"
 #endif
 
@@ -109,6 +110,54 @@ WebPLibrary LoadWebP(bool& complete) {
     return table;
 }
 
+HeifLibrary LoadHeif(bool& complete) {
+    HeifLibrary table{};
+    Resolver resolve(Open(PIC2PNM_SONAME_HEIF));
+    resolve(table.Init, "heif_init");
+    resolve(table.ContextAlloc, "heif_context_alloc");
+    resolve(table.ContextFree, "heif_context_free");
+    resolve(table.SetMaximumImageSizeLimit, "heif_context_set_maximum_image_size_limit");
+    resolve(table.ReadFromMemoryWithoutCopy, "heif_context_read_from_memory_without_copy");
+    resolve(table.GetPrimaryImageHandle, "heif_context_get_primary_image_handle");
+    resolve(table.HandleRelease, "heif_image_handle_release");
+    resolve(table.HandleWidth, "heif_image_handle_get_width");
+    resolve(table.HandleHeight, "heif_image_handle_get_height");
+    resolve(table.HandleIspeWidth, "heif_image_handle_get_ispe_width");
+    resolve(table.HandleIspeHeight, "heif_image_handle_get_ispe_height");
+    resolve(table.HandleHasAlpha, "heif_image_handle_has_alpha_channel");
+    resolve(table.HandleIsPremultipliedAlpha, "heif_image_handle_is_premultiplied_alpha");
+    resolve(table.HandleLumaBits, "heif_image_handle_get_luma_bits_per_pixel");
+    resolve(table.DecodingOptionsAlloc, "heif_decoding_options_alloc");
+    resolve(table.DecodingOptionsFree, "heif_decoding_options_free");
+    resolve(table.DecodeImage, "heif_decode_image");
+    resolve(table.ImageWidth, "heif_image_get_width");
+    resolve(table.ImageHeight, "heif_image_get_height");
+    resolve(table.ImageBitsRange, "heif_image_get_bits_per_pixel_range");
+    resolve(table.PlaneReadonly, "heif_image_get_plane_readonly");
+    resolve(table.ImageRelease, "heif_image_release");
+    complete = resolve.Complete();
+    // Registers the decoders libheif carries; reference counted, and never undone, as the
+    // library stays open for good.
+    if (complete && table.Init(nullptr).code != heif_error_Ok) complete = false;
+    return table;
+}
+
+JxlLibrary LoadJxl(bool& complete) {
+    JxlLibrary table{};
+    Resolver resolve(Open(PIC2PNM_SONAME_JXL));
+    resolve(table.Create, "JxlDecoderCreate");
+    resolve(table.Destroy, "JxlDecoderDestroy");
+    resolve(table.SubscribeEvents, "JxlDecoderSubscribeEvents");
+    resolve(table.SetInput, "JxlDecoderSetInput");
+    resolve(table.CloseInput, "JxlDecoderCloseInput");
+    resolve(table.ProcessInput, "JxlDecoderProcessInput");
+    resolve(table.GetBasicInfo, "JxlDecoderGetBasicInfo");
+    resolve(table.SetImageOutCallback, "JxlDecoderSetImageOutCallback");
+    resolve(table.SetImageOutBuffer, "JxlDecoderSetImageOutBuffer");
+    complete = resolve.Complete();
+    return table;
+}
+
 // Loads a table once, the first time it is asked for.
 template <typename Table, Table (*Load)(bool&)>
 const Table* Once() {
@@ -133,6 +182,14 @@ const TiffLibrary* Tiff() {
 
 const WebPLibrary* WebP() {
     return Once<WebPLibrary, LoadWebP>();
+}
+
+const HeifLibrary* Heif() {
+    return Once<HeifLibrary, LoadHeif>();
+}
+
+const JxlLibrary* Jxl() {
+    return Once<JxlLibrary, LoadJxl>();
 }
 
 }  // namespace pic2pnm::codecs

@@ -1,10 +1,12 @@
-// The codec libraries for JPEG, GIF, TIFF and WebP are opened the first time a picture needs
-// one of them, not when the program starts: a conversion then loads the library of its own
-// format and no other (libtiff alone brings seven more). Each table holds the functions we
+// The codec libraries for JPEG, GIF, TIFF, WebP, HEIF/AVIF and JPEG XL are opened the first time a
+// picture needs one of them, not when the program starts: a conversion then loads the library of
+// its own format and no other (libtiff alone brings seven more). Each table holds the functions we
 // call; it is null when its library or one of them cannot be found.
 #pragma once
 
 #include <gif_lib.h>
+#include <jxl/decode.h>
+#include <libheif/heif.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
 #include <webp/decode.h>
@@ -81,9 +83,49 @@ struct WebPLibrary {
     }
 };
 
+// libheif, for HEIF and AVIF alike. heif_init has been called when the table is handed out.
+struct HeifLibrary {
+    decltype(&heif_init) Init;
+    decltype(&heif_context_alloc) ContextAlloc;
+    decltype(&heif_context_free) ContextFree;
+    decltype(&heif_context_set_maximum_image_size_limit) SetMaximumImageSizeLimit;
+    decltype(&heif_context_read_from_memory_without_copy) ReadFromMemoryWithoutCopy;
+    decltype(&heif_context_get_primary_image_handle) GetPrimaryImageHandle;
+    decltype(&heif_image_handle_release) HandleRelease;
+    decltype(&heif_image_handle_get_width) HandleWidth;
+    decltype(&heif_image_handle_get_height) HandleHeight;
+    decltype(&heif_image_handle_get_ispe_width) HandleIspeWidth;
+    decltype(&heif_image_handle_get_ispe_height) HandleIspeHeight;
+    decltype(&heif_image_handle_has_alpha_channel) HandleHasAlpha;
+    decltype(&heif_image_handle_is_premultiplied_alpha) HandleIsPremultipliedAlpha;
+    decltype(&heif_image_handle_get_luma_bits_per_pixel) HandleLumaBits;
+    decltype(&heif_decoding_options_alloc) DecodingOptionsAlloc;
+    decltype(&heif_decoding_options_free) DecodingOptionsFree;
+    decltype(&heif_decode_image) DecodeImage;
+    decltype(&heif_image_get_width) ImageWidth;
+    decltype(&heif_image_get_height) ImageHeight;
+    decltype(&heif_image_get_bits_per_pixel_range) ImageBitsRange;
+    decltype(&heif_image_get_plane_readonly) PlaneReadonly;
+    decltype(&heif_image_release) ImageRelease;
+};
+
+struct JxlLibrary {
+    decltype(&JxlDecoderCreate) Create;
+    decltype(&JxlDecoderDestroy) Destroy;
+    decltype(&JxlDecoderSubscribeEvents) SubscribeEvents;
+    decltype(&JxlDecoderSetInput) SetInput;
+    decltype(&JxlDecoderCloseInput) CloseInput;
+    decltype(&JxlDecoderProcessInput) ProcessInput;
+    decltype(&JxlDecoderGetBasicInfo) GetBasicInfo;
+    decltype(&JxlDecoderSetImageOutCallback) SetImageOutCallback;
+    decltype(&JxlDecoderSetImageOutBuffer) SetImageOutBuffer;
+};
+
 const TurboJpegLibrary* TurboJpeg();
 const GifLibrary* Gif();
 const TiffLibrary* Tiff();
 const WebPLibrary* WebP();
+const HeifLibrary* Heif();
+const JxlLibrary* Jxl();
 
 }  // namespace pic2pnm::codecs

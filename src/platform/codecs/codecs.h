@@ -21,6 +21,9 @@ bool LooksLikePlaceableWmf(FileView file);
 bool LooksLikeEmf(FileView file);
 bool LooksLikePnm(FileView file);  // "P1" to "P7", then whitespace or a comment
 bool LooksLikeQoi(FileView file);
+bool LooksLikeHeif(FileView file);  // HEIC, or an image file of no particular codec
+bool LooksLikeAvif(FileView file);
+bool LooksLikeJxl(FileView file);  // a bare codestream or the container
 
 // Our own BMP decoder: OS/2 1.x/2.x and Windows headers up to V5, every bit depth,
 // palettes, RLE4/RLE8, bit fields, top-down and bottom-up.
@@ -47,6 +50,11 @@ CodecStatus DecodeQoi(FileView file, DecodedPicture& out);
 // Our own TGA decoder: types 1, 2, 3, 9, 10 and 11. With no signature to go by, anything
 // but a wholly consistent file whose data is all there is NotMyFormat.
 CodecStatus DecodeTga(FileView file, DecodedPicture& out);
+// HEIF and AVIF through libheif, JPEG XL through libjxl: Unsupported when the library, or
+// the codec a HEIF or AVIF file needs, is not installed.
+CodecStatus DecodeHeif(FileView file, DecodedPicture& out);
+CodecStatus DecodeAvif(FileView file, DecodedPicture& out);
+CodecStatus DecodeJxl(FileView file, DecodedPicture& out);
 
 // An icon or cursor as the native loader keeps it.
 struct DecodedIcon {

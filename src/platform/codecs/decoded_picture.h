@@ -19,6 +19,7 @@ enum class CodecStatus {
     Corrupt,      // this decoder's format, but broken, cut short or using what we do not read
     TooLarge,     // the declared size is more than the pixel extraction can take
     OutOfMemory,  // an allocation failed
+    Unsupported,  // this decoder's format, but a library or codec it needs is not installed
 };
 
 // GDI+ pixel format codes; bits 8 to 15 hold the bits per pixel.

@@ -1,5 +1,5 @@
-// The JPEG, GIF, TIFF and WebP libraries are not part of the program's start-up: each is
-// mapped into the process only when a picture of its format is first decoded.
+// The JPEG, GIF, TIFF, WebP, HEIF and JPEG XL libraries are not part of the program's start-up:
+// each is mapped into the process only when a picture of its format is first decoded.
 #include "platform/codecs/codec_libraries.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +36,8 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
         {"libgif.so", "gif/interlaced.gif", DecodeGif},
         {"libtiff.so", "tiff/bilevel-g4.tif", DecodeTiff},
         {"libwebp.so", "webp/animated-offset.webp", DecodeWebp},
+        {"libheif.so", "avif/grid.avif", DecodeAvif},
+        {"libjxl.so", "jxl/animated.jxl", DecodeJxl},
     };
     // All absent before the first decode, not just the one about to be used.
     for (const Case& c : cases) EXPECT_FALSE(IsMapped(c.library)) << c.library;
@@ -51,6 +53,8 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
     EXPECT_NE(Gif(), nullptr);
     EXPECT_NE(Tiff(), nullptr);
     EXPECT_NE(WebP(), nullptr);
+    EXPECT_NE(Heif(), nullptr);
+    EXPECT_NE(Jxl(), nullptr);
 }
 
 }  // namespace
