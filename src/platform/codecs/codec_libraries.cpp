@@ -78,7 +78,6 @@ TiffLibrary LoadTiff(bool& complete) {
     resolve(table.Close, "TIFFClose");
     resolve(table.GetField, "TIFFGetField");
     resolve(table.GetFieldDefaulted, "TIFFGetFieldDefaulted");
-    resolve(table.NumberOfStrips, "TIFFNumberOfStrips");
     resolve(table.RGBAImageOK, "TIFFRGBAImageOK");
     resolve(table.RGBAImageBegin, "TIFFRGBAImageBegin");
     resolve(table.RGBAImageGet, "TIFFRGBAImageGet");

@@ -44,7 +44,6 @@ struct TiffLibrary {
     decltype(&TIFFClose) Close;
     decltype(&TIFFGetField) GetField;
     decltype(&TIFFGetFieldDefaulted) GetFieldDefaulted;
-    decltype(&TIFFNumberOfStrips) NumberOfStrips;
     decltype(&TIFFRGBAImageOK) RGBAImageOK;
     decltype(&TIFFRGBAImageBegin) RGBAImageBegin;
     decltype(&TIFFRGBAImageGet) RGBAImageGet;
