@@ -1,6 +1,5 @@
 #include "platform/file_numbers.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,7 +9,9 @@
 #include <string>
 
 #include "platform/large_memory.h"
+#include "platform/posix_io.h"
 #include "platform/run_time_error.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm {
 namespace {
@@ -39,21 +40,6 @@ void CheckNumber(int32_t number) {
     if (number < 1 || number > MaxFileNumber) RaiseError(ErrorNumber::BadFileNameOrNumber);
 }
 
-// Writes all bytes, retrying after interruptions and short writes; returns 0 or errno.
-int WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return EIO;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
 void WriteBlock(OpenFile& file, const char* data, size_t size) {
     if (int error = WriteAll(file.fd, data, size); error != 0) RaiseError(ErrorFromWrite(error));
 }
@@ -77,8 +63,7 @@ void Open(int32_t number, std::string_view path, bool forOutput) {
     std::string name = PathString(path);
     int fd;
     if (forOutput) {
-        do fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        while (fd < 0 && errno == EINTR);
+        fd = OpenForWriting(name.c_str());
         if (fd < 0) RaiseError(ErrorFromOpenForOutput(errno));
         file.pending.reset(static_cast<char*>(AllocateLargeZeroed(OutputBlockSize)));
         if (file.pending == nullptr) {
@@ -86,12 +71,8 @@ void Open(int32_t number, std::string_view path, bool forOutput) {
             RaiseError(ErrorNumber::OutOfMemory);
         }
     } else {
-        // Non-blocking open so that a pipe without a writer cannot hang us; reads block again.
-        do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        while (fd < 0 && errno == EINTR);
+        fd = OpenForReading(name.c_str());
         if (fd < 0) RaiseError(ErrorFromOpenForRead(errno));
-        int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     }
     file.fd = fd;
     file.forOutput = forOutput;
@@ -171,19 +152,11 @@ size_t ReadBytes(int32_t number, void* buffer, size_t size) {
     CheckNumber(number);
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd < 0 || file.forOutput) RaiseError(ErrorNumber::BadFileNameOrNumber);
-    size_t done = 0;
-    auto* out = static_cast<char*>(buffer);
-    while (done < size) {
-        ssize_t n = ::read(file.fd, out + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            RaiseError(errno == EISDIR ? ErrorNumber::PathFileAccessError
-                                       : ErrorNumber::DeviceIoError);
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
+    const ssize_t done = ReadUpTo(file.fd, buffer, size);
+    if (done < 0) {
+        RaiseError(errno == EISDIR ? ErrorNumber::PathFileAccessError : ErrorNumber::DeviceIoError);
     }
-    return done;
+    return static_cast<size_t>(done);
 }
 
 void CloseFile(int32_t number) {

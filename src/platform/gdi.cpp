@@ -1,5 +1,7 @@
 #include "platform/gdi.h"
 
+#include "testing/testing_hooks.h"
+
 #include <cstring>
 #include <new>
 #include <unordered_map>

@@ -65,6 +65,7 @@ GpStatus StatusOf(codecs::CodecStatus status) {
         case codecs::CodecStatus::NotMyFormat: return UnknownImageFormat;
         // Reported to the program as "Invalid picture".
         case codecs::CodecStatus::Corrupt: return OutOfMemory;
+        case codecs::CodecStatus::LibraryMissing: return OutOfMemory;
         case codecs::CodecStatus::TooLarge: return ValueOverflow;
         case codecs::CodecStatus::OutOfMemory: return OutOfMemory;
     }

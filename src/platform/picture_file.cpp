@@ -1,6 +1,5 @@
 #include "platform/picture_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <utility>
 
 #include "platform/large_memory.h"
+#include "platform/posix_io.h"
 
 namespace pic2pnm {
 namespace {
@@ -43,21 +43,6 @@ PictureFileStatus StatusFromErrno(int error) {
     }
 }
 
-// Reads up to `size` bytes; returns the count or -1 with errno set.
-ssize_t ReadUpTo(int fd, uint8_t* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
-}
-
 PictureFileStatus ReadKnownSize(int fd, size_t size, PictureFileBytes& out) {
     if (!out.Reserve(size, 0)) return PictureFileStatus::OutOfMemory;
     ssize_t n = ReadUpTo(fd, out.Data(), size);
@@ -74,11 +59,8 @@ PictureFileStatus ReadToEnd(int fd, PictureFileBytes& out) {
             if (out.Capacity() >= MaxPictureFileBytes) return PictureFileStatus::TooLarge;
             if (!out.Reserve(out.Capacity() * 2, size)) return PictureFileStatus::OutOfMemory;
         }
-        ssize_t n = ::read(fd, out.Data() + size, out.Capacity() - size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return StatusFromErrno(errno);
-        }
+        ssize_t n = ReadOnce(fd, out.Data() + size, out.Capacity() - size);
+        if (n < 0) return StatusFromErrno(errno);
         if (n == 0) break;
         size += static_cast<size_t>(n);
     }
@@ -123,9 +105,8 @@ bool TakeKept(const std::string& path, const PictureFileIdentity& identity, Pict
 }  // namespace
 
 void PictureFileBytes::Swap(PictureFileBytes& other) noexcept {
-    std::swap(data_, other.data_);
+    block_.Swap(other.block_);
     std::swap(size_, other.size_);
-    std::swap(capacity_, other.capacity_);
     std::swap(identity_, other.identity_);
 }
 
@@ -139,17 +120,11 @@ void KeepForNextRead(std::string_view path, PictureFileBytes& bytes) {
     kept.bytes.Swap(bytes);
 }
 
-PictureFileBytes::~PictureFileBytes() {
-    FreeLarge(data_, capacity_);
-}
-
 bool PictureFileBytes::Reserve(size_t capacity, size_t keep) {
-    auto* bigger = static_cast<uint8_t*>(AllocateLargeZeroed(capacity));
-    if (bigger == nullptr) return false;
-    if (keep > 0) std::memcpy(bigger, data_, keep);
-    FreeLarge(data_, capacity_);
-    data_ = bigger;
-    capacity_ = capacity;
+    LargeBlock bigger(capacity);
+    if (bigger.Data() == nullptr) return false;
+    if (keep > 0) std::memcpy(bigger.Data(), Data(), keep);
+    block_ = std::move(bigger);
     size_ = std::min(size_, keep);
     return true;
 }
@@ -158,14 +133,9 @@ PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out) 
     if (path.empty() || path.find('\0') != std::string_view::npos)
         return PictureFileStatus::NotFound;
     std::string name(path);
-    // Non-blocking open so that a pipe without a writer cannot hang us; reads block again.
-    int fd;
-    do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    while (fd < 0 && errno == EINTR);
+    const int fd = OpenForReading(name.c_str());
     if (fd < 0) return StatusFromErrno(errno);
     Descriptor file(fd);
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
     struct stat info {};
     if (::fstat(fd, &info) != 0) return StatusFromErrno(errno);

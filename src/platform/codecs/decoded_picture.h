@@ -19,6 +19,9 @@ enum class CodecStatus {
     Corrupt,      // this decoder's format, but broken, cut short or using what we do not read
     TooLarge,     // the declared size is more than the pixel extraction can take
     OutOfMemory,  // an allocation failed
+    // this decoder's format, but the library it opens at run time (or a function of it) is
+    // not there; the user is told the same as for a broken file
+    LibraryMissing,
 };
 
 // GDI+ pixel format codes; bits 8 to 15 hold the bits per pixel.

@@ -1,0 +1,128 @@
+// The codec registry's rows against one another and against every picture the tests hold:
+// signatures that do not overlap, a decoder that leaves other formats alone, and a missing
+// run-time library reported as such.
+#include "platform/codecs/codec_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+#include "testing/testing_hooks.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFileBytes;
+using testing::TestData;
+using Bytes = std::vector<uint8_t>;
+
+// One picture each row decodes; a new row needs one here.
+const std::map<std::string, const char*, std::less<>>& Samples() {
+    static const std::map<std::string, const char*, std::less<>> samples = {
+        {"png", "png/grey8.png"},    {"tiff", "tiff/rgb8-none.tif"},
+        {"webp", "webp/lossy.webp"}, {"bmp", "bmp/nb_win_24bpp.bmp"},
+        {"gif", "gif/plain.gif"},    {"jpeg", "jpeg/baseline420.jpg"},
+        {"icon", "icon/rgb24.ico"},
+    };
+    return samples;
+}
+
+Bytes SampleOf(const CodecEntry& row) {
+    const auto found = Samples().find(row.name);
+    if (found == Samples().end()) return {};
+    return ReadFileBytes(TestData(found->second));
+}
+
+TEST(CodecRegistry, RowsAreCompleteAndTellApart) {
+    std::set<std::string_view> names;
+    std::vector<RawFormatId> rawFormats;
+    for (const CodecEntry& row : CodecRegistry()) {
+        SCOPED_TRACE(std::string(row.name));
+        EXPECT_TRUE(names.insert(row.name).second) << "name used twice";
+        for (const RawFormatId& seen : rawFormats) EXPECT_FALSE(seen == row.rawFormat);
+        rawFormats.push_back(row.rawFormat);
+        EXPECT_NE(row.looksLike, nullptr);
+        EXPECT_NE(row.decode, nullptr);
+        EXPECT_EQ(row.runtimeLibrary.empty(), row.runtimeLibraryLoads == nullptr);
+        EXPECT_EQ(FindCodec(row.name), &row);
+    }
+    EXPECT_EQ(FindCodec("no-such-format"), nullptr);
+}
+
+// Each row's sample is its own and no other row's, by signature and by decoder.
+TEST(CodecRegistry, EachSampleBelongsToItsRowAlone) {
+    for (const CodecEntry& owner : CodecRegistry()) {
+        SCOPED_TRACE(std::string(owner.name));
+        const Bytes sample = SampleOf(owner);
+        ASSERT_FALSE(sample.empty()) << "no sample for this row in Samples()";
+        for (const CodecEntry& row : CodecRegistry()) {
+            SCOPED_TRACE("decoded by " + std::string(row.name));
+            const bool own = &row == &owner;
+            DecodedPicture picture;
+            EXPECT_EQ(row.looksLike(sample), own);
+            EXPECT_EQ(row.decode(sample, picture),
+                      own ? CodecStatus::Ok : CodecStatus::NotMyFormat);
+            EXPECT_EQ(picture.pixels != nullptr, own);
+        }
+    }
+}
+
+// Over every picture and hostile file the tests hold: a decoder whose signature check says
+// no answers NotMyFormat, and one whose check says yes never does, so that the native
+// loader's signature walk and the GDI+ decode walk pick the same row.
+TEST(CodecRegistry, SignatureAndDecoderAgreeOnEveryTestFile) {
+    int files = 0;
+    for (const fs::path& folder : {fs::path(TestData("")), fs::path(TestData("../hostile"))}) {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+            if (!entry.is_regular_file()) continue;
+            const Bytes file = ReadFileBytes(entry.path());
+            ++files;
+            int claimed = 0;
+            for (const CodecEntry& row : CodecRegistry()) {
+                DecodedPicture picture;
+                const bool looks = row.looksLike(file);
+                claimed += looks ? 1 : 0;
+                EXPECT_EQ(row.decode(file, picture) != CodecStatus::NotMyFormat, looks)
+                    << entry.path().string() << " by " << row.name;
+            }
+            EXPECT_LE(claimed, 1) << entry.path().string();
+        }
+    }
+    EXPECT_GT(files, 1000);
+}
+
+// Without its run-time library a format's files are LibraryMissing, not Corrupt; the other
+// rows still leave them alone, and the library is found again once it is back.
+TEST(CodecRegistry, MissingRuntimeLibraryIsReportedAsSuch) {
+    int rowsWithLibrary = 0;
+    for (const CodecEntry& row : CodecRegistry()) {
+        if (row.runtimeLibraryLoads == nullptr) continue;
+        SCOPED_TRACE(std::string(row.name));
+        ++rowsWithLibrary;
+        const Bytes sample = SampleOf(row);
+        DecodedPicture picture;
+        SetCodecLibrariesMissingForTesting(true);
+        EXPECT_FALSE(row.runtimeLibraryLoads());
+        EXPECT_EQ(row.decode(sample, picture), CodecStatus::LibraryMissing);
+        EXPECT_EQ(picture.pixels, nullptr);
+        for (const CodecEntry& other : CodecRegistry()) {
+            if (&other == &row) continue;
+            EXPECT_EQ(other.decode(SampleOf(other), picture) == CodecStatus::LibraryMissing,
+                      other.runtimeLibraryLoads != nullptr)
+                << other.name;
+        }
+        SetCodecLibrariesMissingForTesting(false);
+        EXPECT_TRUE(row.runtimeLibraryLoads());
+        EXPECT_EQ(row.decode(sample, picture), CodecStatus::Ok);
+    }
+    EXPECT_GE(rowsWithLibrary, 1);
+}
+
+}  // namespace
+}  // namespace pic2pnm::codecs
