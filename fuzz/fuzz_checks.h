@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/codecs/codec_registry.h"
 #include "platform/codecs/codecs.h"
 #include "platform/codecs/decoded_picture.h"
 #include "platform/pixel_store.h"
@@ -20,7 +21,8 @@ inline void CheckStatus(codecs::CodecStatus status) {
     using codecs::CodecStatus;
     Require(status == CodecStatus::Ok || status == CodecStatus::NotMyFormat ||
             status == CodecStatus::Corrupt || status == CodecStatus::TooLarge ||
-            status == CodecStatus::OutOfMemory || status == CodecStatus::Unsupported);
+            status == CodecStatus::OutOfMemory || status == CodecStatus::Unsupported ||
+            status == CodecStatus::LibraryMissing);
 }
 
 // The store must hold width x height pixels. Reading its first and last pixel lets
@@ -50,6 +52,23 @@ inline void CheckPicture(codecs::CodecStatus status, const codecs::DecodedPictur
 
 inline codecs::FileView ViewOf(const uint8_t* data, size_t size) {
     return codecs::FileView(data, size);
+}
+
+// One registry row on one input: the checks above, and a decoder that answers NotMyFormat
+// exactly when the row's signature check says no.
+inline void CheckRow(const codecs::CodecEntry& row, codecs::FileView file) {
+    codecs::DecodedPicture picture;
+    const codecs::CodecStatus status = row.decode(file, picture);
+    CheckPicture(status, picture);
+    Require((status != codecs::CodecStatus::NotMyFormat) == row.looksLike(file));
+}
+
+// The body of a fuzz target for the registry row of that name.
+inline int FuzzRow(const char* name, const uint8_t* data, size_t size) {
+    const codecs::CodecEntry* row = codecs::FindCodec(name);
+    Require(row != nullptr);
+    CheckRow(*row, ViewOf(data, size));
+    return 0;
 }
 
 }  // namespace pic2pnm::fuzzing

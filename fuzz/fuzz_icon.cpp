@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzing::CheckStatus(codecs::ParsePlaceableWmf(file, header));
     }
     {
-        ENHMETAHEADER header{};
+        codecs::EmfHeader header;
         fuzzing::CheckStatus(codecs::ParseEmfHeader(file, header));
     }
     return 0;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/pixel_store.h"
+#include "testing/testing_hooks.h"
 
 namespace {
 // 4 MB of pixels at most: blocks that large come straight from the operating system instead of

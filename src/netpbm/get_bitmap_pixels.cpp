@@ -36,7 +36,9 @@ void GetBitmapPixels(const PictureObject& Picture, const PictureInfo& Info, Pixe
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<uint32_t>(SizeImage);
 
-    // One or two spare elements: the upper bound is N + 0.5 rounded half to even.
+    // One or two spare elements: the upper bound is N + 0.5 rounded half to even. Intended,
+    // not an off-by-one: the buffer's size is part of what callers rely on; the spare
+    // elements stay 0 and are never read.
     const double upperBound = std::nearbyint(static_cast<double>(SizeImage) / 4.0 + 0.5);
     Pixels.ReDim(static_cast<int32_t>(upperBound));
 

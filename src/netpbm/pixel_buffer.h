@@ -7,22 +7,18 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/large_memory.h"
+
 namespace pic2pnm {
 
 class PixelBuffer {
   public:
     PixelBuffer() = default;
-    ~PixelBuffer();
-    PixelBuffer(const PixelBuffer&) = delete;
-    PixelBuffer& operator=(const PixelBuffer&) = delete;
     PixelBuffer(PixelBuffer&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+        : block_(std::move(other.block_)), count_(std::exchange(other.count_, 0)) {}
     PixelBuffer& operator=(PixelBuffer&& other) noexcept {
-        if (this != &other) {
-            Free();
-            data_ = std::exchange(other.data_, nullptr);
-            count_ = std::exchange(other.count_, 0);
-        }
+        block_ = std::move(other.block_);
+        count_ = std::exchange(other.count_, 0);
         return *this;
     }
 
@@ -32,14 +28,12 @@ class PixelBuffer {
     // The highest index, -1 when empty.
     int32_t UBound() const { return static_cast<int32_t>(count_) - 1; }
     size_t Count() const { return count_; }
-    int32_t* Data() { return data_; }
-    const int32_t* Data() const { return data_; }
-    int32_t operator[](size_t index) const { return data_[index]; }
+    int32_t* Data() { return static_cast<int32_t*>(block_.Data()); }
+    const int32_t* Data() const { return static_cast<const int32_t*>(block_.Data()); }
+    int32_t operator[](size_t index) const { return Data()[index]; }
 
   private:
-    void Free();
-
-    int32_t* data_ = nullptr;
+    LargeBlock block_;
     size_t count_ = 0;
 };
 

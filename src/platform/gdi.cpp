@@ -1,6 +1,9 @@
 #include "platform/gdi.h"
 
 #include <algorithm>
+
+#include "testing/testing_hooks.h"
+
 #include <cstring>
 #include <new>
 #include <unordered_map>

@@ -62,7 +62,4 @@ std::shared_ptr<PixelStore> BitmapPixels(HBITMAP bitmap);
 // How many GDI objects (bitmaps, icons, metafiles) and device contexts are alive.
 size_t LiveGdiObjects();
 
-// Makes GetDC fail, so that callers' handling of a missing screen device context is tested.
-void SetScreenDcUnavailableForTesting(bool unavailable);
-
 }  // namespace pic2pnm

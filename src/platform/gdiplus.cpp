@@ -67,6 +67,7 @@ GpStatus StatusOf(codecs::CodecStatus status) {
         // included) as much as a broken one of a format it knows.
         case codecs::CodecStatus::NotMyFormat: return OutOfMemory;
         case codecs::CodecStatus::Corrupt: return OutOfMemory;
+        case codecs::CodecStatus::LibraryMissing: return OutOfMemory;
         case codecs::CodecStatus::TooLarge: return ValueOverflow;
         case codecs::CodecStatus::OutOfMemory: return OutOfMemory;
         case codecs::CodecStatus::Unsupported: return NotImplemented;

@@ -6,16 +6,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/codecs/pixel_arithmetic.h"
 #include "platform/gdiplus.h"
 #include "platform/gdiplus_images.h"
 #include "platform/pixel_store.h"
 
 namespace pic2pnm {
 
-// x / 255 rounded to the nearest integer, exact for 0 <= x <= 255 * 255, without dividing.
-constexpr uint32_t DivideBy255Rounded(uint32_t x) {
-    return (x + 128 + ((x + 128) >> 8)) >> 8;
-}
+using codecs::DivideBy255Rounded;
 
 // Straight alpha a: each channel becomes (colour * a + background * (255 - a) + 127) / 255.
 // Only bits 0-23 of `backgroundRgb` are used.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 namespace pic2pnm {
 
@@ -16,5 +17,44 @@ void* AllocateLargeZeroed(size_t bytes) noexcept;
 void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keepBytes) noexcept;
 // Gives back a block from AllocateLargeZeroed; `bytes` is the size it was asked for.
 void FreeLarge(void* block, size_t bytes) noexcept;
+
+// One block from AllocateLargeZeroed that gives itself back; empty (no data, size 0) when
+// none was asked for or memory ran out. The one owner of large blocks that outlive a call.
+class LargeBlock {
+  public:
+    LargeBlock() = default;
+    explicit LargeBlock(size_t bytes) noexcept
+        : data_(AllocateLargeZeroed(bytes)), size_(data_ != nullptr ? bytes : 0) {}
+    ~LargeBlock() { FreeLarge(data_, size_); }
+    LargeBlock(const LargeBlock&) = delete;
+    LargeBlock& operator=(const LargeBlock&) = delete;
+    LargeBlock(LargeBlock&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+    LargeBlock& operator=(LargeBlock&& other) noexcept {
+        LargeBlock(std::move(other)).Swap(*this);
+        return *this;
+    }
+    void Swap(LargeBlock& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+    }
+
+    void* Data() const { return data_; }
+    size_t Size() const { return size_; }
+
+    // Grows to `bytes` (GrowLargeZeroed) keeping the first `keepBytes`; false when memory runs
+    // out, the block then as it was.
+    bool Grow(size_t bytes, size_t keepBytes) noexcept {
+        void* bigger = GrowLargeZeroed(data_, size_, bytes, keepBytes);
+        if (bigger == nullptr) return false;
+        data_ = bigger;
+        size_ = bytes;
+        return true;
+    }
+
+  private:
+    void* data_ = nullptr;
+    size_t size_ = 0;
+};
 
 }  // namespace pic2pnm

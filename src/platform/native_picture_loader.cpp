@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/codecs/bmp_file_bytes.h"
+#include "platform/codecs/codec_registry.h"
 #include "platform/codecs/codecs.h"
 #include "platform/gdi.h"
 #include "platform/picture_file.h"
@@ -75,10 +76,23 @@ PictureObject LoadWmfPicture(FileView file) {
                          toHimetric(header.bottom - header.top));
 }
 
+// The codec layer's header in the GDI stand-in's structure, field by field.
+ENHMETAHEADER ToEnhMetaHeader(const codecs::EmfHeader& emf) {
+    auto rect = [](const codecs::EmfRect& r) { return RECTL{r.left, r.top, r.right, r.bottom}; };
+    auto size = [](const codecs::EmfSize& s) { return SIZEL{s.cx, s.cy}; };
+    return ENHMETAHEADER{emf.iType,          emf.nSize,           rect(emf.rclBounds),
+                         rect(emf.rclFrame), emf.dSignature,      emf.nVersion,
+                         emf.nBytes,         emf.nRecords,        emf.nHandles,
+                         emf.sReserved,      emf.nDescription,    emf.offDescription,
+                         emf.nPalEntries,    size(emf.szlDevice), size(emf.szlMillimeters),
+                         emf.cbPixelFormat,  emf.offPixelFormat,  emf.bOpenGL};
+}
+
 PictureObject LoadEmfPicture(FileView file) {
-    ENHMETAHEADER header{};
-    if (CodecStatus status = codecs::ParseEmfHeader(file, header); status != CodecStatus::Ok)
+    codecs::EmfHeader emf;
+    if (CodecStatus status = codecs::ParseEmfHeader(file, emf); status != CodecStatus::Ok)
         RaiseCodecFailure(status);
+    const ENHMETAHEADER header = ToEnhMetaHeader(emf);
     HENHMETAFILE handle = CreateEnhMetaFileObject(header);
     if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);
     // The frame is already in HIMETRIC units.
@@ -104,9 +118,11 @@ PictureObject LoadPicture(std::string_view path) {
         case PictureFileStatus::TooLarge: RaiseError(ErrorNumber::InvalidPicture);
     }
     const FileView file = bytes.View();
-    if (codecs::LooksLikeBmp(file)) return LoadBitmapPicture(codecs::DecodeBmp, file);
-    if (codecs::LooksLikeGif(file)) return LoadBitmapPicture(codecs::DecodeGif, file);
-    if (codecs::LooksLikeJpeg(file)) return LoadBitmapPicture(codecs::DecodeJpeg, file);
+    for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
+        if (format.nativeBitmap && format.looksLike(file)) {
+            return LoadBitmapPicture(format.decode, file);
+        }
+    }
     if (codecs::LooksLikeIcon(file)) return LoadIconPicture(file);
     if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(file);
     if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(file);

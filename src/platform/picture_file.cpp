@@ -1,6 +1,5 @@
 #include "platform/picture_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "platform/large_memory.h"
+#include "platform/posix_io.h"
 
 namespace pic2pnm {
 namespace {
@@ -42,21 +42,6 @@ PictureFileStatus StatusFromErrno(int error) {
         case ENOMEM: return PictureFileStatus::OutOfMemory;
         default: return PictureFileStatus::ReadError;
     }
-}
-
-// Reads up to `size` bytes; returns the count or -1 with errno set.
-ssize_t ReadUpTo(int fd, uint8_t* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
 }
 
 PictureFileStatus ReadKnownSize(int fd, size_t size, PictureFileBytes& out) {
@@ -91,11 +76,8 @@ PictureFileStatus ReadToEnd(int fd, PictureFileBytes& out) {
             const size_t next = std::min<uint64_t>(out.Capacity() * 2, MaxPictureFileBytes);
             if (!out.Reserve(next, size)) return PictureFileStatus::OutOfMemory;
         }
-        ssize_t n = ::read(fd, out.Data() + size, out.Capacity() - size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return StatusFromErrno(errno);
-        }
+        ssize_t n = ReadOnce(fd, out.Data() + size, out.Capacity() - size);
+        if (n < 0) return StatusFromErrno(errno);
         if (n == 0) break;
         size += static_cast<size_t>(n);
     }
@@ -169,9 +151,8 @@ bool TakeKept(const std::string& path, const PictureFileIdentity& identity, Pict
 }  // namespace
 
 void PictureFileBytes::Swap(PictureFileBytes& other) noexcept {
-    std::swap(data_, other.data_);
+    block_.Swap(other.block_);
     std::swap(size_, other.size_);
-    std::swap(capacity_, other.capacity_);
     std::swap(identity_, other.identity_);
 }
 
@@ -186,25 +167,17 @@ void KeepForNextRead(std::string_view path, PictureFileBytes& bytes) {
     kept.bytes.Swap(bytes);
 }
 
-PictureFileBytes::~PictureFileBytes() {
-    FreeLarge(data_, capacity_);
-}
-
 bool PictureFileBytes::Reserve(size_t capacity, size_t keep) {
-    keep = std::min({keep, capacity, capacity_});
-    uint8_t* bigger = nullptr;
-    if (data_ != nullptr && capacity >= capacity_) {
+    keep = std::min({keep, capacity, block_.Size()});
+    if (block_.Data() != nullptr && capacity >= block_.Size()) {
         // Growing a stream's buffer: no moment holds the old and the new side by side.
-        bigger = static_cast<uint8_t*>(GrowLargeZeroed(data_, capacity_, capacity, keep));
-        if (bigger == nullptr) return false;
+        if (!block_.Grow(capacity, keep)) return false;
     } else {
-        bigger = static_cast<uint8_t*>(AllocateLargeZeroed(capacity));
-        if (bigger == nullptr) return false;
-        if (keep > 0) std::memcpy(bigger, data_, keep);
-        FreeLarge(data_, capacity_);
+        LargeBlock bigger(capacity);
+        if (bigger.Data() == nullptr) return false;
+        if (keep > 0) std::memcpy(bigger.Data(), Data(), keep);
+        block_ = std::move(bigger);
     }
-    data_ = bigger;
-    capacity_ = capacity;
     size_ = std::min(size_, keep);
     return true;
 }
@@ -234,14 +207,9 @@ PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
     if (path.empty() || path.find('\0') != std::string_view::npos)
         return PictureFileStatus::NotFound;
     std::string name(path);
-    // Non-blocking open so that a pipe without a writer cannot hang us; reads block again.
-    int fd;
-    do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    while (fd < 0 && errno == EINTR);
+    const int fd = OpenForReading(name.c_str());
     if (fd < 0) return StatusFromErrno(errno);
     Descriptor file(fd);
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
     struct stat info {};
     if (::fstat(fd, &info) != 0) return StatusFromErrno(errno);

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "platform/large_memory.h"
+
 namespace pic2pnm {
 
 // What tells one state of a regular file from another: where it lives, its size and when it
@@ -26,26 +28,24 @@ struct PictureFileIdentity {
 class PictureFileBytes {
   public:
     PictureFileBytes() = default;
-    ~PictureFileBytes();
     PictureFileBytes(const PictureFileBytes&) = delete;
     PictureFileBytes& operator=(const PictureFileBytes&) = delete;
 
-    std::span<const uint8_t> View() const { return {data_, size_}; }
+    std::span<const uint8_t> View() const { return {Data(), size_}; }
     size_t Size() const { return size_; }
 
     // Makes room for `capacity` bytes, keeping the first `keep`; false when memory runs out.
     bool Reserve(size_t capacity, size_t keep);
-    uint8_t* Data() { return data_; }
-    size_t Capacity() const { return capacity_; }
+    uint8_t* Data() const { return static_cast<uint8_t*>(block_.Data()); }
+    size_t Capacity() const { return block_.Size(); }
     void SetSize(size_t size) { size_ = size; }
     const PictureFileIdentity& Identity() const { return identity_; }
     void SetIdentity(const PictureFileIdentity& identity) { identity_ = identity; }
     void Swap(PictureFileBytes& other) noexcept;
 
   private:
-    uint8_t* data_ = nullptr;
+    LargeBlock block_;
     size_t size_ = 0;
-    size_t capacity_ = 0;
     PictureFileIdentity identity_;
 };
 

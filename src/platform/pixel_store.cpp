@@ -3,6 +3,7 @@
 #include <new>
 
 #include "platform/large_memory.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm {
 
@@ -22,9 +23,8 @@ bool IsPictureSizeSupported(int64_t width, int64_t height) {
     return pixelCountCap == 0 || height <= pixelCountCap / width;
 }
 
-std::shared_ptr<PixelStore> PixelStore::Make(int32_t width, int32_t height) {
+std::shared_ptr<PixelStore> PixelStore::Allocate(int32_t width, int32_t height) {
     if (!IsPictureSizeSupported(width, height)) return nullptr;
-    // Fresh memory is always zero, so both kinds of storage are made alike.
     const size_t bytes =
         static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t);
     void* memory = AllocateLargeZeroed(bytes);
@@ -36,14 +36,6 @@ std::shared_ptr<PixelStore> PixelStore::Make(int32_t width, int32_t height) {
         FreeLarge(memory, bytes);
         return nullptr;
     }
-}
-
-std::shared_ptr<PixelStore> PixelStore::Allocate(int32_t width, int32_t height) {
-    return Make(width, height);
-}
-
-std::shared_ptr<PixelStore> PixelStore::AllocateZeroed(int32_t width, int32_t height) {
-    return Make(width, height);
 }
 
 PixelStore::~PixelStore() {

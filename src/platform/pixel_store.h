@@ -20,17 +20,12 @@ inline constexpr int64_t MaxPictureWidth = (INT32_MAX - 31) / 32;
 // the signed 32-bit range.
 bool IsPictureSizeSupported(int64_t width, int64_t height);
 
-// Lowers the largest pixel count accepted, so that fuzzing does not spend its time on huge
-// allocations. 0 restores the normal limit.
-void SetPixelCountCapForFuzzing(int64_t maxPixels);
-
 class PixelStore {
   public:
-    // Storage for width x height pixels, contents undefined; null when the size is not
-    // supported or memory runs out. Never throws.
+    // Storage for width x height pixels, every pixel 0 (fresh memory from the operating
+    // system or calloc costs nothing more to zero); null when the size is not supported or
+    // memory runs out. Never throws.
     static std::shared_ptr<PixelStore> Allocate(int32_t width, int32_t height);
-    // The same, every pixel 0.
-    static std::shared_ptr<PixelStore> AllocateZeroed(int32_t width, int32_t height);
 
     ~PixelStore();
     PixelStore(const PixelStore&) = delete;
@@ -51,7 +46,6 @@ class PixelStore {
   private:
     PixelStore(int32_t width, int32_t height, uint32_t* data)
         : width_(width), height_(height), data_(data) {}
-    static std::shared_ptr<PixelStore> Make(int32_t width, int32_t height);
 
     int32_t width_;
     int32_t height_;

@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <thread>
@@ -235,7 +236,11 @@ class FifoFeeder {
         : path_(std::move(path)), bytes_(std::move(bytes)) {
         signal(SIGPIPE, SIG_IGN);  // a reader that closes early must not end the test
         if (mkfifo(path_.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
-        thread_ = std::thread([this] { Feed(); });
+        thread_ = std::thread([this] {
+            tid_ = static_cast<pid_t>(syscall(SYS_gettid));
+            Feed();
+        });
+        WaitUntilWriterWaits();
     }
     ~FifoFeeder() {
         stop_ = true;
@@ -248,6 +253,21 @@ class FifoFeeder {
     FifoFeeder& operator=(const FifoFeeder&) = delete;
 
   private:
+    // A reader that opens the FIFO before the writer has called open() finds no writer and
+    // reads it as empty; so the program starts only once the writer waits for its reader
+    // (counted as a writer by then). Bounded, so that an odd kernel only brings the race back.
+    void WaitUntilWriterWaits() {
+        for (int tries = 0; tries < 5000; ++tries) {
+            const pid_t tid = tid_;
+            if (tid != 0) {
+                std::ifstream wchan("/proc/self/task/" + std::to_string(tid) + "/wchan");
+                std::string where;
+                if (std::getline(wchan, where) && where == "wait_for_partner") return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
     void Feed() {
         while (!stop_) {
             const int fd = open(path_.c_str(), O_WRONLY);
@@ -267,6 +287,7 @@ class FifoFeeder {
     fs::path path_;
     std::vector<uint8_t> bytes_;
     std::atomic<bool> stop_{false};
+    std::atomic<pid_t> tid_{0};
     std::thread thread_;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/gdi.h"
 #include "platform/run_time_error.h"
 #include "support/capture_error.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm {
 namespace {

@@ -13,7 +13,7 @@ namespace {
 using testing::TempDir;
 
 HBITMAP MakeBitmap(int32_t width, int32_t height, uint16_t bits) {
-    return CreateBitmapObject(PixelStore::AllocateZeroed(width, height), bits);
+    return CreateBitmapObject(PixelStore::Allocate(width, height), bits);
 }
 
 PictureObject BitmapPicture(int32_t width, int32_t height, uint16_t bits) {

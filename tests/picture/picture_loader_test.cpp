@@ -8,6 +8,7 @@
 #include "platform/gdiplus.h"
 #include "platform/run_time_error.h"
 #include "support/test_files.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm {
 namespace {
@@ -142,6 +143,21 @@ TEST_F(PictureLoaderTest, FailuresRaiseTheDesignedErrors) {
         PictureInfo info;
         EXPECT_EQ(Load(TestData(c.file), info), c.number) << c.file;
         EXPECT_EQ(description_, c.description) << c.file;
+    }
+}
+
+// A format whose codec library cannot be opened fails as a broken file of it does, through
+// either loader: the user sees the same lines as before the status had a name of its own.
+TEST_F(PictureLoaderTest, MissingCodecLibraryReadsAsInvalidPicture) {
+    const char* files[] = {"jpeg/baseline420.jpg", "gif/plain.gif", "tiff/rgb8-none.tif",
+                           "webp/lossy.webp"};
+    for (const char* file : files) {
+        PictureInfo info;
+        SetCodecLibrariesMissingForTesting(true);
+        EXPECT_EQ(Load(TestData(file), info), ErrorNumber::ObjectError) << file;
+        EXPECT_EQ(description_, "Can't load bitmap file. Invalid picture") << file;
+        SetCodecLibrariesMissingForTesting(false);
+        EXPECT_EQ(Load(TestData(file), info), 0) << file;
     }
 }
 

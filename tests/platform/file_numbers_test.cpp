@@ -15,6 +15,7 @@
 #include "support/capture_error.h"
 #include "support/capture_writes.h"
 #include "support/test_files.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm {
 namespace {

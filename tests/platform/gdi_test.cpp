@@ -1,6 +1,7 @@
 // The GDI stand-in: handles, the device-independent copy, bitmap and icon information and
 // enhanced-metafile headers.
 #include "platform/gdi.h"
+#include "testing/testing_hooks.h"
 
 #include <gtest/gtest.h>
 

@@ -496,7 +496,7 @@ TEST_F(GdiplusStarted, BadHandlesAndNullPointers) {
     const GpImage disposed = AddImage(2, 2, kTwoByTwo, false, false);
     ASSERT_EQ(GdipDisposeImage(disposed), Ok);
     const GpImage live = AddImage(2, 2, kTwoByTwo, false, false);
-    const HBITMAP gdiBitmap = CreateBitmapObject(PixelStore::AllocateZeroed(1, 1), 32);
+    const HBITMAP gdiBitmap = CreateBitmapObject(PixelStore::Allocate(1, 1), 32);
 
     uint32_t number = 0;
     float resolution = 0;
@@ -834,6 +834,7 @@ GpStatus ExpectedStatus(CodecStatus status) {
         case CodecStatus::Ok: return Ok;
         case CodecStatus::NotMyFormat: return OutOfMemory;
         case CodecStatus::Corrupt: return OutOfMemory;
+        case CodecStatus::LibraryMissing: return OutOfMemory;
         case CodecStatus::TooLarge: return ValueOverflow;
         case CodecStatus::OutOfMemory: return OutOfMemory;
         case CodecStatus::Unsupported: return NotImplemented;

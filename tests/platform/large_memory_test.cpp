@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace pic2pnm {
 namespace {
@@ -43,6 +44,37 @@ TEST(LargeMemoryTest, ImpossibleSizesAreRefused) {
         void* block = AllocateLargeZeroed(bytes);
         EXPECT_EQ(block, nullptr);
         FreeLarge(block, bytes);  // giving back nothing is harmless
+    }
+}
+
+// A LargeBlock owns its memory alone: moving hands it over and leaves the source empty, and an
+// impossible size leaves the block empty rather than holding a size without memory.
+TEST(LargeMemoryTest, LargeBlockOwnershipMovesWithTheBlock) {
+    const struct {
+        const char* name;
+        size_t bytes;
+        bool allocated;
+    } cases[] = {
+        {"empty request", 0, true},
+        {"small block", 100, true},
+        {"mapped block", size_t{3} << 20, true},
+        {"impossible size", SIZE_MAX, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LargeBlock block(c.bytes);
+        EXPECT_EQ(block.Data() != nullptr, c.allocated);
+        EXPECT_EQ(block.Size(), c.allocated ? c.bytes : 0);
+        void* const memory = block.Data();
+        LargeBlock moved(std::move(block));
+        EXPECT_EQ(moved.Data(), memory);
+        EXPECT_EQ(block.Data(), nullptr);
+        EXPECT_EQ(block.Size(), 0u);
+        LargeBlock assigned(16);
+        assigned = std::move(moved);
+        EXPECT_EQ(assigned.Data(), memory);
+        EXPECT_EQ(assigned.Size(), c.allocated ? c.bytes : 0);
+        EXPECT_EQ(moved.Data(), nullptr);
     }
 }
 

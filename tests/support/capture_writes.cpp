@@ -1,6 +1,7 @@
 #include "support/capture_writes.h"
 
 #include "platform/file_numbers.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm::testing {
 

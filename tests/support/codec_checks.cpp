@@ -4,6 +4,7 @@
 
 #include "platform/pixel_store.h"
 #include "support/test_files.h"
+#include "testing/testing_hooks.h"
 
 namespace pic2pnm::testing {
 

@@ -205,7 +205,7 @@ TEST(SupportLibraryTest, StringFromPointer) {
 TEST(SupportLibraryTest, BitmapFromHandleTakesTheHandleOver) {
     const size_t liveBefore = LiveGdiObjects();
     {
-        const HBITMAP bitmap = CreateBitmapObject(PixelStore::AllocateZeroed(96, 48), 24);
+        const HBITMAP bitmap = CreateBitmapObject(PixelStore::Allocate(96, 48), 24);
         ASSERT_NE(bitmap, 0u);
         const PictureObject picture = psGetBitmapFromHandle(bitmap);
         EXPECT_EQ(picture.Type(), PICTYPE_BITMAP);
@@ -216,7 +216,7 @@ TEST(SupportLibraryTest, BitmapFromHandleTakesTheHandleOver) {
     EXPECT_EQ(LiveGdiObjects(), liveBefore);
 
     const HMETAFILE metafile = CreateMetaFileObject();
-    const HBITMAP deleted = CreateBitmapObject(PixelStore::AllocateZeroed(1, 1), 32);
+    const HBITMAP deleted = CreateBitmapObject(PixelStore::Allocate(1, 1), 32);
     ASSERT_EQ(DeleteObject(deleted), 1);
     for (const HANDLE32 bad : {HANDLE32(0), metafile, deleted}) {
         EXPECT_EQ(RaisedNumber([&] { psGetBitmapFromHandle(bad); }), ErrorNumber::InvalidCall)

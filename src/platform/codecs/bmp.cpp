@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "platform/codecs/bmp_bit_fields.h"
-#include "platform/codecs/bmp_bytes.h"
 #include "platform/codecs/bmp_dib_header.h"
 #include "platform/codecs/bmp_palette.h"
 #include "platform/codecs/bmp_rle.h"
 #include "platform/codecs/bmp_rows.h"
+#include "platform/codecs/byte_order.h"
 #include "platform/codecs/codecs.h"
 
 namespace pic2pnm::codecs {
@@ -138,7 +138,7 @@ CodecStatus DecodeBmp(FileView file, DecodedPicture& out) {
 
     // The pixels start where the file header says, which must be past the info header and
     // masks. The colour table is whatever of the declared one fits in front of them.
-    uint32_t pixelOffset = bmp::ReadLe32(file.data() + 10);
+    uint32_t pixelOffset = ReadLe32(file.data() + 10);
     size_t tableStart = kFileHeaderSize + header.colorTableOffset;
     if (pixelOffset < tableStart || pixelOffset > file.size()) return CodecStatus::Corrupt;
     if (header.bitCount <= 8) {

@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstring>
 
-#include "platform/codecs/bmp_bytes.h"
+#include "platform/codecs/byte_order.h"
 
 namespace pic2pnm::codecs::bmp {
 namespace {

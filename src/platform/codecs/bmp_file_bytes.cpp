@@ -1,8 +1,8 @@
 #include "platform/codecs/bmp_file_bytes.h"
 
-#include "platform/codecs/bmp_bytes.h"
 #include "platform/codecs/bmp_dib_header.h"
 #include "platform/codecs/bmp_rows.h"
+#include "platform/codecs/byte_order.h"
 #include "platform/codecs/codecs.h"
 
 namespace pic2pnm::codecs {
@@ -20,7 +20,7 @@ uint64_t BmpFileBytesNeeded(FileView head) {
     bmp::DibHeader header;
     if (bmp::ParseDibHeader(head.subspan(kFileHeaderSize), header) != CodecStatus::Ok) return 0;
     if (!IsPictureSizeSupported(header.width, header.height)) return 0;
-    const uint64_t pixelOffset = bmp::ReadLe32(head.data() + kPixelOffsetAt);
+    const uint64_t pixelOffset = ReadLe32(head.data() + kPixelOffsetAt);
     const bool runLength = header.compression == bmp::DibCompression::Rle8 ||
                            header.compression == bmp::DibCompression::Rle4;
     uint64_t pixelBytes = 0;

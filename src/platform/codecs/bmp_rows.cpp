@@ -4,7 +4,7 @@
 #include <new>
 
 #include "platform/codecs/bmp_bit_fields.h"
-#include "platform/codecs/bmp_bytes.h"
+#include "platform/codecs/byte_order.h"
 
 namespace pic2pnm::codecs::bmp {
 namespace {

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "testing/testing_hooks.h"
+
 // The build puts in the names the dynamic linker knows these libraries by.
 #if !defined(PIC2PNM_SONAME_TURBOJPEG) || !defined(PIC2PNM_SONAME_GIF) ||  \
     !defined(PIC2PNM_SONAME_TIFF) || !defined(PIC2PNM_SONAME_WEBP) ||      \
@@ -157,9 +159,12 @@ JxlLibrary LoadJxl(bool& complete) {
     return table;
 }
 
+bool librariesMissing = false;
+
 // Loads a table once, the first time it is asked for.
 template <typename Table, Table (*Load)(bool&)>
 const Table* Once() {
+    if (librariesMissing) return nullptr;
     static bool complete = false;
     static const Table table = Load(complete);
     return complete ? &table : nullptr;
@@ -192,3 +197,11 @@ const JxlLibrary* Jxl() {
 }
 
 }  // namespace pic2pnm::codecs
+
+namespace pic2pnm {
+
+void SetCodecLibrariesMissingForTesting(bool missing) {
+    codecs::librariesMissing = missing;
+}
+
+}  // namespace pic2pnm

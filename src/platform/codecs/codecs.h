@@ -2,11 +2,11 @@
 // Each Looks... function checks only the signature; each Decode... function checks the rest.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include "platform/codecs/decoded_picture.h"
-#include "platform/win32_types.h"
 
 namespace pic2pnm::codecs {
 
@@ -21,6 +21,8 @@ bool LooksLikePlaceableWmf(FileView file);
 bool LooksLikeEmf(FileView file);
 bool LooksLikePnm(FileView file);  // "P1" to "P7", then whitespace or a comment
 bool LooksLikeQoi(FileView file);
+// TGA has no signature: true when the whole file is a consistent TGA, which takes a decode.
+bool LooksLikeTga(FileView file);
 bool LooksLikeHeif(FileView file);  // HEIC, or an image file of no particular codec
 bool LooksLikeAvif(FileView file);
 bool LooksLikeJxl(FileView file);  // a bare codestream or the container
@@ -86,6 +88,41 @@ struct PlaceableWmfHeader {
     uint16_t unitsPerInch = 0;
 };
 CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out);
-CodecStatus ParseEmfHeader(FileView file, ENHMETAHEADER& out);
+
+// An enhanced metafile's header record up to its OpenGL flag (100 bytes), fields named as the
+// file format names them; fields past the end of a shorter header read as 0. The native
+// loader copies it into the GDI stand-in's header structure.
+struct EmfRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+struct EmfSize {
+    int32_t cx = 0;
+    int32_t cy = 0;
+};
+struct EmfHeader {
+    uint32_t iType = 0;
+    uint32_t nSize = 0;
+    EmfRect rclBounds;  // inclusive bounds in device units
+    EmfRect rclFrame;   // inclusive frame in 0.01 mm
+    uint32_t dSignature = 0;
+    uint32_t nVersion = 0;
+    uint32_t nBytes = 0;
+    uint32_t nRecords = 0;
+    uint16_t nHandles = 0;
+    uint16_t sReserved = 0;
+    uint32_t nDescription = 0;
+    uint32_t offDescription = 0;
+    uint32_t nPalEntries = 0;
+    EmfSize szlDevice;
+    EmfSize szlMillimeters;
+    uint32_t cbPixelFormat = 0;
+    uint32_t offPixelFormat = 0;
+    uint32_t bOpenGL = 0;
+};
+inline constexpr size_t EmfHeaderBytes = 100;
+CodecStatus ParseEmfHeader(FileView file, EmfHeader& out);
 
 }  // namespace pic2pnm::codecs

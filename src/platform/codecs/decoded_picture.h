@@ -20,6 +20,9 @@ enum class CodecStatus {
     TooLarge,     // the declared size is more than the pixel extraction can take
     OutOfMemory,  // an allocation failed
     Unsupported,  // this decoder's format, but a library or codec it needs is not installed
+    // this decoder's format, but the library it opens at run time (or a function of it) is
+    // not there; the user is told the same as for a broken file
+    LibraryMissing,
 };
 
 // GDI+ pixel format codes; bits 8 to 15 hold the bits per pixel.

@@ -53,7 +53,7 @@ CodecStatus DecodeFirstImage(const GifLibrary& giflib, GifFileType* gif, int tra
     // Uncovered pixels must be 0 (black, transparent): a zeroed store needs no pass of ours.
     std::shared_ptr<PixelStore> store =
         place.coversCanvas ? PixelStore::Allocate(place.canvasWidth, place.canvasHeight)
-                           : PixelStore::AllocateZeroed(place.canvasWidth, place.canvasHeight);
+                           : PixelStore::Allocate(place.canvasWidth, place.canvasHeight);
     std::unique_ptr<GifPixelType[]> line(new (std::nothrow) GifPixelType[image.Width]);
     if (store == nullptr || line == nullptr) return CodecStatus::OutOfMemory;
 

@@ -8,7 +8,7 @@ namespace pic2pnm::codecs {
 GifSource::GifSource(FileView file) : file_(file) {
     library_ = Gif();
     if (library_ == nullptr) {  // no GIF can be read without giflib; the package brings it
-        status_ = CodecStatus::Corrupt;
+        status_ = CodecStatus::LibraryMissing;
         return;
     }
     int error = 0;

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/codecs/codec_libraries.h"
+#include "platform/codecs/codec_quiet_standard_error.h"
 #include "platform/codecs/heif_picture.h"
 #include "platform/codecs/heif_status.h"
-#include "platform/codecs/quiet_standard_error.h"
 
 namespace pic2pnm::codecs {
 namespace {

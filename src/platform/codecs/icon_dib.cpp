@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/codecs/icon_bytes.h"
+#include "platform/codecs/byte_order.h"
 #include "platform/pixel_store.h"
-#include "platform/win32_types.h"
 
 namespace pic2pnm::codecs::icon {
 namespace {
@@ -23,6 +22,8 @@ bool IsKnownHeaderSize(uint32_t size) {
         default: return size >= 16 && size <= 64;
     }
 }
+
+constexpr uint32_t kUncompressed = 0;  // the DIB compression of an icon image
 
 bool IsIconBitCount(uint16_t bitCount) {
     return bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
@@ -57,31 +58,31 @@ bool Bit(FileView dib, size_t rowOffset, int32_t x) {
 
 bool ReadDibHeaderFields(FileView dib, DibHeaderFields& out) {
     if (dib.size() < 4) return false;
-    const uint32_t headerSize = ReadU32(dib, 0);
+    const uint32_t headerSize = ReadLe32(dib, 0);
     if (headerSize > dib.size()) return false;
     out = DibHeaderFields{};
     out.headerSize = headerSize;
     if (headerSize == kCoreHeaderSize) {
         out.coreHeader = true;
-        out.width = ReadU16(dib, 4);
-        out.heightWithMask = ReadU16(dib, 6);
-        out.bitCount = ReadU16(dib, 10);
+        out.width = ReadLe16(dib, 4);
+        out.heightWithMask = ReadLe16(dib, 6);
+        out.bitCount = ReadLe16(dib, 10);
         return true;
     }
     if (!IsKnownHeaderSize(headerSize)) return false;
-    out.width = ReadI32(dib, 4);
-    out.heightWithMask = ReadI32(dib, 8);
-    out.bitCount = ReadU16(dib, 14);
+    out.width = ReadLeSigned32(dib, 4);
+    out.heightWithMask = ReadLeSigned32(dib, 8);
+    out.bitCount = ReadLe16(dib, 14);
     // Short OS/2 headers end early; the fields they leave out are zero.
-    if (headerSize >= 20) out.compression = ReadU32(dib, 16);
-    if (headerSize >= 36) out.colorsUsed = ReadU32(dib, 32);
+    if (headerSize >= 20) out.compression = ReadLe32(dib, 16);
+    if (headerSize >= 36) out.colorsUsed = ReadLe32(dib, 32);
     return true;
 }
 
 CodecStatus ReadIconDibLayout(FileView dib, IconDibLayout& out) {
     DibHeaderFields header;
     if (!ReadDibHeaderFields(dib, header)) return CodecStatus::Corrupt;
-    if (!IsIconBitCount(header.bitCount) || header.compression != BI_RGB)
+    if (!IsIconBitCount(header.bitCount) || header.compression != kUncompressed)
         return CodecStatus::Corrupt;
     // Icons are bottom-up, and the height counts both the XOR image and the AND mask.
     const int32_t height = header.heightWithMask / 2;

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstddef>
 
-#include "platform/codecs/icon_bytes.h"
+#include "platform/codecs/byte_order.h"
 #include "platform/codecs/icon_dib.h"
 
 namespace pic2pnm::codecs::icon {
@@ -34,8 +34,8 @@ bool MeasurePng(FileView image, ImageMeasure& out) {
     if (image.size() <= kColorTypeAt) return false;
     const std::array<uint8_t, 4> ihdr = {'I', 'H', 'D', 'R'};
     if (!std::equal(ihdr.begin(), ihdr.end(), image.begin() + kIhdrTypeAt)) return false;
-    const uint32_t width = ReadU32BigEndian(image, 16);
-    const uint32_t height = ReadU32BigEndian(image, 20);
+    const uint32_t width = ReadBe32(image, 16);
+    const uint32_t height = ReadBe32(image, 20);
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return false;
     uint32_t channels = 0;
     switch (image[kColorTypeAt]) {
@@ -66,7 +66,7 @@ bool MeasureDib(FileView image, ImageMeasure& out) {
 ImageMeasure MeasureFromDirectory(FileView entry, bool isIcon) {
     const uint32_t width = entry[0] == 0 ? 256 : entry[0];
     const uint32_t height = entry[1] == 0 ? 256 : entry[1];
-    return ImageMeasure{uint64_t{width} * height, isIcon ? ReadU16(entry, 6) : 0u};
+    return ImageMeasure{uint64_t{width} * height, isIcon ? ReadLe16(entry, 6) : 0u};
 }
 
 bool IsBetter(const ImageMeasure& candidate, const ImageMeasure& best) {
@@ -78,17 +78,17 @@ bool IsBetter(const ImageMeasure& candidate, const ImageMeasure& best) {
 
 bool LooksLikeIconDirectory(FileView file) {
     if (file.size() < kDirectoryHeaderSize) return false;
-    const uint16_t type = ReadU16(file, 2);
+    const uint16_t type = ReadLe16(file, 2);
     // Requiring an entry also keeps out uncompressed TGA files, whose first six bytes can be
     // those of a cursor directory with no entries.
-    return ReadU16(file, 0) == 0 && (type == kTypeIcon || type == kTypeCursor) &&
-           ReadU16(file, 4) != 0;
+    return ReadLe16(file, 0) == 0 && (type == kTypeIcon || type == kTypeCursor) &&
+           ReadLe16(file, 4) != 0;
 }
 
 CodecStatus ChooseIconImage(FileView file, ChosenIconImage& out) {
     if (!LooksLikeIconDirectory(file)) return CodecStatus::NotMyFormat;
-    const bool isIcon = ReadU16(file, 2) == kTypeIcon;
-    const size_t count = ReadU16(file, 4);
+    const bool isIcon = ReadLe16(file, 2) == kTypeIcon;
+    const size_t count = ReadLe16(file, 4);
     const size_t directoryEnd = kDirectoryHeaderSize + count * kEntrySize;  // at most ~1 MB
     if (file.size() < directoryEnd) return CodecStatus::Corrupt;
 
@@ -96,8 +96,8 @@ CodecStatus ChooseIconImage(FileView file, ChosenIconImage& out) {
     ImageMeasure best;
     for (size_t index = 0; index < count; ++index) {
         const FileView entry = file.subspan(kDirectoryHeaderSize + index * kEntrySize, kEntrySize);
-        const size_t size = ReadU32(entry, 8);
-        const size_t offset = ReadU32(entry, 12);
+        const size_t size = ReadLe32(entry, 8);
+        const size_t offset = ReadLe32(entry, 12);
         // Written so that nothing can wrap: offset is compared before it is subtracted.
         if (size == 0 || offset < directoryEnd || offset > file.size() ||
             size > file.size() - offset) {
@@ -111,8 +111,8 @@ CodecStatus ChooseIconImage(FileView file, ChosenIconImage& out) {
         if (index == 0 || IsBetter(measure, best)) {
             best = measure;
             chosen.isIcon = isIcon;
-            chosen.hotspotX = isIcon ? 0 : ReadU16(entry, 4);
-            chosen.hotspotY = isIcon ? 0 : ReadU16(entry, 6);
+            chosen.hotspotX = isIcon ? 0 : ReadLe16(entry, 4);
+            chosen.hotspotY = isIcon ? 0 : ReadLe16(entry, 6);
             chosen.isPng = isPng;
             chosen.image = image;
         }

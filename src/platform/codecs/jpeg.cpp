@@ -57,7 +57,7 @@ CodecStatus DecodeJpeg(FileView file, DecodedPicture& out) {
 
     // Without its library no JPEG can be read; the package always brings it.
     const TurboJpegLibrary* turbo = TurboJpeg();
-    if (turbo == nullptr) return CodecStatus::Corrupt;
+    if (turbo == nullptr) return CodecStatus::LibraryMissing;
     TurboJpegHandle decoder(turbo->InitDecompress());
     if (decoder == nullptr) return CodecStatus::OutOfMemory;
     std::shared_ptr<PixelStore> store = PixelStore::Allocate(header.width, header.height);

@@ -2,13 +2,14 @@
 
 #include <cstring>
 
+#include "platform/codecs/pixel_arithmetic.h"
+
 namespace pic2pnm::codecs {
 namespace {
 
 // a * b / 255 rounded to nearest, exact for all bytes a and b.
 uint32_t MultiplyBytes(uint32_t a, uint32_t b) {
-    uint32_t product = a * b + 128;
-    return (product + (product >> 8)) >> 8;
+    return DivideBy255Rounded(a * b);
 }
 
 }  // namespace

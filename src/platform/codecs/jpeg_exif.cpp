@@ -1,4 +1,5 @@
 #include "platform/codecs/jpeg_exif.h"
+#include "platform/codecs/byte_order.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,7 @@ class TiffBytes {
     std::optional<uint16_t> U16(size_t at) const {
         if (at > bytes_.size() || bytes_.size() - at < 2) return std::nullopt;
         const uint8_t* p = bytes_.data() + at;
-        return static_cast<uint16_t>(bigEndian_ ? (p[0] << 8) | p[1] : (p[1] << 8) | p[0]);
+        return bigEndian_ ? ReadBe16(p) : ReadLe16(p);
     }
     std::optional<uint32_t> U32(size_t at) const {
         auto high = U16(bigEndian_ ? at : at + 2);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/codecs/byte_order.h"
 #include "platform/codecs/jpeg_exif.h"
 
 namespace pic2pnm::codecs {
@@ -28,10 +29,6 @@ bool IsProgressive(uint8_t marker) {
     return marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
 }
 
-uint16_t BigEndian16(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
 // The next marker at or after `pos`: skips entropy-coded data, stuffed zero bytes, fill bytes
 // and stray bytes between segments (libjpeg-turbo passes over those too, with a warning).
 // Returns false at the end of the file; otherwise `pos` is just past the marker code.
@@ -54,8 +51,8 @@ bool NextMarker(FileView file, size_t& pos, uint8_t& marker) {
 Resolution ReadJfifResolution(FileView segment) {
     if (segment.size() < 12 || std::memcmp(segment.data(), "JFIF", 5) != 0) return {};
     uint8_t units = segment[7];
-    float x = BigEndian16(segment.data() + 8);
-    float y = BigEndian16(segment.data() + 10);
+    float x = ReadBe16(segment.data() + 8);
+    float y = ReadBe16(segment.data() + 10);
     if (units == 1) return {x, y};
     if (units == 2) return {x * 2.54f, y * 2.54f};
     return {};
@@ -79,7 +76,7 @@ CodecStatus ReadJpegHeader(FileView file, JpegHeader& out) {
         if (IsRestart(marker) || marker == MarkerTem) continue;
         if (marker == MarkerEoi || marker == MarkerSoi) break;
         if (file.size() - pos < 2) break;
-        size_t length = BigEndian16(file.data() + pos);
+        size_t length = ReadBe16(file.data() + pos);
         if (length < 2 || length > file.size() - pos) break;  // cut short: libjpeg-turbo decides
         FileView segment = file.subspan(pos + 2, length - 2);
         pos += length;
@@ -88,8 +85,8 @@ CodecStatus ReadJpegHeader(FileView file, JpegHeader& out) {
             // Precision, height, width (2 bytes each but precision), component count.
             if (segment.size() < 6) return CodecStatus::Corrupt;
             sawFrame = true;
-            out.height = BigEndian16(segment.data() + 1);
-            out.width = BigEndian16(segment.data() + 3);
+            out.height = ReadBe16(segment.data() + 1);
+            out.width = ReadBe16(segment.data() + 3);
             out.components = segment[5];
             out.progressive = IsProgressive(marker);
             out.multiScan = out.progressive;

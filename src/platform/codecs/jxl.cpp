@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "platform/codecs/codec_libraries.h"
+#include "platform/codecs/codec_quiet_standard_error.h"
 #include "platform/codecs/codecs.h"
-#include "platform/codecs/quiet_standard_error.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -4,23 +4,11 @@
 #include <array>
 #include <cstddef>
 
+#include "platform/codecs/byte_order.h"
 #include "platform/codecs/codecs.h"
 
 namespace pic2pnm::codecs {
 namespace {
-
-uint16_t ReadU16(FileView bytes, size_t at) {
-    return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-uint32_t ReadU32(FileView bytes, size_t at) {
-    return uint32_t{bytes[at]} | (uint32_t{bytes[at + 1]} << 8) | (uint32_t{bytes[at + 2]} << 16) |
-           (uint32_t{bytes[at + 3]} << 24);
-}
-
-int32_t ReadI32(FileView bytes, size_t at) {
-    return static_cast<int32_t>(ReadU32(bytes, at));
-}
 
 // --- Placeable WMF: a 22-byte placement header, then the Windows metafile's own header ---
 
@@ -34,10 +22,10 @@ constexpr uint16_t kMetaHeaderWords = kMetaHeaderSize / 2;
 // size is not held against the file's length: writers often count the placement header in
 // it too, picture loaders accept such files, and only the header is read here.
 bool IsValidMetaHeader(FileView meta) {
-    const uint16_t type = ReadU16(meta, 0);
-    const uint16_t headerWords = ReadU16(meta, 2);
-    const uint16_t version = ReadU16(meta, 4);
-    const uint64_t sizeInBytes = uint64_t{ReadU32(meta, 6)} * 2;
+    const uint16_t type = ReadLe16(meta, 0);
+    const uint16_t headerWords = ReadLe16(meta, 2);
+    const uint16_t version = ReadLe16(meta, 4);
+    const uint64_t sizeInBytes = uint64_t{ReadLe32(meta, 6)} * 2;
     return (type == 1 || type == 2) && headerWords == kMetaHeaderWords &&
            (version == 0x100 || version == 0x300) && sizeInBytes >= kMetaHeaderSize;
 }
@@ -49,37 +37,39 @@ constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 constexpr size_t kSignatureAt = 40;
 constexpr uint32_t kSmallestEmfHeader = 88;  // the header before the pixel-format fields
 
-ENHMETAHEADER ReadEnhMetaHeader(FileView header) {
+EmfHeader ReadEnhMetaHeader(FileView header) {
     // Fields past the end of a shorter header read as zero.
-    std::array<uint8_t, sizeof(ENHMETAHEADER)> bytes{};
+    std::array<uint8_t, EmfHeaderBytes> bytes{};
     std::copy_n(header.begin(), std::min(header.size(), bytes.size()), bytes.begin());
     const FileView b(bytes);
-    ENHMETAHEADER out{};
-    out.iType = ReadU32(b, 0);
-    out.nSize = ReadU32(b, 4);
-    out.rclBounds = RECTL{ReadI32(b, 8), ReadI32(b, 12), ReadI32(b, 16), ReadI32(b, 20)};
-    out.rclFrame = RECTL{ReadI32(b, 24), ReadI32(b, 28), ReadI32(b, 32), ReadI32(b, 36)};
-    out.dSignature = ReadU32(b, 40);
-    out.nVersion = ReadU32(b, 44);
-    out.nBytes = ReadU32(b, 48);
-    out.nRecords = ReadU32(b, 52);
-    out.nHandles = ReadU16(b, 56);
-    out.sReserved = ReadU16(b, 58);
-    out.nDescription = ReadU32(b, 60);
-    out.offDescription = ReadU32(b, 64);
-    out.nPalEntries = ReadU32(b, 68);
-    out.szlDevice = SIZEL{ReadI32(b, 72), ReadI32(b, 76)};
-    out.szlMillimeters = SIZEL{ReadI32(b, 80), ReadI32(b, 84)};
-    out.cbPixelFormat = ReadU32(b, 88);
-    out.offPixelFormat = ReadU32(b, 92);
-    out.bOpenGL = ReadU32(b, 96);
+    EmfHeader out{};
+    out.iType = ReadLe32(b, 0);
+    out.nSize = ReadLe32(b, 4);
+    out.rclBounds = EmfRect{ReadLeSigned32(b, 8), ReadLeSigned32(b, 12), ReadLeSigned32(b, 16),
+                            ReadLeSigned32(b, 20)};
+    out.rclFrame = EmfRect{ReadLeSigned32(b, 24), ReadLeSigned32(b, 28), ReadLeSigned32(b, 32),
+                           ReadLeSigned32(b, 36)};
+    out.dSignature = ReadLe32(b, 40);
+    out.nVersion = ReadLe32(b, 44);
+    out.nBytes = ReadLe32(b, 48);
+    out.nRecords = ReadLe32(b, 52);
+    out.nHandles = ReadLe16(b, 56);
+    out.sReserved = ReadLe16(b, 58);
+    out.nDescription = ReadLe32(b, 60);
+    out.offDescription = ReadLe32(b, 64);
+    out.nPalEntries = ReadLe32(b, 68);
+    out.szlDevice = EmfSize{ReadLeSigned32(b, 72), ReadLeSigned32(b, 76)};
+    out.szlMillimeters = EmfSize{ReadLeSigned32(b, 80), ReadLeSigned32(b, 84)};
+    out.cbPixelFormat = ReadLe32(b, 88);
+    out.offPixelFormat = ReadLe32(b, 92);
+    out.bOpenGL = ReadLe32(b, 96);
     return out;
 }
 
 }  // namespace
 
 bool LooksLikePlaceableWmf(FileView file) {
-    return file.size() >= 4 && ReadU32(file, 0) == kPlaceableKey;
+    return file.size() >= 4 && ReadLe32(file, 0) == kPlaceableKey;
 }
 
 // The checksum (the XOR of the ten words before it) is not checked: picture loaders accept
@@ -89,11 +79,11 @@ CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out) {
     if (!LooksLikePlaceableWmf(file)) return CodecStatus::NotMyFormat;
     if (file.size() < kPlaceableHeaderSize + kMetaHeaderSize) return CodecStatus::Corrupt;
     PlaceableWmfHeader header;
-    header.left = static_cast<int16_t>(ReadU16(file, 6));
-    header.top = static_cast<int16_t>(ReadU16(file, 8));
-    header.right = static_cast<int16_t>(ReadU16(file, 10));
-    header.bottom = static_cast<int16_t>(ReadU16(file, 12));
-    header.unitsPerInch = ReadU16(file, 14);
+    header.left = static_cast<int16_t>(ReadLe16(file, 6));
+    header.top = static_cast<int16_t>(ReadLe16(file, 8));
+    header.right = static_cast<int16_t>(ReadLe16(file, 10));
+    header.bottom = static_cast<int16_t>(ReadLe16(file, 12));
+    header.unitsPerInch = ReadLe16(file, 14);
     // The picture's size is the box divided by units per inch.
     if (header.unitsPerInch == 0) return CodecStatus::Corrupt;
     if (!IsValidMetaHeader(file.subspan(kPlaceableHeaderSize))) return CodecStatus::Corrupt;
@@ -102,20 +92,20 @@ CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out) {
 }
 
 bool LooksLikeEmf(FileView file) {
-    return file.size() >= kSignatureAt + 4 && ReadU32(file, 0) == kEmrHeader &&
-           ReadU32(file, kSignatureAt) == kEmfSignature;
+    return file.size() >= kSignatureAt + 4 && ReadLe32(file, 0) == kEmrHeader &&
+           ReadLe32(file, kSignatureAt) == kEmfSignature;
 }
 
 // The header record's size must be one a header can have (at least the 88 bytes that every
 // version writes, in whole 32-bit units) and the header must fit in the file; the metafile's
 // size must cover the header and fit in the file as well, else it was cut short. Bytes after
 // the stated size are ignored.
-CodecStatus ParseEmfHeader(FileView file, ENHMETAHEADER& out) {
+CodecStatus ParseEmfHeader(FileView file, EmfHeader& out) {
     if (!LooksLikeEmf(file)) return CodecStatus::NotMyFormat;
-    const uint32_t headerSize = ReadU32(file, 4);
+    const uint32_t headerSize = ReadLe32(file, 4);
     if (headerSize < kSmallestEmfHeader || headerSize % 4 != 0 || headerSize > file.size())
         return CodecStatus::Corrupt;
-    const ENHMETAHEADER header = ReadEnhMetaHeader(file.first(headerSize));
+    const EmfHeader header = ReadEnhMetaHeader(file.first(headerSize));
     if (header.nBytes < headerSize || header.nBytes > file.size()) return CodecStatus::Corrupt;
     out = header;
     return CodecStatus::Ok;

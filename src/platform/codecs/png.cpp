@@ -13,6 +13,7 @@
 #include <new>
 
 #include "platform/codecs/codecs.h"
+#include "platform/codecs/pixel_arithmetic.h"
 #include "platform/codecs/png_format.h"
 #include "platform/codecs/png_path.h"
 #include "platform/codecs/png_rows.h"
@@ -56,10 +57,6 @@ bool IsFound(int error, CodecStatus& failure) {
     if (error == SPNG_OK) return true;
     if (error != SPNG_ECHUNKAVAIL) failure = StatusOf(error);
     return false;
-}
-
-uint32_t SwapRedAndBlue(uint32_t rgba) {
-    return (rgba & 0xFF00FF00u) | ((rgba >> 16) & 0xFFu) | ((rgba & 0xFFu) << 16);
 }
 
 // The nearest 8-bit level: v * 255 / 65535 rounded.

@@ -7,13 +7,10 @@
 #include <memory>
 #include <new>
 
+#include "platform/codecs/byte_order.h"
+
 namespace pic2pnm::codecs {
 namespace {
-
-uint32_t ReadBigEndian32(const uint8_t* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
-           uint32_t{bytes[3]};
-}
 
 constexpr size_t SignatureBytes = 8;
 constexpr uint32_t MaxChunkLength = 0x7FFFFFFF;  // the largest the format allows
@@ -28,7 +25,7 @@ class IdatChunks {
     bool Next(const uint8_t*& data, uint32_t& length) {
         while (position_ + 12 <= file_.size()) {
             const uint8_t* chunk = file_.data() + position_;
-            const uint32_t chunkLength = ReadBigEndian32(chunk);
+            const uint32_t chunkLength = ReadBe32(chunk);
             if (chunkLength > MaxChunkLength || chunkLength > file_.size() - position_ - 12)
                 return false;
             position_ += size_t{12} + chunkLength;
@@ -38,7 +35,7 @@ class IdatChunks {
             }
             seenIdat_ = true;
             const uLong crc = crc32_z(crc32_z(0, nullptr, 0), chunk + 4, size_t{4} + chunkLength);
-            if (crc != ReadBigEndian32(chunk + 8 + chunkLength)) return false;
+            if (crc != ReadBe32(chunk + 8 + chunkLength)) return false;
             data = chunk + 8;
             length = chunkLength;
             return true;

@@ -184,4 +184,9 @@ CodecStatus DecodeTga(FileView file, DecodedPicture& out) {
     return CodecStatus::Ok;
 }
 
+bool LooksLikeTga(FileView file) {
+    DecodedPicture picture;
+    return DecodeTga(file, picture) != CodecStatus::NotMyFormat;
+}
+
 }  // namespace pic2pnm::codecs

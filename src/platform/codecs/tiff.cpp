@@ -8,6 +8,7 @@
 
 #include "platform/codecs/codec_libraries.h"
 #include "platform/codecs/codecs.h"
+#include "platform/codecs/pixel_arithmetic.h"
 #include "platform/codecs/tiff_alpha.h"
 #include "platform/codecs/tiff_format.h"
 #include "platform/codecs/tiff_limits.h"
@@ -40,11 +41,6 @@ struct RgbaReaderEnd {
     void operator()(TIFFRGBAImage* reader) const { Tiff()->RGBAImageEnd(reader); }
 };
 
-// libtiff's packed ABGR (red in the low byte) to ours (blue in the low byte).
-uint32_t FromTiffAbgr(uint32_t abgr) {
-    return (abgr & 0xFF00FF00u) | ((abgr >> 16) & 0xFFu) | ((abgr & 0xFFu) << 16);
-}
-
 }  // namespace
 
 bool LooksLikeTiff(FileView file) {
@@ -59,7 +55,7 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     if (!LooksLikeTiff(file)) return CodecStatus::NotMyFormat;
     // Without its library no TIFF can be read; the package always brings it.
     const TiffLibrary* library = Tiff();
-    if (library == nullptr) return CodecStatus::Corrupt;
+    if (library == nullptr) return CodecStatus::LibraryMissing;
     const TiffLibrary& libtiff = *library;
     SilenceProcessWideHandlers(libtiff);
     std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(libtiff.OpenOptionsAlloc());
@@ -114,7 +110,8 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     if (libtiff.RGBAImageGet(&reader, store->Data(), width, height) != 1)
         return CodecStatus::Corrupt;
     uint32_t* pixels = store->Data();
-    std::transform(pixels, pixels + store->PixelCount(), pixels, FromTiffAbgr);
+    std::transform(pixels, pixels + store->PixelCount(), pixels,
+                   SwapRedAndBlue);  // libtiff gives red-low ABGR
 
     const bool hasAlpha = reader.alpha != 0;
     const TiffSourceFormat format =

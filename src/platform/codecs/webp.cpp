@@ -87,8 +87,8 @@ CodecStatus DecodeFirstFrame(const WebPLibrary& libwebp, FileView file, DecodedP
                         static_cast<uint32_t>(area.height) <= canvasHeight - area.top;
     if (!complete || !inside) return CodecStatus::Corrupt;
 
-    auto store = PixelStore::AllocateZeroed(static_cast<int32_t>(canvasWidth),
-                                            static_cast<int32_t>(canvasHeight));
+    auto store =
+        PixelStore::Allocate(static_cast<int32_t>(canvasWidth), static_cast<int32_t>(canvasHeight));
     if (store == nullptr) return CodecStatus::OutOfMemory;
     const CodecStatus status =
         DecodeStillInto(libwebp, bitstream.bytes, bitstream.size, area, *store);
@@ -124,7 +124,7 @@ CodecStatus DecodeWebp(FileView file, DecodedPicture& out) {
     if (!LooksLikeWebp(file)) return CodecStatus::NotMyFormat;
     // Without its library no WebP can be read; the package always brings it.
     const WebPLibrary* library = WebP();
-    if (library == nullptr) return CodecStatus::Corrupt;
+    if (library == nullptr) return CodecStatus::LibraryMissing;
     const WebPLibrary& libwebp = *library;
     WebPBitstreamFeatures features;
     const CodecStatus parsed = StatusOf(libwebp.GetFeatures(file.data(), file.size(), &features));

@@ -69,7 +69,7 @@ TEST(MetafileSniff, KeyAndSignature) {
         EXPECT_EQ(LooksLikePlaceableWmf(c.bytes), c.wmf) << c.name;
         EXPECT_EQ(LooksLikeEmf(c.bytes), c.emf) << c.name;
         PlaceableWmfHeader wmf;
-        ENHMETAHEADER emf{};
+        EmfHeader emf{};
         if (!c.wmf) {
             EXPECT_EQ(ParsePlaceableWmf(c.bytes, wmf), CodecStatus::NotMyFormat) << c.name;
         }
@@ -149,7 +149,7 @@ TEST(ParsePlaceableWmf, EveryPrefixWithoutBothHeadersIsRefused) {
 // --- EMF ---
 
 TEST(ParseEmfHeader, FullHeader) {
-    ENHMETAHEADER header{};
+    EmfHeader header{};
     ASSERT_EQ(ParseEmfHeader(MetafileBytes("bounds-frame.emf"), header), CodecStatus::Ok);
     EXPECT_EQ(header.iType, 1u);
     EXPECT_EQ(header.nSize, 108u);
@@ -177,8 +177,9 @@ TEST(ParseEmfHeader, FullHeader) {
 // An 88-byte header is followed at once by the end record (type 14, size 20, no palette);
 // those bytes must not be taken for the pixel-format fields.
 TEST(ParseEmfHeader, ShortHeaderLeavesTheLaterFieldsZero) {
-    ENHMETAHEADER header;
-    std::memset(&header, 0xAB, sizeof header);
+    EmfHeader header;
+    header.cbPixelFormat = header.offPixelFormat = header.bOpenGL = 0xABABABABu;
+    header.szlMillimeters.cy = -1;
     ASSERT_EQ(ParseEmfHeader(MetafileBytes("short-header.emf"), header), CodecStatus::Ok);
     EXPECT_EQ(header.nSize, 88u);
     EXPECT_EQ(header.rclBounds.left, -5);
@@ -219,7 +220,7 @@ TEST(ParseEmfHeader, SizesMustAgreeWithTheFile) {
     for (const MutationCase& c : cases) {
         std::vector<uint8_t> bytes = MetafileBytes("bounds-frame.emf");
         c.mutate(bytes);
-        ENHMETAHEADER header{};
+        EmfHeader header{};
         EXPECT_EQ(ParseEmfHeader(bytes, header), c.expected) << c.name;
     }
 }
@@ -228,7 +229,7 @@ TEST(ParseEmfHeader, EveryPrefixIsRefused) {
     for (const char* file : {"bounds-frame.emf", "short-header.emf"}) {
         const std::vector<uint8_t> bytes = MetafileBytes(file);
         for (size_t length = 0; length < bytes.size(); ++length) {
-            ENHMETAHEADER header{};
+            EmfHeader header{};
             const CodecStatus expected =
                 length < 44 ? CodecStatus::NotMyFormat : CodecStatus::Corrupt;
             EXPECT_EQ(ParseEmfHeader(FileView(bytes.data(), length), header), expected)
@@ -244,7 +245,7 @@ TEST(ParseEmfHeader, PartialHeaderCopiesWhatItHas) {
     Put32(bytes, 88, 40);
     Put32(bytes, 92, 108);
     Put32(bytes, 96, 1);
-    ENHMETAHEADER header{};
+    EmfHeader header{};
     ASSERT_EQ(ParseEmfHeader(bytes, header), CodecStatus::Ok);
     EXPECT_EQ(header.cbPixelFormat, 40u);
     EXPECT_EQ(header.offPixelFormat, 0u);

@@ -1,4 +1,4 @@
-#include "platform/codecs/quiet_standard_error.h"
+#include "platform/codecs/codec_quiet_standard_error.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,0 +1,28 @@
+// Every switch the tests and fuzz targets turn to reach paths that real files cannot reach
+// on demand. The program itself never calls them. Each lives in the source file whose state
+// it changes; this header only gathers their declarations, and includes nothing of ours, so
+// that any layer may define a hook without depending on another.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace pic2pnm {
+
+// Lowers the largest pixel count a decoder accepts (IsPictureSizeSupported), so that fuzzing
+// does not spend its time on huge allocations. 0 restores the normal limit.
+void SetPixelCountCapForFuzzing(int64_t maxPixels);
+
+// While true, every codec library opened at run time is reported missing, as on a machine
+// without it; the libraries already opened stay open.
+void SetCodecLibrariesMissingForTesting(bool missing);
+
+// Makes GetDC fail, so that callers' handling of a missing screen device context is tested.
+void SetScreenDcUnavailableForTesting(bool unavailable);
+
+// Sees the text of every WriteText call, in order, before it is buffered.
+using FileWriteObserver = std::function<void(int32_t number, std::string_view block)>;
+void SetFileWriteObserver(FileWriteObserver observer);
+
+}  // namespace pic2pnm
