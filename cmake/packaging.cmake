@@ -50,7 +50,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 find_program(PIC2PNM_DPKG_QUERY dpkg-query)
 if(PIC2PNM_DPKG_QUERY)
   set(runtime_packages "")
-  foreach(library TURBOJPEG GIF TIFF WEBP WEBPDEMUX)
+  foreach(library TURBOJPEG GIF TIFF WEBP WEBPDEMUX DEFLATE)
     execute_process(COMMAND ${PIC2PNM_DPKG_QUERY} -S "*/${PIC2PNM_SONAME_${library}}"
       OUTPUT_VARIABLE owner RESULT_VARIABLE result ERROR_QUIET)
     string(REGEX MATCH "^[^:]+" package "${owner}")

@@ -3,7 +3,13 @@
 namespace pic2pnm {
 namespace {
 
-using Decoder = codecs::CodecStatus (*)(codecs::FileView, codecs::DecodedPicture&);
+using Decoder = codecs::CodecStatus (*)(std::span<uint8_t>, codecs::DecodedPicture&);
+
+// A decoder that only reads the file's bytes.
+template <codecs::CodecStatus (*Decode)(codecs::FileView, codecs::DecodedPicture&)>
+codecs::CodecStatus Reading(std::span<uint8_t> file, codecs::DecodedPicture& out) {
+    return Decode(file, out);
+}
 
 struct FormatEntry {
     Decoder decode;
@@ -13,18 +19,18 @@ struct FormatEntry {
 // Each decoder checks its own signature. The icon header (a few zero bytes and a small
 // count) is the weakest signature, so icons and cursors come last.
 constexpr FormatEntry Formats[] = {
-    {codecs::DecodePng, RawFormat::Png},
-    {codecs::DecodeTiff, RawFormat::Tiff},
-    {codecs::DecodeWebp, RawFormat::Webp},
-    {codecs::DecodeBmp, RawFormat::Bmp},
-    {codecs::DecodeGif, RawFormat::Gif},
-    {codecs::DecodeJpeg, RawFormat::Jpeg},
-    {codecs::DecodeIconAsPicture, RawFormat::Icon},
+    {codecs::DecodePngInPlace, RawFormat::Png},
+    {Reading<codecs::DecodeTiff>, RawFormat::Tiff},
+    {Reading<codecs::DecodeWebp>, RawFormat::Webp},
+    {Reading<codecs::DecodeBmp>, RawFormat::Bmp},
+    {Reading<codecs::DecodeGif>, RawFormat::Gif},
+    {Reading<codecs::DecodeJpeg>, RawFormat::Jpeg},
+    {Reading<codecs::DecodeIconAsPicture>, RawFormat::Icon},
 };
 
 }  // namespace
 
-codecs::CodecStatus DecodeByContent(codecs::FileView file, codecs::DecodedPicture& out,
+codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
                                     GUID& rawFormat) {
     for (const FormatEntry& format : Formats) {
         codecs::DecodedPicture picture;

@@ -30,8 +30,9 @@ inline constexpr GUID Webp{
 }  // namespace RawFormat
 
 // Tries the decoders in turn until one recognises the file. NotMyFormat when none does;
-// otherwise the recogniser's status, and on Ok the picture and its raw format.
-codecs::CodecStatus DecodeByContent(codecs::FileView file, codecs::DecodedPicture& out,
+// otherwise the recogniser's status, and on Ok the picture and its raw format. A decoder may
+// rearrange the file's bytes while it works; they are as they were again on return.
+codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
                                     GUID& rawFormat);
 
 }  // namespace pic2pnm

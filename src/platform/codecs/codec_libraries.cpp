@@ -5,7 +5,7 @@
 // The build puts in the names the dynamic linker knows these libraries by.
 #if !defined(PIC2PNM_SONAME_TURBOJPEG) || !defined(PIC2PNM_SONAME_GIF) || \
     !defined(PIC2PNM_SONAME_TIFF) || !defined(PIC2PNM_SONAME_WEBP) ||     \
-    !defined(PIC2PNM_SONAME_WEBPDEMUX)
+    !defined(PIC2PNM_SONAME_WEBPDEMUX) || !defined(PIC2PNM_SONAME_DEFLATE)
 #error "the codec library names are set by CMakeLists.txt"
 #endif
 
@@ -103,6 +103,17 @@ WebPLibrary LoadWebP(bool& complete) {
     return table;
 }
 
+DeflateLibrary LoadDeflate(bool& complete) {
+    DeflateLibrary table{};
+    Resolver resolve(Open(PIC2PNM_SONAME_DEFLATE));
+    resolve(table.AllocDecompressor, "libdeflate_alloc_decompressor");
+    resolve(table.ZlibDecompressEx, "libdeflate_zlib_decompress_ex");
+    resolve(table.FreeDecompressor, "libdeflate_free_decompressor");
+    resolve(table.Crc32, "libdeflate_crc32");
+    complete = resolve.Complete();
+    return table;
+}
+
 // Loads a table once, the first time it is asked for.
 template <typename Table, Table (*Load)(bool&)>
 const Table* Once() {
@@ -127,6 +138,10 @@ const TiffLibrary* Tiff() {
 
 const WebPLibrary* WebP() {
     return Once<WebPLibrary, LoadWebP>();
+}
+
+const DeflateLibrary* Deflate() {
+    return Once<DeflateLibrary, LoadDeflate>();
 }
 
 }  // namespace pic2pnm::codecs

@@ -1,10 +1,11 @@
-// The codec libraries for JPEG, GIF, TIFF and WebP are opened the first time a picture needs
-// one of them, not when the program starts: a conversion then loads the library of its own
-// format and no other (libtiff alone brings seven more). Each table holds the functions we
-// call; it is null when its library or one of them cannot be found.
+// The codec libraries for JPEG, GIF, TIFF and WebP, and libdeflate for PNG, are opened the
+// first time a picture needs one of them, not when the program starts: a conversion then loads
+// the library of its own format and no other (libtiff alone brings seven more). Each table
+// holds the functions we call; it is null when its library or one of them cannot be found.
 #pragma once
 
 #include <gif_lib.h>
+#include <libdeflate.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
 #include <webp/decode.h>
@@ -75,9 +76,18 @@ struct WebPLibrary {
     }
 };
 
+// PNG decodes without it (more slowly) when it cannot be opened.
+struct DeflateLibrary {
+    decltype(&libdeflate_alloc_decompressor) AllocDecompressor;
+    decltype(&libdeflate_zlib_decompress_ex) ZlibDecompressEx;
+    decltype(&libdeflate_free_decompressor) FreeDecompressor;
+    decltype(&libdeflate_crc32) Crc32;
+};
+
 const TurboJpegLibrary* TurboJpeg();
 const GifLibrary* Gif();
 const TiffLibrary* Tiff();
 const WebPLibrary* WebP();
+const DeflateLibrary* Deflate();
 
 }  // namespace pic2pnm::codecs

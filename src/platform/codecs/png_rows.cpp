@@ -272,4 +272,17 @@ bool DecodePngRowsDirect(FileView file, const PngLayout& layout, PixelStore& sto
     return EndsCleanly(stream, chunks);
 }
 
+size_t PngBytesPerPixel(uint8_t colorType) {
+    return BytesPerPixel(colorType);
+}
+
+bool UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size,
+                    size_t bytesPerPixel) {
+    return UnfilterRow(filter, row, previous, size, bytesPerPixel);
+}
+
+bool ConvertPngRow(const PngLayout& layout, const uint8_t* samples, uint32_t* out) {
+    return ConvertRow(layout, samples, out);
+}
+
 }  // namespace pic2pnm::codecs

@@ -27,17 +27,7 @@ using testing::Png;
 using testing::PngBytes;
 using testing::Zlib;
 
-// Decodes `file` both ways and expects the same status and, when it decodes, the same
-// picture to the last pixel.
-void ExpectBothWaysAlike(const PngBytes& file, const std::string& what) {
-    SCOPED_TRACE(what);
-    const FileView view(file.data(), file.size());
-    DecodedPicture direct;
-    DecodedPicture library;
-    const CodecStatus directStatus = DecodePngUsing(view, direct, PngRowPath::DirectFirst);
-    const CodecStatus libraryStatus = DecodePngUsing(view, library, PngRowPath::Library);
-    ASSERT_EQ(static_cast<int>(directStatus), static_cast<int>(libraryStatus));
-    if (directStatus != CodecStatus::Ok) return;
+void ExpectSamePicture(const DecodedPicture& direct, const DecodedPicture& library) {
     EXPECT_EQ(direct.width, library.width);
     EXPECT_EQ(direct.height, library.height);
     EXPECT_EQ(direct.bitsPerPixel, library.bitsPerPixel);
@@ -56,6 +46,27 @@ void ExpectBothWaysAlike(const PngBytes& file, const std::string& what) {
             return;
         }
     }
+}
+
+// Decodes `file` every way (the row decoder, the whole stream in place, libspng alone) and
+// expects the same status and, when it decodes, the same picture to the last pixel; the file
+// decoded in place must be as it was afterwards.
+void ExpectBothWaysAlike(const PngBytes& file, const std::string& what) {
+    SCOPED_TRACE(what);
+    const FileView view(file.data(), file.size());
+    DecodedPicture direct;
+    DecodedPicture library;
+    const CodecStatus directStatus = DecodePngUsing(view, direct, PngRowPath::DirectFirst);
+    const CodecStatus libraryStatus = DecodePngUsing(view, library, PngRowPath::Library);
+    ASSERT_EQ(static_cast<int>(directStatus), static_cast<int>(libraryStatus));
+    PngBytes copy = file;
+    DecodedPicture inPlace;
+    const CodecStatus inPlaceStatus = DecodePngInPlace(copy, inPlace);
+    EXPECT_EQ(copy, file) << "the file decoded in place was left changed";
+    ASSERT_EQ(static_cast<int>(inPlaceStatus), static_cast<int>(libraryStatus));
+    if (directStatus != CodecStatus::Ok) return;
+    ExpectSamePicture(direct, library);
+    ExpectSamePicture(inPlace, library);
 }
 
 size_t Channels(uint8_t colorType) {
