@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "platform/codecs/png_paeth_vector.h"
+
 namespace pic2pnm::codecs {
 namespace {
 
@@ -148,6 +150,12 @@ bool Unfilter(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size
             }
             return true;
         case 4:
+#if defined(PIC2PNM_PAETH_VECTOR)
+            if constexpr (Bpp >= 3) {
+                UnfilterPaethVector<Bpp>(row, previous, size);
+                return true;
+            }
+#endif
             for (size_t i = 0; i < size; i += Bpp) {
                 for (size_t k = 0; k < Bpp; ++k) {
                     const uint8_t above = previous[i + k];

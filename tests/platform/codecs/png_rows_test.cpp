@@ -191,6 +191,40 @@ TEST(PngRows, TransparentValuesMatchAsLibspngMatchesThem) {
     }
 }
 
+// Paeth neighbours that tie, a different tie in each sample of a pixel: the format takes a
+// before b before c. The second row's second pixel is filtered as 0, so it decodes to the
+// predictor itself; its left neighbour a is given through the first pixel, whose own
+// predictor is the c above it.
+TEST(PngRows, PaethTiesGoAsTheFormatOrdersThem) {
+    struct Neighbours {
+        const char* name;
+        uint8_t a, b, c;
+    };
+    const std::vector<Neighbours> ties = {
+        {"pb = pc < pa: b", 110, 80, 100}, {"pa = pb < pc: a", 110, 110, 100},
+        {"pa = pc < pb: a", 80, 110, 100}, {"all equal: a", 100, 100, 100},
+        {"pc smallest: c", 150, 60, 100},
+    };
+    for (uint8_t colorType : {uint8_t{2}, uint8_t{6}}) {
+        const size_t channels = Channels(colorType);
+        for (size_t turn = 0; turn < ties.size(); ++turn) {
+            PngBytes upper = {0}, lower = {4};
+            for (size_t k = 0; k < channels; ++k) upper.push_back(ties[(turn + k) % 5].c);
+            for (size_t k = 0; k < channels; ++k) upper.push_back(ties[(turn + k) % 5].b);
+            for (size_t k = 0; k < channels; ++k) {
+                const Neighbours& n = ties[(turn + k) % 5];
+                lower.push_back(static_cast<uint8_t>(n.a - n.c));
+            }
+            lower.insert(lower.end(), channels, 0);
+            PngBytes raw = upper;
+            raw.insert(raw.end(), lower.begin(), lower.end());
+            const PngBytes file = Png({Ihdr(2, 2, 8, colorType, false), Chunk("IDAT", Zlib(raw))});
+            ExpectBothWaysAlike(file, std::string(ties[turn].name) + " first, " +
+                                          (colorType == 2 ? "RGB" : "RGBA"));
+        }
+    }
+}
+
 TEST(PngRows, TheRowDecoderTakesTheCommonLayoutsItself) {
     // Opaque RGB, every filter: DecodePngRowsDirect must not leave these to libspng.
     std::mt19937 random(7);
