@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 
 #include "netpbm/get_bitmap_pixels.h"
 #include "netpbm/pixel_buffer.h"
@@ -42,6 +43,20 @@ constexpr DecoderCase DecoderCases[] = {
 // The yardstick for the formats that store pixels nearly as we hold them: the file's bytes
 // copied into a fresh block, taken the way a decoder takes its pixel store.
 constexpr const char* CopiedFiles[] = {"photo.ppm", "photo.pam", "photo.qoi"};
+
+// PNG as the program decodes it, rearranging the file's bytes meanwhile (they are put back).
+using InPlaceDecoder = codecs::CodecStatus (*)(std::span<uint8_t>, codecs::DecodedPicture&);
+
+struct InPlaceDecoderCase {
+    const char* name;
+    const char* file;
+    InPlaceDecoder decode;
+};
+
+constexpr InPlaceDecoderCase InPlaceDecoderCases[] = {
+    {"PNG_in_place", "photo.png", codecs::DecodePngInPlace},
+    {"PNG_grey_in_place", "grey.png", codecs::DecodePngInPlace},
+};
 
 // The files the end-to-end comparison converts.
 constexpr const char* LoadPathFiles[] = {"photo.jpg", "photo.png", "grey.png",
@@ -87,6 +102,20 @@ void CopyFromMemory(benchmark::State& state,
                             static_cast<int64_t>(file->size()));
 }
 
+void DecodeInPlace(benchmark::State& state, InPlaceDecoder decode, std::vector<uint8_t>& file) {
+    int64_t pixels = 0;
+    for (auto _ : state) {
+        codecs::DecodedPicture picture;
+        if (decode(file, picture) != codecs::CodecStatus::Ok) {
+            state.SkipWithError("the decoder refused the picture");
+            break;
+        }
+        benchmark::DoNotOptimize(picture.pixels->Data());
+        pixels += static_cast<int64_t>(picture.pixels->PixelCount());
+    }
+    state.SetItemsProcessed(pixels);
+}
+
 void LoadAndExtract(benchmark::State& state, const std::string& path) {
     int64_t pixels = 0;
     for (auto _ : state) {
@@ -127,6 +156,16 @@ std::vector<std::string> RegisterDecoderBenchmarks(const std::filesystem::path& 
         benchmark::RegisterBenchmark(
             (std::string("BM_CopyBytes/") + name).c_str(),
             [file](benchmark::State& state) { CopyFromMemory(state, file); })
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const InPlaceDecoderCase& c : InPlaceDecoderCases) {
+        auto file = ReadWholeFile(folder / c.file);
+        if (file == nullptr) continue;  // already listed as missing above
+        auto bytes = std::make_shared<std::vector<uint8_t>>(*file);
+        benchmark::RegisterBenchmark((std::string("BM_Decode/") + c.name).c_str(),
+                                     [decode = c.decode, bytes](benchmark::State& state) {
+                                         DecodeInPlace(state, decode, *bytes);
+                                     })
             ->Unit(benchmark::kMillisecond);
     }
     for (const char* name : LoadPathFiles) {

@@ -128,6 +128,8 @@ run_once() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2];
                                               else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# The lowest of the numbers on standard input.
+least() { sort -g | head -n 1; }
 
 netpbm_decoder() {
     case "$1" in
@@ -225,7 +227,7 @@ pixels[photo.qoi]=${pixels[photo.ppm]}  # the same picture
 
 # Every cell, the tools taking turns within a run so that a busy moment hits them alike;
 # decoding alone takes its turn too, so that it is measured under the same conditions.
-declare -A time_of cpu_of kb_of bytes_of
+declare -A time_of best_of cpu_of kb_of bytes_of
 for cell in "${cells[@]}"; do
     IFS='|' read -r name file type <<<"$cell"
     extension=$(tr '[:upper:]' '[:lower:]' <<<"$type")
@@ -264,6 +266,7 @@ for cell in "${cells[@]}"; do
     for tool in "${tools[@]}"; do
         [[ -n "${samples_t[$tool]:-}" ]] || continue
         time_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_t[$tool]}" | grep . | median)
+        best_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_t[$tool]}" | grep . | least)
         cpu_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_c[$tool]}" | grep . | median)
         kb_of["$name|$tool"]=$(tr ' ' '\n' <<<"${samples_k[$tool]}" | grep . | median)
     done
@@ -300,14 +303,17 @@ done
 
 echo
 echo "pic2pnm against the fastest peer (ratio below 1: pic2pnm is faster)"
-printf '%-22s | %9s | %-15s | %9s | %6s | %9s | %10s | %9s | %s\n' cell ours "fastest peer" \
-    "peer" ratio "cpu ratio" "ns/px text" "ours B/px" "peers B/px"
+printf '%-22s | %9s | %-15s | %9s | %6s | %9s | %9s | %-15s | %9s | %10s | %10s | %9s | %s\n' \
+    cell ours "fastest peer" "peer" ratio "cpu ratio" "best ours" "best peer" "its best" "best ratio" \
+    "ns/px text" "ours B/px" "peers B/px"
 for cell in "${cells[@]}"; do
     IFS='|' read -r name file type <<<"$cell"
     ours_time="${time_of[$name|ours]:-}"
     best_tool=""
     best_time=""
     best_cpu=""
+    least_tool=""
+    least_time=""
     peers_memory=""
     for tool in "${peers[@]}"; do
         key="$name|$tool"
@@ -317,6 +323,11 @@ for cell in "${cells[@]}"; do
             'BEGIN { exit !(a < b) }'; then
             best_time="${time_of[$key]}"
             best_tool=$(tool_label "$tool")
+        fi
+        if [[ -z "$least_time" ]] || awk -v a="${best_of[$key]}" -v b="$least_time" \
+            'BEGIN { exit !(a < b) }'; then
+            least_time="${best_of[$key]}"
+            least_tool=$(tool_label "$tool")
         fi
         if [[ -z "$best_cpu" ]] || awk -v a="${cpu_of[$key]}" -v b="$best_cpu" \
             'BEGIN { exit !(a < b) }'; then
@@ -337,8 +348,16 @@ for cell in "${cells[@]}"; do
         'BEGIN { printf "%.1f", (a - d) * 1e9 / p }')
     peer_time="-"
     [[ -n "$best_time" ]] && peer_time=$(printf '%7.3f s' "$best_time")
-    printf '%-22s | %7.3f s | %-15s | %9s | %6s | %9s | %10s | %9s | %s\n' "$name" "$ours_time" \
-        "${best_tool:--}" "$peer_time" "$ratio" "$cpu_ratio" "$beyond" \
+    ours_best="${best_of[$name|ours]}"
+    least_ratio="-"
+    least_peer_time="-"
+    if [[ -n "$least_time" ]]; then
+        least_ratio=$(awk -v a="$ours_best" -v b="$least_time" 'BEGIN { printf "%.2f", a / b }')
+        least_peer_time=$(printf '%7.3f s' "$least_time")
+    fi
+    printf '%-22s | %7.3f s | %-15s | %9s | %6s | %9s | %7.3f s | %-15s | %9s | %10s | %10s | %9s | %s\n' \
+        "$name" "$ours_time" "${best_tool:--}" "$peer_time" "$ratio" "$cpu_ratio" "$ours_best" \
+        "${least_tool:--}" "$least_peer_time" "$least_ratio" "$beyond" \
         "$(bytes_per_pixel "${kb_of[$name|ours]}" "${pixels[$file]}")" "$peers_memory"
 done
 note "load after: $(cut -d ' ' -f 1-3 /proc/loadavg)"

@@ -1,5 +1,7 @@
-// PNG files, decoded both ways: our own row decoder (with libspng for what it leaves) and
-// libspng alone must agree on the outcome and on every pixel.
+// PNG files, decoded every way: in place (the whole stream through libdeflate, then the row
+// decoder, then libspng for what they leave), our own row decoder (with libspng for what it
+// leaves) and libspng alone must agree on the outcome and on every pixel, and the bytes
+// decoded in place must be as they were afterwards.
 //
 // Most mutations would break a chunk's CRC and stop both decoders at the first chunk, so the
 // CRCs are put right before decoding; the picture data behind them then gets mutated freely.
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "fuzz_checks.h"
+#include "platform/codecs/codecs.h"
 #include "platform/codecs/png_path.h"
 
 namespace {
@@ -30,6 +33,16 @@ void PutCrcsRight(std::vector<uint8_t>& png) {
     }
 }
 
+void RequireSamePicture(const pic2pnm::codecs::DecodedPicture& ours,
+                        const pic2pnm::codecs::DecodedPicture& library) {
+    using pic2pnm::fuzzing::Require;
+    Require(ours.width == library.width && ours.height == library.height);
+    Require(ours.bitsPerPixel == library.bitsPerPixel && ours.pixelFormat == library.pixelFormat &&
+            ours.hasAlpha == library.hasAlpha);
+    Require(std::memcmp(ours.pixels->Data(), library.pixels->Data(),
+                        ours.pixels->PixelCount() * sizeof(uint32_t)) == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -44,12 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::CheckPicture(status, direct);
     codecs::DecodedPicture library;
     fuzzing::Require(codecs::DecodePngUsing(file, library, PngRowPath::Library) == status);
+    std::vector<uint8_t> copy = png;
+    codecs::DecodedPicture inPlace;
+    fuzzing::Require(codecs::DecodePngInPlace(copy, inPlace) == status);
+    fuzzing::Require(copy == png);
     if (status != codecs::CodecStatus::Ok) return 0;
-    fuzzing::Require(direct.width == library.width && direct.height == library.height);
-    fuzzing::Require(direct.bitsPerPixel == library.bitsPerPixel &&
-                     direct.pixelFormat == library.pixelFormat &&
-                     direct.hasAlpha == library.hasAlpha);
-    fuzzing::Require(std::memcmp(direct.pixels->Data(), library.pixels->Data(),
-                                 direct.pixels->PixelCount() * sizeof(uint32_t)) == 0);
+    RequireSamePicture(direct, library);
+    RequireSamePicture(inPlace, library);
     return 0;
 }

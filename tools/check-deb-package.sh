@@ -44,7 +44,7 @@ done
 [ "$(dpkg-deb --field "$deb" Section)" = graphics ] || fail "the section is not graphics"
 depends=$(dpkg-deb --field "$deb" Depends)
 # dpkg-shlibdeps must have turned the linked codec libraries into dependencies.
-for library in libspng libturbojpeg libgif libtiff libwebp; do
+for library in libspng libturbojpeg libgif libtiff libwebp libdeflate; do
     grep -q "$library" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
 # HEIF, AVIF and JPEG XL are optional: their libraries are recommended, never required.

@@ -80,7 +80,7 @@ GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GU
     PictureFileBytes bytes;
     const PictureFileStatus read = ReadPictureFile(path, bytes);
     if (read != PictureFileStatus::Ok) return StatusOf(read);
-    return StatusOf(DecodeByContent(bytes.View(), picture, rawFormat));
+    return StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat));
 }
 
 float DpiOrDefault(float dpi) {

@@ -4,12 +4,14 @@
 
 namespace pic2pnm {
 
-codecs::CodecStatus DecodeByContent(codecs::FileView file, codecs::DecodedPicture& out,
+codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
                                     GUID& rawFormat) {
     // Each decoder checks its own signature, so every row is asked in turn.
     for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
         codecs::DecodedPicture picture;
-        const codecs::CodecStatus status = format.decode(file, picture);
+        const codecs::CodecStatus status = format.decodeInPlace != nullptr
+                                               ? format.decodeInPlace(file, picture)
+                                               : format.decode(file, picture);
         if (status == codecs::CodecStatus::NotMyFormat) continue;
         if (status == codecs::CodecStatus::Ok) {
             out = std::move(picture);

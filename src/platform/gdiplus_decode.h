@@ -39,8 +39,9 @@ inline constexpr GUID Jxl = ToGuid(codecs::RawFormatIds::Jxl);
 }  // namespace RawFormat
 
 // Tries the codec registry's rows in turn until one recognises the file. NotMyFormat when none
-// does; otherwise the recogniser's status, and on Ok the picture and its raw format.
-codecs::CodecStatus DecodeByContent(codecs::FileView file, codecs::DecodedPicture& out,
+// does; otherwise the recogniser's status, and on Ok the picture and its raw format. A decoder
+// may rearrange the file's bytes while it works; they are as they were again on return.
+codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
                                     GUID& rawFormat);
 
 }  // namespace pic2pnm

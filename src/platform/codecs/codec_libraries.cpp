@@ -8,7 +8,7 @@
 #if !defined(PIC2PNM_SONAME_TURBOJPEG) || !defined(PIC2PNM_SONAME_GIF) ||  \
     !defined(PIC2PNM_SONAME_TIFF) || !defined(PIC2PNM_SONAME_WEBP) ||      \
     !defined(PIC2PNM_SONAME_WEBPDEMUX) || !defined(PIC2PNM_SONAME_HEIF) || \
-    !defined(PIC2PNM_SONAME_JXL)
+    !defined(PIC2PNM_SONAME_JXL) || !defined(PIC2PNM_SONAME_DEFLATE)
 #error "the codec library names are set by CMakeLists.txt"
 #endif
 
@@ -159,6 +159,17 @@ JxlLibrary LoadJxl(bool& complete) {
     return table;
 }
 
+DeflateLibrary LoadDeflate(bool& complete) {
+    DeflateLibrary table{};
+    Resolver resolve(Open(PIC2PNM_SONAME_DEFLATE));
+    resolve(table.AllocDecompressor, "libdeflate_alloc_decompressor");
+    resolve(table.ZlibDecompressEx, "libdeflate_zlib_decompress_ex");
+    resolve(table.FreeDecompressor, "libdeflate_free_decompressor");
+    resolve(table.Crc32, "libdeflate_crc32");
+    complete = resolve.Complete();
+    return table;
+}
+
 bool librariesMissing = false;
 
 // Loads a table once, the first time it is asked for.
@@ -194,6 +205,10 @@ const HeifLibrary* Heif() {
 
 const JxlLibrary* Jxl() {
     return Once<JxlLibrary, LoadJxl>();
+}
+
+const DeflateLibrary* Deflate() {
+    return Once<DeflateLibrary, LoadDeflate>();
 }
 
 }  // namespace pic2pnm::codecs

@@ -1,11 +1,13 @@
-// The codec libraries for JPEG, GIF, TIFF, WebP, HEIF/AVIF and JPEG XL are opened the first time a
-// picture needs one of them, not when the program starts: a conversion then loads the library of
-// its own format and no other (libtiff alone brings seven more). Each table holds the functions we
-// call; it is null when its library or one of them cannot be found.
+// The codec libraries for JPEG, GIF, TIFF, WebP, HEIF/AVIF and JPEG XL, and libdeflate for PNG,
+// are opened the first time a picture needs one of them, not when the program starts: a
+// conversion then loads the library of its own format and no other (libtiff alone brings seven
+// more). Each table holds the functions we call; it is null when its library or one of them
+// cannot be found.
 #pragma once
 
 #include <gif_lib.h>
 #include <jxl/decode.h>
+#include <libdeflate.h>
 #include <libheif/heif.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
@@ -120,11 +122,20 @@ struct JxlLibrary {
     decltype(&JxlDecoderSetImageOutBuffer) SetImageOutBuffer;
 };
 
+// PNG decodes without it (more slowly) when it cannot be opened.
+struct DeflateLibrary {
+    decltype(&libdeflate_alloc_decompressor) AllocDecompressor;
+    decltype(&libdeflate_zlib_decompress_ex) ZlibDecompressEx;
+    decltype(&libdeflate_free_decompressor) FreeDecompressor;
+    decltype(&libdeflate_crc32) Crc32;
+};
+
 const TurboJpegLibrary* TurboJpeg();
 const GifLibrary* Gif();
 const TiffLibrary* Tiff();
 const WebPLibrary* WebP();
 const HeifLibrary* Heif();
 const JxlLibrary* Jxl();
+const DeflateLibrary* Deflate();
 
 }  // namespace pic2pnm::codecs

@@ -7,7 +7,7 @@ namespace pic2pnm::codecs {
 namespace {
 
 constexpr CodecEntry Registry[] = {
-    {"png", LooksLikePng, DecodePng, RawFormatIds::Png, false, "", nullptr},
+    {"png", LooksLikePng, DecodePng, RawFormatIds::Png, false, "", nullptr, DecodePngInPlace},
     {"tiff", LooksLikeTiff, DecodeTiff, RawFormatIds::Tiff, false, "libtiff.so",
      [] { return Tiff() != nullptr; }},
     {"webp", LooksLikeWebp, DecodeWebp, RawFormatIds::Webp, false, "libwebp.so",

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "platform/codecs/decoded_picture.h"
 
@@ -41,6 +42,9 @@ CodecStatus DecodeGif(FileView file, DecodedPicture& out);
 // Baseline and progressive JPEG, greyscale, RGB, CMYK and YCCK, all as RGB.
 CodecStatus DecodeJpeg(FileView file, DecodedPicture& out);
 CodecStatus DecodePng(FileView file, DecodedPicture& out);
+// The same, faster for the common layouts: the file's bytes are rearranged while it decodes
+// and are as they were again when it returns.
+CodecStatus DecodePngInPlace(std::span<uint8_t> file, DecodedPicture& out);
 // First page of a TIFF, as libtiff reads it as RGBA.
 CodecStatus DecodeTiff(FileView file, DecodedPicture& out);
 CodecStatus DecodeWebp(FileView file, DecodedPicture& out);

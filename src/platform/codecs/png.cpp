@@ -18,6 +18,7 @@
 #include "platform/codecs/png_path.h"
 #include "platform/codecs/png_rows.h"
 #include "platform/codecs/png_skipped_chunks.h"
+#include "platform/codecs/png_whole_stream.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -177,11 +178,11 @@ bool DescribeLayout(spng_ctx* png, const spng_ihdr& ihdr, bool hasTrns, const sp
 
 }  // namespace
 
-CodecStatus DecodePng(FileView file, DecodedPicture& out) {
-    return DecodePngUsing(file, out, PngRowPath::DirectFirst);
-}
+namespace {
 
-CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) {
+// `writable` is the same bytes as `file` when they may be rearranged, empty otherwise.
+CodecStatus Decode(FileView file, std::span<uint8_t> writable, DecodedPicture& out,
+                   PngRowPath path) {
     if (!LooksLikePng(file)) return CodecStatus::NotMyFormat;
     Context context(spng_ctx_new(0));
     if (context == nullptr) return CodecStatus::OutOfMemory;
@@ -218,7 +219,9 @@ CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) 
     PngLayout layout;
     const bool direct = path == PngRowPath::DirectFirst &&
                         DescribeLayout(png, ihdr, hasTrns, trns, layout) &&
-                        IsDirectPngLayout(layout) && DecodePngRowsDirect(file, layout, *store);
+                        IsDirectPngLayout(layout) &&
+                        ((!writable.empty() && DecodePngWholeStream(writable, layout, *store)) ||
+                         DecodePngRowsDirect(file, layout, *store));
     if (!direct) {
         const CodecStatus status = ihdr.bit_depth == 16 ? DecodeRgba16Rows(png, ihdr, *store)
                                                         : DecodeRgba8Rows(png, ihdr, *store);
@@ -238,6 +241,20 @@ CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) 
     out.dpiY = dpi.y;
     out.pixels = std::move(store);
     return CodecStatus::Ok;
+}
+
+}  // namespace
+
+CodecStatus DecodePng(FileView file, DecodedPicture& out) {
+    return Decode(file, {}, out, PngRowPath::DirectFirst);
+}
+
+CodecStatus DecodePngInPlace(std::span<uint8_t> file, DecodedPicture& out) {
+    return Decode(file, file, out, PngRowPath::DirectFirst);
+}
+
+CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) {
+    return Decode(file, {}, out, path);
 }
 
 }  // namespace pic2pnm::codecs

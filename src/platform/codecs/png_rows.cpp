@@ -8,6 +8,7 @@
 #include <new>
 
 #include "platform/codecs/byte_order.h"
+#include "platform/codecs/png_paeth_vector.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -145,6 +146,12 @@ bool Unfilter(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size
             }
             return true;
         case 4:
+#if defined(PIC2PNM_PAETH_VECTOR)
+            if constexpr (Bpp >= 3) {
+                UnfilterPaethVector<Bpp>(row, previous, size);
+                return true;
+            }
+#endif
             for (size_t i = 0; i < size; i += Bpp) {
                 for (size_t k = 0; k < Bpp; ++k) {
                     const uint8_t above = previous[i + k];
@@ -187,6 +194,12 @@ bool ConvertRow(const PngLayout& layout, const uint8_t* samples, uint32_t* out) 
     const auto keyBlue = static_cast<uint8_t>(layout.trnsBlue);
     switch (layout.colorType) {
         case 0:
+            if (!layout.hasTrns) {
+                // One multiplication copies the level into blue, green and red; no test
+                // a pixel, so that the loop runs on vectors.
+                for (uint32_t x = 0; x < width; ++x) out[x] = Opaque | samples[x] * 0x010101u;
+                return true;
+            }
             for (uint32_t x = 0; x < width; ++x) {
                 const uint32_t v = samples[x];
                 const uint32_t alpha = layout.hasTrns && v == layout.trnsGrey ? 0 : 255;
@@ -267,6 +280,19 @@ bool DecodePngRowsDirect(FileView file, const PngLayout& layout, PixelStore& sto
         std::swap(current, previous);
     }
     return EndsCleanly(stream, chunks);
+}
+
+size_t PngBytesPerPixel(uint8_t colorType) {
+    return BytesPerPixel(colorType);
+}
+
+bool UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size,
+                    size_t bytesPerPixel) {
+    return UnfilterRow(filter, row, previous, size, bytesPerPixel);
+}
+
+bool ConvertPngRow(const PngLayout& layout, const uint8_t* samples, uint32_t* out) {
+    return ConvertRow(layout, samples, out);
 }
 
 }  // namespace pic2pnm::codecs

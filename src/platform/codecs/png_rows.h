@@ -40,4 +40,14 @@ bool IsDirectPngLayout(const PngLayout& layout);
 // gives up; the store's contents are then undefined.
 bool DecodePngRowsDirect(FileView file, const PngLayout& layout, PixelStore& store);
 
+// The row steps DecodePngRowsDirect takes, for the other ways of inflating the stream.
+// The bytes a pixel of an 8-bit layout.
+size_t PngBytesPerPixel(uint8_t colorType);
+// Undoes the filter of one row of `size` bytes in place; `previous` is the row above,
+// unfiltered (zeros above the first row). False for an unknown filter type.
+bool UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t size,
+                    size_t bytesPerPixel);
+// One unfiltered row into BGRA pixels. False for a palette index past the palette.
+bool ConvertPngRow(const PngLayout& layout, const uint8_t* samples, uint32_t* out);
+
 }  // namespace pic2pnm::codecs

@@ -1,5 +1,6 @@
-// The JPEG, GIF, TIFF, WebP, HEIF and JPEG XL libraries are not part of the program's start-up:
-// each is mapped into the process only when a picture of its format is first decoded.
+// The JPEG, GIF, TIFF, WebP, HEIF and JPEG XL libraries, and libdeflate, are not part of the
+// program's start-up: each is mapped into the process only when a picture of its format is first
+// decoded.
 #include "platform/codecs/codec_libraries.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,12 @@ bool IsMapped(const std::string& name) {
     return false;
 }
 
+// PNG takes libdeflate only when it may rearrange the file's bytes.
+CodecStatus DecodePngCopy(FileView file, DecodedPicture& out) {
+    std::vector<uint8_t> copy(file.begin(), file.end());
+    return DecodePngInPlace(copy, out);
+}
+
 TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
     ASSERT_TRUE(IsMapped("libc.so")) << "/proc/self/maps cannot be read";
     struct Case {
@@ -31,7 +38,9 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
         const char* picture;
         CodecStatus (*decode)(FileView, DecodedPicture&);
     };
+    // libtiff needs libdeflate too: PNG comes first.
     const std::vector<Case> cases = {
+        {"libdeflate.so", "png/rgb8.png", DecodePngCopy},
         {"libturbojpeg.so", "jpeg/baseline420.jpg", DecodeJpeg},
         {"libgif.so", "gif/interlaced.gif", DecodeGif},
         {"libtiff.so", "tiff/bilevel-g4.tif", DecodeTiff},
@@ -55,6 +64,7 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
     EXPECT_NE(WebP(), nullptr);
     EXPECT_NE(Heif(), nullptr);
     EXPECT_NE(Jxl(), nullptr);
+    EXPECT_NE(Deflate(), nullptr);
 }
 
 }  // namespace

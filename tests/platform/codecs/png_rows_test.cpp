@@ -27,17 +27,7 @@ using testing::Png;
 using testing::PngBytes;
 using testing::Zlib;
 
-// Decodes `file` both ways and expects the same status and, when it decodes, the same
-// picture to the last pixel.
-void ExpectBothWaysAlike(const PngBytes& file, const std::string& what) {
-    SCOPED_TRACE(what);
-    const FileView view(file.data(), file.size());
-    DecodedPicture direct;
-    DecodedPicture library;
-    const CodecStatus directStatus = DecodePngUsing(view, direct, PngRowPath::DirectFirst);
-    const CodecStatus libraryStatus = DecodePngUsing(view, library, PngRowPath::Library);
-    ASSERT_EQ(static_cast<int>(directStatus), static_cast<int>(libraryStatus));
-    if (directStatus != CodecStatus::Ok) return;
+void ExpectSamePicture(const DecodedPicture& direct, const DecodedPicture& library) {
     EXPECT_EQ(direct.width, library.width);
     EXPECT_EQ(direct.height, library.height);
     EXPECT_EQ(direct.bitsPerPixel, library.bitsPerPixel);
@@ -56,6 +46,27 @@ void ExpectBothWaysAlike(const PngBytes& file, const std::string& what) {
             return;
         }
     }
+}
+
+// Decodes `file` every way (the row decoder, the whole stream in place, libspng alone) and
+// expects the same status and, when it decodes, the same picture to the last pixel; the file
+// decoded in place must be as it was afterwards.
+void ExpectBothWaysAlike(const PngBytes& file, const std::string& what) {
+    SCOPED_TRACE(what);
+    const FileView view(file.data(), file.size());
+    DecodedPicture direct;
+    DecodedPicture library;
+    const CodecStatus directStatus = DecodePngUsing(view, direct, PngRowPath::DirectFirst);
+    const CodecStatus libraryStatus = DecodePngUsing(view, library, PngRowPath::Library);
+    ASSERT_EQ(static_cast<int>(directStatus), static_cast<int>(libraryStatus));
+    PngBytes copy = file;
+    DecodedPicture inPlace;
+    const CodecStatus inPlaceStatus = DecodePngInPlace(copy, inPlace);
+    EXPECT_EQ(copy, file) << "the file decoded in place was left changed";
+    ASSERT_EQ(static_cast<int>(inPlaceStatus), static_cast<int>(libraryStatus));
+    if (directStatus != CodecStatus::Ok) return;
+    ExpectSamePicture(direct, library);
+    ExpectSamePicture(inPlace, library);
 }
 
 size_t Channels(uint8_t colorType) {
@@ -177,6 +188,40 @@ TEST(PngRows, TransparentValuesMatchAsLibspngMatchesThem) {
             CodecStatus::Ok);
         EXPECT_EQ(picture.pixels->Data()[0] >> 24, c.keyIsTransparent ? 0u : 255u) << c.name;
         EXPECT_EQ(picture.pixels->Data()[1] >> 24, 255u) << c.name;
+    }
+}
+
+// Paeth neighbours that tie, a different tie in each sample of a pixel: the format takes a
+// before b before c. The second row's second pixel is filtered as 0, so it decodes to the
+// predictor itself; its left neighbour a is given through the first pixel, whose own
+// predictor is the c above it.
+TEST(PngRows, PaethTiesGoAsTheFormatOrdersThem) {
+    struct Neighbours {
+        const char* name;
+        uint8_t a, b, c;
+    };
+    const std::vector<Neighbours> ties = {
+        {"pb = pc < pa: b", 110, 80, 100}, {"pa = pb < pc: a", 110, 110, 100},
+        {"pa = pc < pb: a", 80, 110, 100}, {"all equal: a", 100, 100, 100},
+        {"pc smallest: c", 150, 60, 100},
+    };
+    for (uint8_t colorType : {uint8_t{2}, uint8_t{6}}) {
+        const size_t channels = Channels(colorType);
+        for (size_t turn = 0; turn < ties.size(); ++turn) {
+            PngBytes upper = {0}, lower = {4};
+            for (size_t k = 0; k < channels; ++k) upper.push_back(ties[(turn + k) % 5].c);
+            for (size_t k = 0; k < channels; ++k) upper.push_back(ties[(turn + k) % 5].b);
+            for (size_t k = 0; k < channels; ++k) {
+                const Neighbours& n = ties[(turn + k) % 5];
+                lower.push_back(static_cast<uint8_t>(n.a - n.c));
+            }
+            lower.insert(lower.end(), channels, 0);
+            PngBytes raw = upper;
+            raw.insert(raw.end(), lower.begin(), lower.end());
+            const PngBytes file = Png({Ihdr(2, 2, 8, colorType, false), Chunk("IDAT", Zlib(raw))});
+            ExpectBothWaysAlike(file, std::string(ties[turn].name) + " first, " +
+                                          (colorType == 2 ? "RGB" : "RGBA"));
+        }
     }
 }
 
