@@ -5,13 +5,13 @@
 // Prints the picture's width and height; exit status 0, or 1 with the error on stderr.
 #include <cstdio>
 
+#include "imaging/native/picture_object.h"
 #include "netpbm/get_bitmap_pixels.h"
 #include "netpbm/pixel_buffer.h"
-#include "picture/picture_info.h"
 #include "picture/picture_loader.h"
-#include "platform/app_object.h"
-#include "platform/picture_object.h"
-#include "platform/run_time_error.h"
+#include "runtime/app_object.h"
+#include "runtime/run_time_error.h"
+#include "shared/picture_info.h"
 
 int main(int argc, char** argv) {
     using namespace pic2pnm;

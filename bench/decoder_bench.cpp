@@ -12,14 +12,14 @@
 #include <memory>
 #include <span>
 
+#include "codecs/common/codecs.h"
+#include "imaging/native/picture_object.h"
 #include "netpbm/get_bitmap_pixels.h"
 #include "netpbm/pixel_buffer.h"
-#include "picture/picture_info.h"
 #include "picture/picture_loader.h"
-#include "platform/codecs/codecs.h"
-#include "platform/large_memory.h"
-#include "platform/picture_object.h"
-#include "platform/run_time_error.h"
+#include "runtime/large_memory.h"
+#include "runtime/run_time_error.h"
+#include "shared/picture_info.h"
 
 namespace pic2pnm::bench {
 namespace {

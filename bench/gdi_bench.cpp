@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "codecs/common/pixel_store.h"
+#include "imaging/gdi/gdi.h"
 #include "noise_pixels.h"
-#include "platform/gdi.h"
-#include "platform/pixel_store.h"
 
 namespace pic2pnm::bench {
 namespace {

@@ -6,12 +6,12 @@
 
 #include <cstdio>
 
-#include "frontend/convert_request.h"
 #include "netpbm/pixel_buffer.h"
 #include "netpbm/pnm_writer.h"
 #include "noise_pixels.h"
-#include "picture/picture_info.h"
-#include "platform/exit_status.h"
+#include "runtime/exit_status.h"
+#include "shared/convert_request.h"
+#include "shared/picture_info.h"
 
 namespace pic2pnm::bench {
 namespace {

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/codecs/codec_registry.h"
-#include "platform/codecs/codecs.h"
-#include "platform/codecs/decoded_picture.h"
-#include "platform/pixel_store.h"
+#include "codecs/common/codec_registry.h"
+#include "codecs/common/codecs.h"
+#include "codecs/common/decoded_picture.h"
+#include "codecs/common/pixel_store.h"
 
 namespace pic2pnm::fuzzing {
 

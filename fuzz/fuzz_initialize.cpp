@@ -2,7 +2,7 @@
 // large, so that the fuzzer spends its time on decoding rather than on huge allocations.
 #include <cstdint>
 
-#include "platform/pixel_store.h"
+#include "codecs/common/pixel_store.h"
 #include "testing/testing_hooks.h"
 
 namespace {

@@ -11,15 +11,15 @@
 #include <string>
 
 #include "fuzz_checks.h"
+#include "imaging/gdi/gdi.h"
+#include "imaging/gdiplus/gdiplus.h"
+#include "imaging/native/picture_object.h"
 #include "netpbm/get_bitmap_pixels.h"
 #include "netpbm/pixel_buffer.h"
-#include "picture/picture_info.h"
 #include "picture/picture_loader.h"
-#include "platform/file_numbers.h"
-#include "platform/gdi.h"
-#include "platform/gdiplus.h"
-#include "platform/picture_object.h"
-#include "platform/run_time_error.h"
+#include "runtime/file_numbers.h"
+#include "runtime/run_time_error.h"
+#include "shared/picture_info.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "codecs/common/codecs.h"
+#include "codecs/png/png_path.h"
 #include "fuzz_checks.h"
-#include "platform/codecs/codecs.h"
-#include "platform/codecs/png_path.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "frontend/convert_picture.h"
 
-#include "frontend/error_line.h"
 #include "netpbm/get_bitmap_pixels.h"
 #include "netpbm/pixel_buffer.h"
 #include "netpbm/pnm_writer.h"
-#include "picture/picture_info.h"
 #include "picture/picture_loader.h"
-#include "platform/exit_status.h"
-#include "platform/output_target.h"
-#include "platform/run_time_error.h"
+#include "runtime/exit_status.h"
+#include "runtime/output_target.h"
+#include "runtime/run_time_error.h"
+#include "shared/error_line.h"
+#include "shared/picture_info.h"
 #include "support/support_console.h"
 
 namespace pic2pnm {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/ucase.h"
+#include "runtime/ucase.h"
 #include "support/support_command_line.h"
 #include "support/support_library.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frontend/convert_request.h"
+#include "shared/convert_request.h"
 
 namespace pic2pnm {
 

@@ -1,7 +1,7 @@
 #include "frontend/usage.h"
 
-#include "platform/app_object.h"
-#include "platform/exit_status.h"
+#include "runtime/app_object.h"
+#include "runtime/exit_status.h"
 #include "support/support_console.h"
 
 namespace pic2pnm {

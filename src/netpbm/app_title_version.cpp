@@ -1,6 +1,6 @@
 #include "netpbm/app_title_version.h"
 
-#include "platform/format_number.h"
+#include "runtime/format_number.h"
 
 namespace pic2pnm {
 

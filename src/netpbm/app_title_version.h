@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/app_object.h"
+#include "runtime/app_object.h"
 
 namespace pic2pnm {
 

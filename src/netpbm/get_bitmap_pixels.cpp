@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "platform/gdi.h"
-#include "platform/run_time_error.h"
+#include "imaging/gdi/gdi.h"
+#include "runtime/run_time_error.h"
 
 namespace pic2pnm {
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "imaging/native/picture_object.h"
 #include "netpbm/pixel_buffer.h"
-#include "picture/picture_info.h"
-#include "platform/picture_object.h"
+#include "shared/picture_info.h"
 
 namespace pic2pnm {
 

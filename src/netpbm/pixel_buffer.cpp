@@ -1,6 +1,6 @@
 #include "netpbm/pixel_buffer.h"
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 namespace pic2pnm {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/large_memory.h"
+#include "runtime/large_memory.h"
 
 namespace pic2pnm {
 

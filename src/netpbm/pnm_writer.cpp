@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/error_line.h"
 #include "netpbm/app_title_version.h"
 #include "netpbm/rgb_triple.h"
 #include "netpbm/value_texts.h"
 #include "output/buffered_out.h"
-#include "platform/exit_status.h"
-#include "platform/run_time_error.h"
+#include "runtime/exit_status.h"
+#include "runtime/run_time_error.h"
+#include "shared/error_line.h"
 #include "support/support_console.h"
 
 namespace pic2pnm {

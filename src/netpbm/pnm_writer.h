@@ -1,8 +1,8 @@
 #pragma once
 
-#include "frontend/convert_request.h"
 #include "netpbm/pixel_buffer.h"
-#include "picture/picture_info.h"
+#include "shared/convert_request.h"
+#include "shared/picture_info.h"
 
 namespace pic2pnm {
 

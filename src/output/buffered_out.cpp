@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/file_numbers.h"
-#include "platform/run_time_error.h"
+#include "runtime/file_numbers.h"
+#include "runtime/run_time_error.h"
 
 namespace pic2pnm {
 

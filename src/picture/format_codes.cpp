@@ -1,6 +1,6 @@
 #include "picture/format_codes.h"
 
-#include "platform/ucase.h"
+#include "runtime/ucase.h"
 
 #include <array>
 #include <utility>

@@ -2,10 +2,10 @@
 
 #include <array>
 
+#include "imaging/gdi/gdi.h"
 #include "picture/format_codes.h"
-#include "platform/file_numbers.h"
-#include "platform/gdi.h"
-#include "platform/run_time_error.h"
+#include "runtime/file_numbers.h"
+#include "runtime/run_time_error.h"
 #include "support/support_library.h"
 
 namespace pic2pnm {

@@ -3,9 +3,9 @@
 
 #include <string_view>
 
-#include "picture/picture_info.h"
-#include "platform/gdiplus.h"
-#include "platform/picture_object.h"
+#include "imaging/gdiplus/gdiplus.h"
+#include "imaging/native/picture_object.h"
+#include "shared/picture_info.h"
 
 namespace pic2pnm {
 

@@ -1,11 +1,11 @@
 #include "picture/picture_loader.h"
 
+#include "imaging/gdi/gdi.h"
+#include "imaging/gdiplus/gdiplus.h"
+#include "imaging/native/native_picture_loader.h"
 #include "picture/get_picture_info.h"
-#include "platform/gdi.h"
-#include "platform/gdiplus.h"
-#include "platform/native_picture_loader.h"
-#include "platform/run_time_error.h"
-#include "platform/utf16_path.h"
+#include "runtime/run_time_error.h"
+#include "runtime/utf16_path.h"
 #include "support/support_library.h"
 
 namespace pic2pnm {

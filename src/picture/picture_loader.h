@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "picture/picture_info.h"
-#include "platform/picture_object.h"
+#include "imaging/native/picture_object.h"
+#include "shared/picture_info.h"
 
 namespace pic2pnm {
 

@@ -1,6 +1,6 @@
 #include "support/support_command_line.h"
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 namespace pic2pnm {
 

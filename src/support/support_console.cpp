@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/format_number.h"
-#include "platform/run_time_error.h"
+#include "runtime/format_number.h"
+#include "runtime/run_time_error.h"
 #include "support/printable_line.h"
 
 namespace pic2pnm {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/app_object.h"
+#include "runtime/app_object.h"
 
 namespace pic2pnm {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/gdi.h"
-#include "platform/run_time_error.h"
+#include "imaging/gdi/gdi.h"
+#include "runtime/run_time_error.h"
 
 namespace pic2pnm {
 

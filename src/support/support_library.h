@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/picture_object.h"
-#include "platform/win32_types.h"
+#include "imaging/gdi/win32_types.h"
+#include "imaging/native/picture_object.h"
 
 namespace pic2pnm {
 

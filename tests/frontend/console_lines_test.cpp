@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "frontend/error_line.h"
 #include "frontend/main_sequence.h"
-#include "platform/app_object.h"
-#include "platform/exit_status.h"
-#include "platform/run_time_error.h"
+#include "runtime/app_object.h"
+#include "runtime/exit_status.h"
+#include "runtime/run_time_error.h"
+#include "shared/error_line.h"
 #include "support/capture_console.h"
 #include "support/support_command_line.h"
 #include "support/test_files.h"

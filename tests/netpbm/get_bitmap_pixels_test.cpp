@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/run_time_error.h"
+#include "imaging/gdi/gdi.h"
+#include "runtime/run_time_error.h"
 #include "support/capture_error.h"
 #include "testing/testing_hooks.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/exit_status.h"
-#include "platform/file_numbers.h"
+#include "runtime/exit_status.h"
+#include "runtime/file_numbers.h"
 #include "support/capture_console.h"
 #include "support/capture_writes.h"
 #include "support/test_files.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_numbers.h"
-#include "platform/run_time_error.h"
+#include "runtime/file_numbers.h"
+#include "runtime/run_time_error.h"
 #include "support/capture_console.h"
 #include "support/capture_error.h"
 #include "support/capture_writes.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/gdi.h"
-#include "platform/run_time_error.h"
+#include "imaging/gdi/gdi.h"
+#include "runtime/run_time_error.h"
 #include "support/test_files.h"
 
 namespace pic2pnm {

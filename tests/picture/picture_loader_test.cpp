@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/file_numbers.h"
-#include "platform/gdi.h"
-#include "platform/gdiplus.h"
-#include "platform/run_time_error.h"
+#include "imaging/gdi/gdi.h"
+#include "imaging/gdiplus/gdiplus.h"
+#include "runtime/file_numbers.h"
+#include "runtime/run_time_error.h"
 #include "support/test_files.h"
 #include "testing/testing_hooks.h"
 

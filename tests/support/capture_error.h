@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/run_time_error.h"
+#include "runtime/run_time_error.h"
 
 namespace pic2pnm::testing {
 

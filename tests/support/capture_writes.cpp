@@ -1,6 +1,6 @@
 #include "support/capture_writes.h"
 
-#include "platform/file_numbers.h"
+#include "runtime/file_numbers.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm::testing {

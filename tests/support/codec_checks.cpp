@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/pixel_store.h"
+#include "codecs/common/pixel_store.h"
 #include "support/test_files.h"
 #include "testing/testing_hooks.h"
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/codecs/decoded_picture.h"
+#include "codecs/common/decoded_picture.h"
 #include "support/reference_image.h"
 
 namespace pic2pnm::testing {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pixel_store.h"
+#include "codecs/common/pixel_store.h"
 
 namespace pic2pnm::testing {
 

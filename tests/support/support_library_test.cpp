@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "imaging/gdi/gdi.h"
 #include "netpbm/app_title_version.h"
 #include "netpbm/rgb_triple.h"
-#include "platform/format_number.h"
-#include "platform/gdi.h"
-#include "platform/run_time_error.h"
+#include "runtime/format_number.h"
+#include "runtime/run_time_error.h"
 #include "support/capture_error.h"
 #include "support/support_command_line.h"
 #include "support/test_files.h"

@@ -1,0 +1,150 @@
+#include "codecs/bmp/bmp_dib_header.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+#include "codecs/common/byte_order.h"
+
+namespace pic2pnm::codecs::bmp {
+namespace {
+
+// The header sizes Windows writes; any other size from 16 to 64 bytes is an OS/2 2.x header,
+// which shares the first fields but gives compression codes 3 and 4 other meanings.
+enum class HeaderKind { Core, Windows, Os2, Unknown };
+
+constexpr uint32_t kCoreHeaderSize = 12;
+constexpr uint32_t kInfoHeaderSize = 40;
+
+HeaderKind ClassifyHeader(uint32_t size) {
+    switch (size) {
+        case kCoreHeaderSize: return HeaderKind::Core;
+        case kInfoHeaderSize:
+        case 52:   // V2: red, green and blue masks in the header
+        case 56:   // V3: and the alpha mask
+        case 108:  // V4
+        case 124:  // V5
+            return HeaderKind::Windows;
+        default: return size >= 16 && size <= 64 ? HeaderKind::Os2 : HeaderKind::Unknown;
+    }
+}
+
+// Compression codes as stored in the header.
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
+constexpr uint32_t kBiBitFields = 3;  // Huffman 1D in an OS/2 2.x header: not read
+constexpr uint32_t kBiAlphaBitFields = 6;
+
+bool IsContiguous(uint32_t mask) {
+    if (mask == 0) return true;
+    uint32_t shifted = mask >> std::countr_zero(mask);
+    return (shifted & (shifted + 1)) == 0;  // 0b0111 & 0b1000 == 0; wraps to 0 for all ones
+}
+
+bool IsValidBitCount(DibCompression compression, uint16_t bitCount) {
+    switch (compression) {
+        case DibCompression::Rgb:
+            return bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 ||
+                   bitCount == 16 || bitCount == 24 || bitCount == 32;
+        case DibCompression::Rle8: return bitCount == 8;
+        case DibCompression::Rle4: return bitCount == 4;
+        case DibCompression::BitFields: return bitCount == 16 || bitCount == 32;
+    }
+    return false;
+}
+
+CodecStatus ParseCoreHeader(FileView dib, DibHeader& out) {
+    // Width and height are unsigned 16-bit values: core bitmaps are always bottom-up.
+    out.width = ReadLe16(dib.data() + 4);
+    out.height = ReadLe16(dib.data() + 6);
+    out.bitCount = ReadLe16(dib.data() + 10);
+    out.coreColorTable = true;
+    out.colorTableOffset = kCoreHeaderSize;
+    return CodecStatus::Ok;
+}
+
+// Masks of a bit-field picture: inside a V2 or later header, or right after a 40-byte one.
+CodecStatus ReadMasks(FileView dib, const uint8_t* fields, uint32_t compressionCode,
+                      DibHeader& out) {
+    if (out.headerSize == kInfoHeaderSize) {
+        size_t maskCount = compressionCode == kBiAlphaBitFields ? 4 : 3;
+        size_t end = kInfoHeaderSize + 4 * maskCount;
+        if (dib.size() < end) return CodecStatus::Corrupt;
+        fields = dib.data();
+        out.masks.alpha = maskCount == 4 ? ReadLe32(fields + 52) : 0;
+        out.colorTableOffset = end;
+    } else {
+        out.masks.alpha = out.headerSize >= 56 ? ReadLe32(fields + 52) : 0;
+    }
+    out.masks.red = ReadLe32(fields + 40);
+    out.masks.green = ReadLe32(fields + 44);
+    out.masks.blue = ReadLe32(fields + 48);
+    const ChannelMasks& m = out.masks;
+    if ((m.red | m.green | m.blue) == 0) return CodecStatus::Corrupt;
+    bool contiguous = IsContiguous(m.red) && IsContiguous(m.green) && IsContiguous(m.blue) &&
+                      IsContiguous(m.alpha);
+    return contiguous ? CodecStatus::Ok : CodecStatus::Corrupt;
+}
+
+CodecStatus ParseInfoHeader(FileView dib, HeaderKind kind, DibHeader& out) {
+    // An OS/2 2.x header may stop after any field; the fields it leaves out read as zero.
+    std::array<uint8_t, 56> fields{};
+    std::memcpy(fields.data(), dib.data(), std::min<size_t>(out.headerSize, fields.size()));
+    const uint8_t* f = fields.data();
+    out.width = static_cast<int32_t>(ReadLe32(f + 4));
+    int32_t height = static_cast<int32_t>(ReadLe32(f + 8));
+    out.topDown = height < 0;
+    out.height = height < 0 ? -int64_t{height} : int64_t{height};
+    out.bitCount = ReadLe16(f + 14);
+    out.xPelsPerMeter = static_cast<int32_t>(ReadLe32(f + 24));
+    out.yPelsPerMeter = static_cast<int32_t>(ReadLe32(f + 28));
+    out.colorsUsed = ReadLe32(f + 32);
+    out.colorTableOffset = out.headerSize;
+
+    uint32_t code = ReadLe32(f + 16);
+    if (code == kBiRgb) {
+        out.compression = DibCompression::Rgb;
+    } else if (code == kBiRle8) {
+        out.compression = DibCompression::Rle8;
+    } else if (code == kBiRle4) {
+        out.compression = DibCompression::Rle4;
+    } else if ((code == kBiBitFields || code == kBiAlphaBitFields) && kind == HeaderKind::Windows) {
+        out.compression = DibCompression::BitFields;
+        return ReadMasks(dib, f, code, out);
+    } else {
+        return CodecStatus::Corrupt;  // Huffman, RLE24, embedded JPEG or PNG, CMYK...
+    }
+    return CodecStatus::Ok;
+}
+
+}  // namespace
+
+CodecStatus ParseDibHeader(FileView dib, DibHeader& out) {
+    if (dib.size() < 4) return CodecStatus::Corrupt;
+    DibHeader header;
+    header.headerSize = ReadLe32(dib.data());
+    HeaderKind kind = ClassifyHeader(header.headerSize);
+    if (kind == HeaderKind::Unknown || header.headerSize > dib.size()) return CodecStatus::Corrupt;
+    CodecStatus status = kind == HeaderKind::Core ? ParseCoreHeader(dib, header)
+                                                  : ParseInfoHeader(dib, kind, header);
+    if (status != CodecStatus::Ok) return status;
+    if (header.width <= 0 || header.height == 0) return CodecStatus::Corrupt;
+    if (!IsValidBitCount(header.compression, header.bitCount)) return CodecStatus::Corrupt;
+    // Run-length data has no top-down form.
+    bool runLength =
+        header.compression == DibCompression::Rle8 || header.compression == DibCompression::Rle4;
+    if (runLength && header.topDown) return CodecStatus::Corrupt;
+    out = header;
+    return CodecStatus::Ok;
+}
+
+uint32_t DeclaredColorTableEntries(const DibHeader& header) {
+    if (header.bitCount > 8) return header.coreColorTable ? 0 : header.colorsUsed;
+    uint32_t limit = 1u << header.bitCount;
+    if (header.coreColorTable || header.colorsUsed == 0) return limit;
+    return std::min(header.colorsUsed, limit);
+}
+
+}  // namespace pic2pnm::codecs::bmp

@@ -1,0 +1,38 @@
+#include "codecs/bmp/bmp_file_bytes.h"
+
+#include "codecs/bmp/bmp_dib_header.h"
+#include "codecs/bmp/bmp_rows.h"
+#include "codecs/common/byte_order.h"
+#include "codecs/common/codecs.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kPixelOffsetAt = 10;
+constexpr uint64_t kRunLengthBytesPerPixel = 4;
+constexpr uint64_t kRunLengthBytesPerRow = 4;
+
+}  // namespace
+
+uint64_t BmpFileBytesNeeded(FileView head) {
+    if (!LooksLikeBmp(head) || head.size() < kFileHeaderSize) return 0;
+    bmp::DibHeader header;
+    if (bmp::ParseDibHeader(head.subspan(kFileHeaderSize), header) != CodecStatus::Ok) return 0;
+    if (!IsPictureSizeSupported(header.width, header.height)) return 0;
+    const uint64_t pixelOffset = ReadLe32(head.data() + kPixelOffsetAt);
+    const bool runLength = header.compression == bmp::DibCompression::Rle8 ||
+                           header.compression == bmp::DibCompression::Rle4;
+    uint64_t pixelBytes = 0;
+    if (runLength) {
+        // Sides within IsPictureSizeSupported: far from overflow.
+        const uint64_t pixels = uint64_t(header.width) * uint64_t(header.height);
+        pixelBytes =
+            pixels * kRunLengthBytesPerPixel + uint64_t(header.height) * kRunLengthBytesPerRow;
+    } else if (!bmp::UncompressedPixelBytes(header, header.height, pixelBytes)) {
+        return 0;
+    }
+    return pixelOffset + pixelBytes;
+}
+
+}  // namespace pic2pnm::codecs

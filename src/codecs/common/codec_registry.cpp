@@ -1,0 +1,46 @@
+#include "codecs/common/codec_registry.h"
+
+#include "codecs/common/codec_libraries.h"
+#include "codecs/common/codecs.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+constexpr CodecEntry Registry[] = {
+    {"png", LooksLikePng, DecodePng, RawFormatIds::Png, false, "", nullptr, DecodePngInPlace},
+    {"tiff", LooksLikeTiff, DecodeTiff, RawFormatIds::Tiff, false, "libtiff.so",
+     [] { return Tiff() != nullptr; }},
+    {"webp", LooksLikeWebp, DecodeWebp, RawFormatIds::Webp, false, "libwebp.so",
+     [] { return WebP() != nullptr; }},
+    {"bmp", LooksLikeBmp, DecodeBmp, RawFormatIds::Bmp, true, "", nullptr},
+    {"gif", LooksLikeGif, DecodeGif, RawFormatIds::Gif, true, "libgif.so",
+     [] { return Gif() != nullptr; }},
+    {"jpeg", LooksLikeJpeg, DecodeJpeg, RawFormatIds::Jpeg, true, "libturbojpeg.so",
+     [] { return TurboJpeg() != nullptr; }},
+    {"icon", LooksLikeIcon, DecodeIconAsPicture, RawFormatIds::Icon, false, "", nullptr},
+    {"pnm", LooksLikePnm, DecodePnm, RawFormatIds::Pnm, false, "", nullptr},
+    {"qoi", LooksLikeQoi, DecodeQoi, RawFormatIds::Qoi, false, "", nullptr},
+    {"heif", LooksLikeHeif, DecodeHeif, RawFormatIds::Heif, false, "libheif.so",
+     [] { return Heif() != nullptr; }},
+    {"avif", LooksLikeAvif, DecodeAvif, RawFormatIds::Avif, false, "libheif.so",
+     [] { return Heif() != nullptr; }},
+    {"jxl", LooksLikeJxl, DecodeJxl, RawFormatIds::Jxl, false, "libjxl.so",
+     [] { return Jxl() != nullptr; }},
+    // No signature at all: only a wholly consistent file counts, so it is tried last.
+    {"tga", LooksLikeTga, DecodeTga, RawFormatIds::Tga, false, "", nullptr},
+};
+
+}  // namespace
+
+std::span<const CodecEntry> CodecRegistry() {
+    return Registry;
+}
+
+const CodecEntry* FindCodec(std::string_view name) {
+    for (const CodecEntry& entry : Registry) {
+        if (entry.name == name) return &entry;
+    }
+    return nullptr;
+}
+
+}  // namespace pic2pnm::codecs

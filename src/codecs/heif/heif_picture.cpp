@@ -1,0 +1,171 @@
+// The primary image of a HEIF or AVIF file as libheif shows it, with the transformations the
+// file asks for (rotation, mirroring, cropping) and grid tiles assembled. 8-bit samples come as
+// they are, deeper ones (10 and 12 bits) are scaled to 8 bits with rounding; a greyscale picture
+// comes as grey RGB; the alpha image comes as straight alpha, or premultiplied where the file says
+// so.
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "codecs/common/codec_libraries.h"
+#include "codecs/common/codec_quiet_standard_error.h"
+#include "codecs/heif/heif_picture.h"
+#include "codecs/heif/heif_status.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+// The longest side libheif may accept: any side longer would be a picture of at least 2^31
+// bytes in our store unless it were a thin strip, which no camera or encoder makes.
+constexpr int kMaxSide = 32768;
+// The limit on either side once the picture's own size is known (see DecodeWithLibheif).
+constexpr int kLeastSideLimit = 4096;
+
+// The library's objects, released through the library's own functions.
+class Decoding {
+  public:
+    explicit Decoding(const HeifLibrary& libheif) : libheif_(libheif) {}
+    ~Decoding() {
+        if (image != nullptr) libheif_.ImageRelease(image);
+        if (handle != nullptr) libheif_.HandleRelease(handle);
+        if (options != nullptr) libheif_.DecodingOptionsFree(options);
+        if (context != nullptr) libheif_.ContextFree(context);
+    }
+    Decoding(const Decoding&) = delete;
+    Decoding& operator=(const Decoding&) = delete;
+
+    heif_context* context = nullptr;
+    heif_image_handle* handle = nullptr;
+    heif_decoding_options* options = nullptr;
+    heif_image* image = nullptr;
+
+  private:
+    const HeifLibrary& libheif_;
+};
+
+// 8-bit interleaved RGB or RGBA into the store, top row first.
+void CopyRows8(const uint8_t* plane, int stride, bool alpha, PixelStore& store) {
+    const int32_t width = store.Width();
+    const int channels = alpha ? 4 : 3;
+    for (int32_t y = 0; y < store.Height(); ++y) {
+        const uint8_t* in = plane + static_cast<size_t>(y) * static_cast<size_t>(stride);
+        uint32_t* out = store.RowFromTop(y);
+        for (int32_t x = 0; x < width; ++x, in += channels) {
+            const uint32_t a = alpha ? in[3] : 0xFFu;
+            out[x] = a << 24 | static_cast<uint32_t>(in[0]) << 16 |
+                     static_cast<uint32_t>(in[1]) << 8 | in[2];
+        }
+    }
+}
+
+// Interleaved 16-bit little-endian samples of `bits` bits into the store, each scaled to 8
+// bits with rounding through a table of every value a sample can hold.
+void CopyRowsDeep(const uint8_t* plane, int stride, bool alpha, int bits, PixelStore& store) {
+    const uint32_t maxValue = (1u << bits) - 1;
+    std::vector<uint8_t> to8(65536, 255);
+    for (uint32_t v = 0; v <= maxValue; ++v)
+        to8[v] = static_cast<uint8_t>((v * 255 + maxValue / 2) / maxValue);
+    const int32_t width = store.Width();
+    const int channels = alpha ? 4 : 3;
+    for (int32_t y = 0; y < store.Height(); ++y) {
+        const uint8_t* in = plane + static_cast<size_t>(y) * static_cast<size_t>(stride);
+        uint32_t* out = store.RowFromTop(y);
+        for (int32_t x = 0; x < width; ++x, in += 2 * channels) {
+            const auto sample = [&](int c) { return to8[in[2 * c] | in[2 * c + 1] << 8]; };
+            const uint32_t a = alpha ? sample(3) : 0xFFu;
+            out[x] = a << 24 | static_cast<uint32_t>(sample(0)) << 16 |
+                     static_cast<uint32_t>(sample(1)) << 8 | sample(2);
+        }
+    }
+}
+
+}  // namespace
+
+// libheif's AV1 decoder (dav1d) keeps 40 bytes of a damaged AVIF file when it refuses it; the
+// program ends right after, and nothing of ours is lost. Builds with LeakSanitizer, whose
+// runtime asks for this function, do not count that against us.
+#if defined(__SANITIZE_ADDRESS__)
+#define PIC2PNM_HEIF_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PIC2PNM_HEIF_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef PIC2PNM_HEIF_LEAK_CHECKED
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libdav1d.so\n";
+}
+#endif
+
+CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
+    const HeifLibrary* library = Heif();
+    if (library == nullptr) return CodecStatus::Unsupported;
+    const HeifLibrary& libheif = *library;
+    const QuietStandardError quiet;
+    Decoding decoding(libheif);
+    decoding.context = libheif.ContextAlloc();
+    if (decoding.context == nullptr) return CodecStatus::OutOfMemory;
+    libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
+    CodecStatus status = StatusOfHeifError(
+        libheif.ReadFromMemoryWithoutCopy(decoding.context, file.data(), file.size(), nullptr));
+    if (status != CodecStatus::Ok) return status;
+    status = StatusOfHeifError(libheif.GetPrimaryImageHandle(decoding.context, &decoding.handle));
+    if (status != CodecStatus::Ok) return status;
+
+    // The size as shown, after rotation and cropping: checked before any pixel is decoded.
+    const int width = libheif.HandleWidth(decoding.handle);
+    const int height = libheif.HandleHeight(decoding.handle);
+    if (width <= 0 || height <= 0) return CodecStatus::Corrupt;
+    if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
+    // A grid states the size of the picture its tiles make up once more, in its own data, and
+    // libheif allocates and clears what that says before any tile is decoded: twelve bytes of
+    // a damaged grid could ask for gigabytes. From here on libheif's limit is the longest side
+    // the file stated before cropping, but never below kLeastSideLimit: a tile may be larger
+    // than a small picture, being coded in whole blocks.
+    const int storedSide = std::max(libheif.HandleIspeWidth(decoding.handle),
+                                    libheif.HandleIspeHeight(decoding.handle));
+    libheif.SetMaximumImageSizeLimit(decoding.context,
+                                     std::clamp(storedSide, kLeastSideLimit, kMaxSide - 1) + 1);
+    const bool alpha = libheif.HandleHasAlpha(decoding.handle) != 0;
+    const bool deep = libheif.HandleLumaBits(decoding.handle) > 8;
+    const heif_chroma chroma =
+        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+
+    decoding.options = libheif.DecodingOptionsAlloc();
+    if (decoding.options == nullptr) return CodecStatus::OutOfMemory;
+    status = StatusOfHeifError(libheif.DecodeImage(decoding.handle, &decoding.image,
+                                                   heif_colorspace_RGB, chroma, decoding.options));
+    // The size was checked above: a limit broken now is a file that contradicts itself.
+    if (status == CodecStatus::TooLarge) return CodecStatus::Corrupt;
+    if (status != CodecStatus::Ok) return status;
+    if (libheif.ImageWidth(decoding.image, heif_channel_interleaved) != width ||
+        libheif.ImageHeight(decoding.image, heif_channel_interleaved) != height)
+        return CodecStatus::Corrupt;
+    const int bits = libheif.ImageBitsRange(decoding.image, heif_channel_interleaved);
+    if (deep ? (bits <= 8 || bits > 16) : bits != 8) return CodecStatus::Corrupt;
+    int stride = 0;
+    const uint8_t* plane = libheif.PlaneReadonly(decoding.image, heif_channel_interleaved, &stride);
+    const int rowBytes = width * (alpha ? 4 : 3) * (deep ? 2 : 1);
+    if (plane == nullptr || stride < rowBytes) return CodecStatus::Corrupt;
+
+    auto store = PixelStore::Allocate(width, height);
+    if (store == nullptr) return CodecStatus::OutOfMemory;
+    if (deep) {
+        CopyRowsDeep(plane, stride, alpha, bits, *store);
+    } else {
+        CopyRows8(plane, stride, alpha, *store);
+    }
+    out.width = width;
+    out.height = height;
+    out.bitsPerPixel = alpha ? 32 : 24;
+    out.pixelFormat = alpha ? PixelFormat::Argb32 : PixelFormat::Rgb24;
+    out.hasAlpha = alpha;
+    out.premultipliedAlpha = alpha && libheif.HandleIsPremultipliedAlpha(decoding.handle) != 0;
+    out.dpiX = 0;
+    out.dpiY = 0;
+    out.pixels = std::move(store);
+    return CodecStatus::Ok;
+}
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,157 @@
+// JPEG XL through libjxl, from memory: the first frame (of an animation, as shown), greyscale
+// or colour, with or without alpha, with the orientation of the codestream applied. libjxl
+// writes 8-bit pictures as RGBA bytes straight into the pixel store, which we then put in our
+// order in place: the picture is held once, and libjxl renders into the output directly
+// (with a callback it keeps a whole picture of its own, 24 MP cost 250 MB more). Deeper and
+// floating-point pictures come as floats through a callback, scaled to 8 bits with rounding.
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "codecs/common/codec_libraries.h"
+#include "codecs/common/codec_quiet_standard_error.h"
+#include "codecs/common/codecs.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+struct Output {
+    PixelStore* store = nullptr;
+    bool alpha = false;
+};
+
+uint32_t Pixel(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return a << 24 | r << 16 | g << 8 | b;
+}
+
+// The store as libjxl filled it: RGBA bytes, top row first. Turned in place into our order:
+// blue in the low byte, bottom row first.
+void RgbaTopDownToStore(PixelStore& store) {
+    const auto toBgra = [](uint32_t rgba) {
+        return (rgba & 0xFF00FF00u) | (rgba >> 16 & 0xFFu) | (rgba & 0xFFu) << 16;
+    };
+    const int32_t width = store.Width();
+    const int32_t height = store.Height();
+    for (int32_t y = 0; y < height / 2; ++y) {
+        uint32_t* top = store.RowFromTop(y);
+        uint32_t* bottom = store.RowFromBottom(y);
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t t = top[x];
+            top[x] = toBgra(bottom[x]);
+            bottom[x] = toBgra(t);
+        }
+    }
+    if (height % 2 != 0) {
+        uint32_t* middle = store.RowFromTop(height / 2);
+        for (int32_t x = 0; x < width; ++x) middle[x] = toBgra(middle[x]);
+    }
+}
+
+// A sample from 0 to 1 as 8 bits, rounded; out-of-range and NaN samples clamped.
+uint32_t To8(float sample) {
+    if (!(sample > 0.0f)) return 0;
+    if (sample >= 1.0f) return 255;
+    return static_cast<uint32_t>(std::lround(sample * 255.0f));
+}
+
+void WriteFloats(void* opaque, size_t x, size_t y, size_t count, const void* pixels) {
+    const Output& output = *static_cast<const Output*>(opaque);
+    const auto* in = static_cast<const float*>(pixels);
+    uint32_t* out = output.store->RowFromTop(static_cast<int32_t>(y)) + x;
+    const size_t channels = output.alpha ? 4 : 3;
+    for (size_t i = 0; i < count; ++i, in += channels) {
+        const uint32_t a = output.alpha ? To8(in[3]) : 0xFFu;
+        out[i] = Pixel(To8(in[0]), To8(in[1]), To8(in[2]), a);
+    }
+}
+
+struct DecoderDeleter {
+    void operator()(JxlDecoder* decoder) const { Jxl()->Destroy(decoder); }
+};
+
+}  // namespace
+
+bool LooksLikeJxl(FileView file) {
+    static constexpr uint8_t Codestream[] = {0xFF, 0x0A};
+    static constexpr uint8_t Container[] = {0,   0,   0,    0x0C, 'J',  'X',
+                                            'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    return (file.size() >= sizeof Codestream &&
+            std::memcmp(file.data(), Codestream, sizeof Codestream) == 0) ||
+           (file.size() >= sizeof Container &&
+            std::memcmp(file.data(), Container, sizeof Container) == 0);
+}
+
+CodecStatus DecodeJxl(FileView file, DecodedPicture& out) {
+    if (!LooksLikeJxl(file)) return CodecStatus::NotMyFormat;
+    const JxlLibrary* library = Jxl();
+    if (library == nullptr) return CodecStatus::Unsupported;
+    const JxlLibrary& libjxl = *library;
+    const QuietStandardError quiet;
+    std::unique_ptr<JxlDecoder, DecoderDeleter> decoder(libjxl.Create(nullptr));
+    if (decoder == nullptr) return CodecStatus::OutOfMemory;
+    if (libjxl.SubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) !=
+            JXL_DEC_SUCCESS ||
+        libjxl.SetInput(decoder.get(), file.data(), file.size()) != JXL_DEC_SUCCESS)
+        return CodecStatus::Corrupt;
+    libjxl.CloseInput(decoder.get());
+
+    std::shared_ptr<PixelStore> store;
+    Output output;
+    JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    bool premultiplied = false;
+    bool outputSet = false;
+    for (;;) {
+        const JxlDecoderStatus event = libjxl.ProcessInput(decoder.get());
+        if (event == JXL_DEC_BASIC_INFO) {
+            JxlBasicInfo info;
+            if (libjxl.GetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS)
+                return CodecStatus::Corrupt;
+            // The size as shown: orientations 5 to 8 turn the picture by a quarter.
+            const bool turned = info.orientation >= JXL_ORIENT_TRANSPOSE;
+            const uint64_t width = turned ? info.ysize : info.xsize;
+            const uint64_t height = turned ? info.xsize : info.ysize;
+            if (!IsPictureSizeSupported(static_cast<int64_t>(width), static_cast<int64_t>(height)))
+                return CodecStatus::TooLarge;
+            output.alpha = info.alpha_bits > 0;
+            premultiplied = output.alpha && info.alpha_premultiplied;
+            const bool deep =
+                info.bits_per_sample > 8 || info.exponent_bits_per_sample > 0 ||
+                (output.alpha && (info.alpha_bits > 8 || info.alpha_exponent_bits > 0));
+            // 8-bit pictures come as RGBA straight into the store (the fourth byte opaque when
+            // the picture has no alpha); deeper ones as floats through the callback.
+            format.num_channels = output.alpha || !deep ? 4 : 3;
+            format.data_type = deep ? JXL_TYPE_FLOAT : JXL_TYPE_UINT8;
+            store = PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
+            if (store == nullptr) return CodecStatus::OutOfMemory;
+            output.store = store.get();
+        } else if (event == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
+            if (store == nullptr) return CodecStatus::Corrupt;
+            const JxlDecoderStatus set =
+                format.data_type == JXL_TYPE_FLOAT
+                    ? libjxl.SetImageOutCallback(decoder.get(), &format, WriteFloats, &output)
+                    : libjxl.SetImageOutBuffer(decoder.get(), &format, store->Data(),
+                                               store->PixelCount() * sizeof(uint32_t));
+            if (set != JXL_DEC_SUCCESS) return CodecStatus::Corrupt;
+            outputSet = true;
+        } else if (event == JXL_DEC_FULL_IMAGE) {
+            if (!outputSet) return CodecStatus::Corrupt;
+            break;  // the first frame is all we show
+        } else {
+            // An error, input that ends too soon, or a file that ends without a frame.
+            return CodecStatus::Corrupt;
+        }
+    }
+    if (format.data_type == JXL_TYPE_UINT8) RgbaTopDownToStore(*store);
+    out.width = store->Width();
+    out.height = store->Height();
+    out.bitsPerPixel = output.alpha ? 32 : 24;
+    out.pixelFormat = output.alpha ? PixelFormat::Argb32 : PixelFormat::Rgb24;
+    out.hasAlpha = output.alpha;
+    out.premultipliedAlpha = premultiplied;
+    out.dpiX = 0;
+    out.dpiY = 0;
+    out.pixels = std::move(store);
+    return CodecStatus::Ok;
+}
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,260 @@
+// PNG through libspng: every colour type and bit depth, palettes and tRNS, Adam7.
+//
+// Rows are decoded one at a time straight into the pixel store (8 bits per sample) or through
+// one row of 16-bit samples, which we round to 8 bits ourselves: libspng's own 16-to-8-bit
+// conversion drops the low byte, and we want the nearest level. Gamma, iCCP and sRGB are
+// deliberately ignored: we hand out the stored samples.
+#include <spng.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "codecs/common/codecs.h"
+#include "codecs/common/pixel_arithmetic.h"
+#include "codecs/png/png_format.h"
+#include "codecs/png/png_path.h"
+#include "codecs/png/png_rows.h"
+#include "codecs/png/png_skipped_chunks.h"
+#include "codecs/png/png_whole_stream.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "RGBA bytes are read as one little-endian 32-bit value");
+
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// We read no text, profiles or metadata; these caps keep a hostile file from making libspng
+// hold large amounts of them.
+constexpr size_t kMaxChunkBytes = size_t{16} << 20;
+constexpr size_t kMaxCachedChunkBytes = size_t{64} << 20;
+// IsPictureSizeSupported refuses any side longer than this anyway.
+constexpr uint32_t kMaxSide = INT32_MAX / 4;
+
+// Where the pixels of each Adam7 pass sit in a row: first column and column step.
+constexpr uint32_t kPassFirstColumn[7] = {0, 4, 0, 2, 0, 1, 0};
+constexpr uint32_t kPassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
+
+struct ContextDeleter {
+    void operator()(spng_ctx* context) const { spng_ctx_free(context); }
+};
+using Context = std::unique_ptr<spng_ctx, ContextDeleter>;
+
+CodecStatus StatusOf(int error) {
+    switch (error) {
+        case SPNG_EMEM: return CodecStatus::OutOfMemory;
+        case SPNG_EUSER_WIDTH:
+        case SPNG_EUSER_HEIGHT: return CodecStatus::TooLarge;
+        default: return CodecStatus::Corrupt;
+    }
+}
+
+// An ancillary chunk that is absent is not an error.
+bool IsFound(int error, CodecStatus& failure) {
+    if (error == SPNG_OK) return true;
+    if (error != SPNG_ECHUNKAVAIL) failure = StatusOf(error);
+    return false;
+}
+
+// The nearest 8-bit level: v * 255 / 65535 rounded.
+uint32_t To8Bits(uint16_t value) {
+    return (uint32_t{value} * 255u + 32767u) / 65535u;
+}
+
+// Both decode loops ask libspng which row (and Adam7 pass) comes next, then decode it. The
+// end of the picture is reported either by decoding the last row or, when that returned OK,
+// by asking for the next one (SPNG_EOI, never before the first row).
+struct RowPlace {
+    uint32_t row = 0;
+    uint32_t firstColumn = 0;
+    uint32_t columnStep = 1;
+};
+
+int NextRow(spng_ctx* context, const spng_ihdr& ihdr, RowPlace& place, bool first) {
+    spng_row_info info{};
+    int error = spng_get_row_info(context, &info);
+    if (error == SPNG_EOI && first) return SPNG_EINTERNAL;
+    if (error != SPNG_OK) return error;
+    if (info.row_num >= ihdr.height) return SPNG_EINTERNAL;
+    place.row = info.row_num;
+    if (ihdr.interlace_method == SPNG_INTERLACE_ADAM7) {
+        if (info.pass < 0 || info.pass > 6) return SPNG_EINTERNAL;
+        place.firstColumn = kPassFirstColumn[info.pass];
+        place.columnStep = kPassColumnStep[info.pass];
+    }
+    return SPNG_OK;
+}
+
+// 8 bits per sample or fewer: libspng writes RGBA bytes straight into the store's rows
+// (for Adam7 only the pass's columns of the row), then red and blue change places.
+CodecStatus DecodeRgba8Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStore& store) {
+    int error = spng_decode_image(context, nullptr, 0, SPNG_FMT_RGBA8,
+                                  SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
+    if (error != SPNG_OK) return StatusOf(error);
+    const size_t rowBytes = static_cast<size_t>(store.Width()) * sizeof(uint32_t);
+    for (bool first = true;; first = false) {
+        RowPlace place;
+        error = NextRow(context, ihdr, place, first);
+        if (error == SPNG_EOI) break;
+        if (error != SPNG_OK) return StatusOf(error);
+        error =
+            spng_decode_row(context, store.RowFromTop(static_cast<int32_t>(place.row)), rowBytes);
+        if (error == SPNG_EOI) break;  // the last row has been written
+        if (error != SPNG_OK) return StatusOf(error);
+    }
+    uint32_t* pixels = store.Data();
+    std::transform(pixels, pixels + store.PixelCount(), pixels, SwapRedAndBlue);
+    return CodecStatus::Ok;
+}
+
+// 16 bits per sample: one row of RGBA16 at a time, rounded into the store. For Adam7 the row
+// buffer holds this pass's pixels at their columns (and stale ones elsewhere), so only the
+// pass's columns are taken.
+CodecStatus DecodeRgba16Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStore& store) {
+    const size_t width = static_cast<size_t>(store.Width());
+    std::unique_ptr<uint16_t[]> samples(new (std::nothrow) uint16_t[width * 4]);
+    if (samples == nullptr) return CodecStatus::OutOfMemory;
+    int error = spng_decode_image(context, nullptr, 0, SPNG_FMT_RGBA16,
+                                  SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
+    if (error != SPNG_OK) return StatusOf(error);
+    for (bool first = true;; first = false) {
+        RowPlace place;
+        error = NextRow(context, ihdr, place, first);
+        if (error == SPNG_EOI) break;
+        if (error != SPNG_OK) return StatusOf(error);
+        error = spng_decode_row(context, samples.get(), width * 4 * sizeof(uint16_t));
+        if (error != SPNG_OK && error != SPNG_EOI) return StatusOf(error);
+        uint32_t* out = store.RowFromTop(static_cast<int32_t>(place.row));
+        for (size_t x = place.firstColumn; x < width; x += place.columnStep) {
+            const uint16_t* rgba = samples.get() + 4 * x;
+            out[x] = To8Bits(rgba[2]) | To8Bits(rgba[1]) << 8 | To8Bits(rgba[0]) << 16 |
+                     To8Bits(rgba[3]) << 24;
+        }
+        if (error == SPNG_EOI) break;  // that was the last row
+    }
+    return CodecStatus::Ok;
+}
+
+}  // namespace
+
+bool LooksLikePng(FileView file) {
+    return file.size() >= sizeof kSignature &&
+           std::memcmp(file.data(), kSignature, sizeof kSignature) == 0;
+}
+
+namespace {
+
+// The layout DecodePngRowsDirect needs; false when libspng does not give the palette of an
+// indexed picture.
+bool DescribeLayout(spng_ctx* png, const spng_ihdr& ihdr, bool hasTrns, const spng_trns& trns,
+                    PngLayout& layout) {
+    layout.width = ihdr.width;
+    layout.height = ihdr.height;
+    layout.bitDepth = ihdr.bit_depth;
+    layout.colorType = ihdr.color_type;
+    layout.interlace = ihdr.interlace_method;
+    layout.hasTrns = hasTrns;
+    layout.trnsGrey = trns.gray;
+    layout.trnsRed = trns.red;
+    layout.trnsGreen = trns.green;
+    layout.trnsBlue = trns.blue;
+    if (ihdr.color_type != SPNG_COLOR_TYPE_INDEXED) return true;
+    spng_plte plte{};
+    if (spng_get_plte(png, &plte) != SPNG_OK || plte.n_entries > 256) return false;
+    if (hasTrns && trns.n_type3_entries > plte.n_entries) return false;
+    layout.paletteEntries = plte.n_entries;
+    for (uint32_t i = 0; i < plte.n_entries; ++i) {
+        const uint32_t alpha = hasTrns && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
+        const spng_plte_entry& entry = plte.entries[i];
+        layout.palette[i] =
+            alpha << 24 | uint32_t{entry.red} << 16 | uint32_t{entry.green} << 8 | entry.blue;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+// `writable` is the same bytes as `file` when they may be rearranged, empty otherwise.
+CodecStatus Decode(FileView file, std::span<uint8_t> writable, DecodedPicture& out,
+                   PngRowPath path) {
+    if (!LooksLikePng(file)) return CodecStatus::NotMyFormat;
+    Context context(spng_ctx_new(0));
+    if (context == nullptr) return CodecStatus::OutOfMemory;
+    spng_ctx* png = context.get();
+    // Read in place, unless the file holds chunks to keep from libspng.
+    PngChunkFilter filter(file);
+    const bool filtered = HasSkippedPngChunks(file);
+    // On a fresh context with valid arguments these fail only for want of memory.
+    if (spng_set_crc_action(png, SPNG_CRC_ERROR, SPNG_CRC_DISCARD) != SPNG_OK ||
+        spng_set_chunk_limits(png, kMaxChunkBytes, kMaxCachedChunkBytes) != SPNG_OK ||
+        spng_set_image_limits(png, kMaxSide, kMaxSide) != SPNG_OK ||
+        (filtered ? spng_set_png_stream(png, PngChunkFilter::Read, &filter)
+                  : spng_set_png_buffer(png, file.data(), file.size())) != SPNG_OK) {
+        return CodecStatus::OutOfMemory;
+    }
+
+    spng_ihdr ihdr{};
+    int error = spng_get_ihdr(png, &ihdr);
+    if (error != SPNG_OK) return StatusOf(error);
+    if (!IsPictureSizeSupported(ihdr.width, ihdr.height)) return CodecStatus::TooLarge;
+    if (!PngRowBuffersFit(ihdr.width, ihdr.height, ihdr.bit_depth, ihdr.color_type))
+        return CodecStatus::TooLarge;
+
+    CodecStatus failure = CodecStatus::Ok;
+    spng_trns trns{};
+    const bool hasTrns = IsFound(spng_get_trns(png, &trns), failure);
+    spng_phys phys{};
+    const bool hasPhys = IsFound(spng_get_phys(png, &phys), failure);
+    if (failure != CodecStatus::Ok) return failure;
+
+    auto store =
+        PixelStore::Allocate(static_cast<int32_t>(ihdr.width), static_cast<int32_t>(ihdr.height));
+    if (store == nullptr) return CodecStatus::OutOfMemory;
+    PngLayout layout;
+    const bool direct = path == PngRowPath::DirectFirst &&
+                        DescribeLayout(png, ihdr, hasTrns, trns, layout) &&
+                        IsDirectPngLayout(layout) &&
+                        ((!writable.empty() && DecodePngWholeStream(writable, layout, *store)) ||
+                         DecodePngRowsDirect(file, layout, *store));
+    if (!direct) {
+        const CodecStatus status = ihdr.bit_depth == 16 ? DecodeRgba16Rows(png, ihdr, *store)
+                                                        : DecodeRgba8Rows(png, ihdr, *store);
+        if (status != CodecStatus::Ok) return status;
+    }
+
+    const PngSourceFormat format = DescribePngSource(ihdr.color_type, ihdr.bit_depth, hasTrns);
+    out.width = store->Width();
+    out.height = store->Height();
+    out.bitsPerPixel = format.bitsPerPixel;
+    out.pixelFormat = format.pixelFormat;
+    out.hasAlpha = format.hasAlpha;
+    out.premultipliedAlpha = false;
+    const PngDpi dpi =
+        hasPhys ? DpiFromPhys(phys.ppu_x, phys.ppu_y, phys.unit_specifier) : PngDpi{};
+    out.dpiX = dpi.x;
+    out.dpiY = dpi.y;
+    out.pixels = std::move(store);
+    return CodecStatus::Ok;
+}
+
+}  // namespace
+
+CodecStatus DecodePng(FileView file, DecodedPicture& out) {
+    return Decode(file, {}, out, PngRowPath::DirectFirst);
+}
+
+CodecStatus DecodePngInPlace(std::span<uint8_t> file, DecodedPicture& out) {
+    return Decode(file, file, out, PngRowPath::DirectFirst);
+}
+
+CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) {
+    return Decode(file, {}, out, path);
+}
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,16 @@
+// Which way DecodePng takes the rows of a picture. The program always takes DirectFirst;
+// tests and the fuzz target also decode with Library and compare the two.
+#pragma once
+
+#include "codecs/common/decoded_picture.h"
+
+namespace pic2pnm::codecs {
+
+enum class PngRowPath {
+    DirectFirst,  // our own row decoder for the common layouts, libspng for the rest
+    Library,      // libspng for every picture
+};
+
+CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path);
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,131 @@
+// QOI pictures, read by our own decoder: RGB and RGBA. The colour-space byte only says how
+// the samples were meant; we hand them out as stored.
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "codecs/common/codecs.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+constexpr uint8_t kMagic[4] = {'q', 'o', 'i', 'f'};
+constexpr size_t kHeaderSize = 14;
+constexpr uint8_t kEndMarker[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+constexpr uint64_t kLongestRun = 62;  // pixels one byte can stand for
+
+constexpr uint8_t kOpRgb = 0xFE;
+constexpr uint8_t kOpRgba = 0xFF;
+constexpr uint8_t kOpIndex = 0x00;
+constexpr uint8_t kOpDiff = 0x40;
+constexpr uint8_t kOpLuma = 0x80;
+constexpr uint8_t kOpMask = 0xC0;
+
+uint32_t ReadBe32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// Pixels are kept as the store holds them: blue in the low byte, then green, red, alpha.
+uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return (b & 0xFF) | (g & 0xFF) << 8 | (r & 0xFF) << 16 | a << 24;
+}
+
+uint32_t HashSlot(uint32_t px) {
+    const uint32_t b = px & 0xFF, g = px >> 8 & 0xFF, r = px >> 16 & 0xFF, a = px >> 24;
+    return (r * 3 + g * 5 + b * 7 + a * 11) & 63;
+}
+
+// The chunks from `p` on fill the store row by row from the top; on success `p` is where
+// the end marker must start. Corrupt when the chunks end early or a run goes past the last
+// pixel.
+CodecStatus DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& store) {
+    uint32_t index[64] = {};
+    uint32_t px = 0xFF000000u;
+    uint32_t run = 0;
+    const size_t width = static_cast<size_t>(store.Width());
+    for (int32_t y = 0; y < store.Height(); ++y) {
+        uint32_t* row = store.RowFromTop(y);
+        for (size_t x = 0; x < width; ++x) {
+            if (run > 0) {
+                --run;
+                row[x] = px;
+                continue;
+            }
+            if (p == end) return CodecStatus::Corrupt;
+            const uint8_t op = *p++;
+            if (op == kOpRgb) {
+                if (end - p < 3) return CodecStatus::Corrupt;
+                px = Pack(p[0], p[1], p[2], px >> 24);
+                p += 3;
+            } else if (op == kOpRgba) {
+                if (end - p < 4) return CodecStatus::Corrupt;
+                px = Pack(p[0], p[1], p[2], p[3]);
+                p += 4;
+            } else if ((op & kOpMask) == kOpIndex) {
+                px = index[op];
+            } else if ((op & kOpMask) == kOpDiff) {
+                const uint32_t r = (px >> 16) + ((op >> 4) & 3) - 2;
+                const uint32_t g = (px >> 8) + ((op >> 2) & 3) - 2;
+                const uint32_t b = px + (op & 3) - 2;
+                px = Pack(r, g, b, px >> 24);
+            } else if ((op & kOpMask) == kOpLuma) {
+                if (p == end) return CodecStatus::Corrupt;
+                const uint32_t dg = static_cast<uint32_t>(op & 0x3F) - 32;
+                const uint8_t next = *p++;
+                const uint32_t r = (px >> 16) + dg - 8 + (next >> 4);
+                const uint32_t g = (px >> 8) + dg;
+                const uint32_t b = px + dg - 8 + (next & 0x0F);
+                px = Pack(r, g, b, px >> 24);
+            } else {              // the run chunk, 0xC0 to 0xFD
+                run = op & 0x3F;  // this pixel and `run` more
+            }
+            index[HashSlot(px)] = px;
+            row[x] = px;
+        }
+    }
+    return run == 0 ? CodecStatus::Ok : CodecStatus::Corrupt;
+}
+
+}  // namespace
+
+bool LooksLikeQoi(FileView file) {
+    return file.size() >= sizeof kMagic && std::memcmp(file.data(), kMagic, sizeof kMagic) == 0;
+}
+
+CodecStatus DecodeQoi(FileView file, DecodedPicture& out) {
+    if (!LooksLikeQoi(file)) return CodecStatus::NotMyFormat;
+    if (file.size() < kHeaderSize) return CodecStatus::Corrupt;
+    const uint32_t width = ReadBe32(file.data() + 4);
+    const uint32_t height = ReadBe32(file.data() + 8);
+    const uint8_t channels = file[12];
+    if (width == 0 || height == 0 || (channels != 3 && channels != 4)) return CodecStatus::Corrupt;
+    if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
+    // Every chunk byte stands for at most one run of 62 pixels, and the end marker follows.
+    const uint64_t pixels = uint64_t{width} * height;
+    const uint64_t leastBytes =
+        kHeaderSize + (pixels + kLongestRun - 1) / kLongestRun + sizeof kEndMarker;
+    if (file.size() < leastBytes) return CodecStatus::Corrupt;
+
+    std::shared_ptr<PixelStore> store =
+        PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
+    if (!store) return CodecStatus::OutOfMemory;
+    const uint8_t* p = file.data() + kHeaderSize;
+    const uint8_t* end = file.data() + file.size();
+    if (CodecStatus status = DecodeChunks(p, end, *store); status != CodecStatus::Ok) return status;
+    if (static_cast<size_t>(end - p) < sizeof kEndMarker ||
+        std::memcmp(p, kEndMarker, sizeof kEndMarker) != 0)
+        return CodecStatus::Corrupt;
+
+    const bool alpha = channels == 4;
+    DecodedPicture picture;
+    picture.width = static_cast<int32_t>(width);
+    picture.height = static_cast<int32_t>(height);
+    picture.bitsPerPixel = alpha ? 32 : 24;
+    picture.pixelFormat = alpha ? PixelFormat::Argb32 : PixelFormat::Rgb24;
+    picture.hasAlpha = alpha;
+    picture.pixels = std::move(store);
+    out = std::move(picture);
+    return CodecStatus::Ok;
+}
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,149 @@
+#include "codecs/tga/tga_header.h"
+
+#include <cstring>
+
+namespace pic2pnm::codecs::tga {
+namespace {
+
+constexpr size_t kHeaderSize = 18;
+constexpr size_t kFooterSize = 26;
+constexpr char kFooterSignature[] = "TRUEVISION-XFILE.";  // with its NUL: 18 bytes
+constexpr size_t kExtensionSize = 495;
+constexpr size_t kAttributeTypeOffset = 494;
+
+uint16_t ReadLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+bool IsColorMapEntryBits(uint8_t bits) {
+    return bits == 15 || bits == 16 || bits == 24 || bits == 32;
+}
+
+bool IsPixelBitsOf(TgaKind kind, uint8_t bits) {
+    switch (kind) {
+        case TgaKind::ColorMapped: return bits == 8 || bits == 16;
+        case TgaKind::TrueColor: return bits == 15 || bits == 16 || bits == 24 || bits == 32;
+        case TgaKind::Grey: return bits == 8 || bits == 16;  // 16: grey, then alpha
+    }
+    return false;
+}
+
+// The attribute type of the extension area, when a version-2 footer points at a whole one;
+// -1 otherwise.
+int AttributeType(FileView file) {
+    if (file.size() < kHeaderSize + kFooterSize) return -1;
+    const uint8_t* footer = file.data() + file.size() - kFooterSize;
+    if (std::memcmp(footer + 8, kFooterSignature, sizeof kFooterSignature) != 0) return -1;
+    const uint32_t extension = ReadLe32(footer);
+    if (extension < kHeaderSize || extension > file.size() - kFooterSize ||
+        file.size() - kFooterSize - extension < kExtensionSize)
+        return -1;
+    if (ReadLe16(file.data() + extension) < kExtensionSize) return -1;
+    return file[extension + kAttributeTypeOffset];
+}
+
+// Whether the pixels carry alpha: attribute bits in the descriptor where the pixel (or the
+// colour-map entry) has room for them, unless the extension area says the bits mean nothing.
+TgaAlpha AlphaOf(FileView file, const TgaLayout& layout, uint8_t attributeBits) {
+    const uint8_t bits = layout.kind == TgaKind::ColorMapped ? layout.entryBits : layout.pixelBits;
+    const bool room = bits == 32 || bits == 16;
+    if (!room || attributeBits == 0) return TgaAlpha::None;
+    switch (AttributeType(file)) {
+        case -1:
+        case 3: return TgaAlpha::Straight;
+        case 4: return TgaAlpha::Premultiplied;
+        default: return TgaAlpha::None;  // none, undefined (ignore or keep), or unknown
+    }
+}
+
+// Walks the run-length packets until they cover the picture. False when a packet reaches
+// past the last pixel or the file ends first.
+bool PacketsCompletePicture(FileView file, const TgaLayout& layout) {
+    const size_t pixelBytes = BytesPerPixel(layout.pixelBits);
+    uint64_t remaining = uint64_t{layout.width} * layout.height;
+    size_t pos = layout.pixelStart;
+    while (remaining > 0) {
+        if (pos >= file.size()) return false;
+        const uint8_t packet = file[pos++];
+        const uint64_t count = (packet & 0x7F) + 1u;
+        if (count > remaining) return false;
+        const uint64_t bytes = packet & 0x80 ? pixelBytes : count * pixelBytes;
+        if (file.size() - pos < bytes) return false;
+        pos += static_cast<size_t>(bytes);
+        remaining -= count;
+    }
+    return true;
+}
+
+}  // namespace
+
+size_t BytesPerPixel(uint8_t bits) {
+    return (bits + 7u) / 8u;
+}
+
+CodecStatus ReadTgaLayout(FileView file, TgaLayout& out) {
+    if (file.size() < kHeaderSize) return CodecStatus::NotMyFormat;
+    const uint8_t* h = file.data();
+    const uint8_t idLength = h[0];
+    const uint8_t colorMapType = h[1];
+    const uint8_t imageType = h[2];
+    TgaLayout layout;
+    layout.runLength = imageType >= 9;
+    switch (imageType & 7) {
+        case 1: layout.kind = TgaKind::ColorMapped; break;
+        case 2: layout.kind = TgaKind::TrueColor; break;
+        case 3: layout.kind = TgaKind::Grey; break;
+        default: return CodecStatus::NotMyFormat;
+    }
+    if (imageType > 11 || (imageType > 3 && imageType < 9)) return CodecStatus::NotMyFormat;
+    const uint16_t firstEntry = ReadLe16(h + 3);
+    const uint16_t entryCount = ReadLe16(h + 5);
+    const uint8_t entryBits = h[7];
+    layout.width = ReadLe16(h + 12);
+    layout.height = ReadLe16(h + 14);
+    layout.pixelBits = h[16];
+    const uint8_t descriptor = h[17];
+
+    // A colour-mapped picture needs a map; another may carry one, which it does not use.
+    if (colorMapType > 1) return CodecStatus::NotMyFormat;
+    if (layout.kind == TgaKind::ColorMapped && colorMapType != 1) return CodecStatus::NotMyFormat;
+    if (colorMapType == 1) {
+        if (!IsColorMapEntryBits(entryBits) || entryCount == 0) return CodecStatus::NotMyFormat;
+    } else if (firstEntry != 0 || entryCount != 0 ||
+               (entryBits != 0 && !IsColorMapEntryBits(entryBits))) {
+        return CodecStatus::NotMyFormat;
+    }
+    if (layout.width == 0 || layout.height == 0 || !IsPixelBitsOf(layout.kind, layout.pixelBits))
+        return CodecStatus::NotMyFormat;
+    if ((descriptor & 0xC0) != 0) return CodecStatus::NotMyFormat;  // interleaving: long gone
+    const uint8_t attributeBits = descriptor & 0x0F;
+    if (attributeBits > 8) return CodecStatus::NotMyFormat;
+    layout.rightToLeft = (descriptor & 0x10) != 0;
+    layout.topToBottom = (descriptor & 0x20) != 0;
+
+    const size_t mapBytes = colorMapType == 1 ? size_t{entryCount} * BytesPerPixel(entryBits) : 0;
+    layout.colorMapStart = kHeaderSize + idLength;
+    layout.pixelStart = layout.colorMapStart + mapBytes;
+    if (layout.pixelStart > file.size()) return CodecStatus::NotMyFormat;
+    if (layout.kind == TgaKind::ColorMapped) {
+        layout.firstEntry = firstEntry;
+        layout.entryCount = entryCount;
+        layout.entryBits = entryBits;
+    }
+    if (layout.runLength) {
+        if (!PacketsCompletePicture(file, layout)) return CodecStatus::NotMyFormat;
+    } else {
+        const uint64_t pixelBytes =
+            uint64_t{layout.width} * layout.height * BytesPerPixel(layout.pixelBits);
+        if (file.size() - layout.pixelStart < pixelBytes) return CodecStatus::NotMyFormat;
+    }
+    layout.alpha = AlphaOf(file, layout, attributeBits);
+    out = layout;
+    return CodecStatus::Ok;
+}
+
+}  // namespace pic2pnm::codecs::tga

@@ -1,0 +1,106 @@
+#include "codecs/tiff/tiff_limits.h"
+
+#include <algorithm>
+
+namespace pic2pnm::codecs {
+namespace {
+
+constexpr uint64_t kAllowanceBytes = uint64_t{16} << 20;
+// No photometric tag: counted as three colour samples, the most libtiff's reader guesses.
+constexpr uint16_t kPhotometricMissing = UINT16_MAX;
+// libtiff takes the cap as a signed size.
+constexpr uint64_t kLargestCap = INT64_MAX;
+constexpr uint32_t kTileStep = 16;
+// Beyond the colour samples: an alpha, and one more sample that the reader passes over.
+constexpr uint16_t kExtraSamplesUsed = 2;
+// No compression we decode stores a chunk in more than this many times its decoded bytes
+// (JPEG at its worst comes nearest, near 3.4); the allowance covers headers and tables.
+constexpr uint64_t kStoredBytesFactor = 8;
+constexpr uint64_t kStoredBytesAllowance = uint64_t{64} << 10;
+
+uint16_t ColourSamples(uint16_t photometric) {
+    switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+        case PHOTOMETRIC_PALETTE:
+        case PHOTOMETRIC_MASK:
+        case PHOTOMETRIC_LOGL: return 1;
+        case PHOTOMETRIC_SEPARATED: return 4;
+        default: return 3;  // RGB, YCbCr, the CIE Lab kinds, LogLuv, or no tag at all
+    }
+}
+
+uint64_t RoundUp(uint64_t value, uint64_t step) {
+    return (value + step - 1) / step * step;
+}
+
+// Decoded bytes of `rows` rows of `columns` pixels; the factors are small enough (below 2^32
+// columns and rows, 2^16 samples of at most 2^16 bits) that no product passes 2^64 but the
+// last, which saturates.
+uint64_t DecodedBytes(const TiffLayout& layout, uint64_t columns, uint64_t rows) {
+    const uint64_t rowBits = columns * layout.samplesPerPixel * layout.bitsPerSample;
+    const uint64_t rowBytes = (rowBits + 7) / 8;
+    uint64_t bytes = 0;
+    if (__builtin_mul_overflow(rowBytes, rows, &bytes)) return UINT64_MAX;
+    return bytes;
+}
+
+uint64_t LargestChunkBytes(const TiffLayout& layout) {
+    if (layout.tiled) return DecodedBytes(layout, layout.tileWidth, layout.tileLength);
+    const uint32_t rows = std::min(layout.rowsPerStrip, layout.height);
+    return DecodedBytes(layout, layout.width, rows);
+}
+
+}  // namespace
+
+bool ReadTiffLayout(const TiffLibrary& libtiff, TIFF* tiff, TiffLayout& out) {
+    out = TiffLayout{};
+    if (libtiff.GetField(tiff, TIFFTAG_IMAGEWIDTH, &out.width) != 1 ||
+        libtiff.GetField(tiff, TIFFTAG_IMAGELENGTH, &out.height) != 1) {
+        return false;
+    }
+    // Without the tag libtiff's reader guesses from the samples; allow what it may guess.
+    if (libtiff.GetField(tiff, TIFFTAG_PHOTOMETRIC, &out.photometric) != 1)
+        out.photometric = kPhotometricMissing;
+    libtiff.GetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &out.samplesPerPixel);
+    libtiff.GetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
+    out.tiled = libtiff.GetField(tiff, TIFFTAG_TILEWIDTH, &out.tileWidth) == 1 &&
+                libtiff.GetField(tiff, TIFFTAG_TILELENGTH, &out.tileLength) == 1;
+    if (!out.tiled) libtiff.GetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &out.rowsPerStrip);
+    uint64_t* byteCounts = nullptr;
+    const uint32_t countsTag = out.tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS;
+    if (libtiff.GetField(tiff, countsTag, &byteCounts) != 1 || byteCounts == nullptr) return false;
+    const uint32_t chunks = libtiff.NumberOfStrips(tiff);
+    for (uint32_t i = 0; i < chunks; ++i)
+        out.largestByteCount = std::max(out.largestByteCount, byteCounts[i]);
+    return true;
+}
+
+bool IsTiffLayoutInProportion(const TiffLayout& layout) {
+    if (layout.samplesPerPixel == 0 || layout.bitsPerSample == 0) return false;
+    if (layout.samplesPerPixel > ColourSamples(layout.photometric) + kExtraSamplesUsed)
+        return false;
+    if (layout.tiled) {
+        if (layout.tileWidth == 0 || layout.tileLength == 0) return false;
+        if (layout.tileWidth > RoundUp(layout.width, kTileStep) ||
+            layout.tileLength > RoundUp(layout.height, kTileStep)) {
+            return false;
+        }
+    }
+    const uint64_t decoded = LargestChunkBytes(layout);
+    const uint64_t storable = decoded > (UINT64_MAX - kStoredBytesAllowance) / kStoredBytesFactor
+                                  ? UINT64_MAX
+                                  : decoded * kStoredBytesFactor + kStoredBytesAllowance;
+    return layout.largestByteCount <= storable;
+}
+
+uint64_t TiffAllocationCapFor(const TiffLayout& layout) {
+    const uint64_t picture = DecodedBytes(layout, layout.width, layout.height);
+    return std::min(picture, kLargestCap - kAllowanceBytes) + kAllowanceBytes;
+}
+
+uint64_t TiffAllocationCapForFile(uint64_t fileBytes) {
+    return std::min(fileBytes, (kLargestCap - kAllowanceBytes) / 4) * 4 + kAllowanceBytes;
+}
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,134 @@
+#include "imaging/native/native_picture_loader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "codecs/bmp/bmp_file_bytes.h"
+#include "codecs/common/codec_registry.h"
+#include "codecs/common/codecs.h"
+#include "imaging/gdi/gdi.h"
+#include "imaging/native/picture_file.h"
+#include "runtime/run_time_error.h"
+
+namespace pic2pnm {
+namespace {
+
+using codecs::CodecStatus;
+using codecs::FileView;
+
+[[noreturn]] void RaiseCodecFailure(CodecStatus status) {
+    RaiseError(status == CodecStatus::OutOfMemory ? ErrorNumber::OutOfMemory
+                                                  : ErrorNumber::InvalidPicture);
+}
+
+HBITMAP MakeBitmap(std::shared_ptr<PixelStore> pixels, uint16_t bitsPerPixel) {
+    HBITMAP bitmap = CreateBitmapObject(std::move(pixels), bitsPerPixel);
+    if (bitmap == 0) RaiseError(ErrorNumber::OutOfMemory);
+    return bitmap;
+}
+
+PictureObject LoadBitmapPicture(CodecStatus (*decode)(FileView, codecs::DecodedPicture&),
+                                FileView file) {
+    codecs::DecodedPicture picture;
+    if (CodecStatus status = decode(file, picture); status != CodecStatus::Ok)
+        RaiseCodecFailure(status);
+    const int32_t width = picture.width;
+    const int32_t height = picture.height;
+    HBITMAP bitmap = MakeBitmap(std::move(picture.pixels), picture.bitsPerPixel);
+    return PictureObject(PICTYPE_BITMAP, bitmap, PixelsToHimetric(width), PixelsToHimetric(height));
+}
+
+PictureObject LoadIconPicture(FileView file) {
+    codecs::DecodedIcon icon;
+    if (CodecStatus status = codecs::DecodeIcon(file, icon); status != CodecStatus::Ok)
+        RaiseCodecFailure(status);
+    HBITMAP mask = MakeBitmap(std::move(icon.mask), 1);
+    HBITMAP color = 0;
+    if (icon.color) {
+        color = CreateBitmapObject(std::move(icon.color), icon.bitsPerPixel);
+        if (color == 0) {
+            DeleteObject(mask);
+            RaiseError(ErrorNumber::OutOfMemory);
+        }
+    }
+    HICON handle = CreateIconObject(icon.isIcon, icon.hotspotX, icon.hotspotY, mask, color);
+    if (handle == 0) {
+        DeleteObject(mask);
+        if (color != 0) DeleteObject(color);
+        RaiseError(ErrorNumber::OutOfMemory);
+    }
+    return PictureObject(PICTYPE_ICON, handle, PixelsToHimetric(icon.width),
+                         PixelsToHimetric(icon.height));
+}
+
+PictureObject LoadWmfPicture(FileView file) {
+    codecs::PlaceableWmfHeader header;
+    if (CodecStatus status = codecs::ParsePlaceableWmf(file, header); status != CodecStatus::Ok)
+        RaiseCodecFailure(status);
+    HMETAFILE handle = CreateMetaFileObject();
+    if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);
+    // The bounding box is in logical units, `unitsPerInch` of them to the inch.
+    auto toHimetric = [&](int32_t units) {
+        return static_cast<int32_t>(std::llround(std::abs(units) * 2540.0 / header.unitsPerInch));
+    };
+    return PictureObject(PICTYPE_METAFILE, handle, toHimetric(header.right - header.left),
+                         toHimetric(header.bottom - header.top));
+}
+
+// The codec layer's header in the GDI stand-in's structure, field by field.
+ENHMETAHEADER ToEnhMetaHeader(const codecs::EmfHeader& emf) {
+    auto rect = [](const codecs::EmfRect& r) { return RECTL{r.left, r.top, r.right, r.bottom}; };
+    auto size = [](const codecs::EmfSize& s) { return SIZEL{s.cx, s.cy}; };
+    return ENHMETAHEADER{emf.iType,          emf.nSize,           rect(emf.rclBounds),
+                         rect(emf.rclFrame), emf.dSignature,      emf.nVersion,
+                         emf.nBytes,         emf.nRecords,        emf.nHandles,
+                         emf.sReserved,      emf.nDescription,    emf.offDescription,
+                         emf.nPalEntries,    size(emf.szlDevice), size(emf.szlMillimeters),
+                         emf.cbPixelFormat,  emf.offPixelFormat,  emf.bOpenGL};
+}
+
+PictureObject LoadEmfPicture(FileView file) {
+    codecs::EmfHeader emf;
+    if (CodecStatus status = codecs::ParseEmfHeader(file, emf); status != CodecStatus::Ok)
+        RaiseCodecFailure(status);
+    const ENHMETAHEADER header = ToEnhMetaHeader(emf);
+    HENHMETAFILE handle = CreateEnhMetaFileObject(header);
+    if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);
+    // The frame is already in HIMETRIC units.
+    const int64_t width = static_cast<int64_t>(header.rclFrame.right) - header.rclFrame.left;
+    const int64_t height = static_cast<int64_t>(header.rclFrame.bottom) - header.rclFrame.top;
+    auto clamp = [](int64_t value) {
+        return static_cast<int32_t>(std::min<int64_t>(std::llabs(value), INT32_MAX));
+    };
+    return PictureObject(PICTYPE_ENHMETAFILE, handle, clamp(width), clamp(height));
+}
+
+}  // namespace
+
+PictureObject LoadPicture(std::string_view path) {
+    PictureFileBytes bytes;
+    // A BMP is read only as far as its headers say it has pixels.
+    switch (ReadPictureFile(path, bytes, codecs::BmpFileBytesNeeded)) {
+        case PictureFileStatus::Ok: break;
+        case PictureFileStatus::NotFound: RaiseError(ErrorNumber::FileNotFound);
+        case PictureFileStatus::OutOfMemory: RaiseError(ErrorNumber::OutOfMemory);
+        case PictureFileStatus::AccessDenied: RaiseError(ErrorNumber::PermissionDenied);
+        case PictureFileStatus::ReadError:
+        case PictureFileStatus::TooLarge: RaiseError(ErrorNumber::InvalidPicture);
+    }
+    const FileView file = bytes.View();
+    for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
+        if (format.nativeBitmap && format.looksLike(file)) {
+            return LoadBitmapPicture(format.decode, file);
+        }
+    }
+    if (codecs::LooksLikeIcon(file)) return LoadIconPicture(file);
+    if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(file);
+    if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(file);
+    // Not a format of ours: the GDI+ loader will want these same bytes next.
+    KeepForNextRead(path, bytes);
+    RaiseError(ErrorNumber::InvalidPicture);
+}
+
+}  // namespace pic2pnm

@@ -1,0 +1,88 @@
+// Reads a picture file whole into memory for the decoders.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "runtime/large_memory.h"
+
+namespace pic2pnm {
+
+// What tells one state of a regular file from another: where it lives, its size and when it
+// or its inode last changed. A pipe or socket read to its end is told by where it lives alone.
+struct PictureFileIdentity {
+    bool regular = false;  // only regular files and streams have an identity worth comparing
+    bool stream = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const PictureFileIdentity&) const = default;
+};
+
+// The bytes of a file, held in memory that is given back when the object goes.
+class PictureFileBytes {
+  public:
+    PictureFileBytes() = default;
+    PictureFileBytes(const PictureFileBytes&) = delete;
+    PictureFileBytes& operator=(const PictureFileBytes&) = delete;
+
+    std::span<const uint8_t> View() const { return {Data(), size_}; }
+    size_t Size() const { return size_; }
+
+    // Makes room for `capacity` bytes, keeping the first `keep`; false when memory runs out.
+    bool Reserve(size_t capacity, size_t keep);
+    uint8_t* Data() const { return static_cast<uint8_t*>(block_.Data()); }
+    size_t Capacity() const { return block_.Size(); }
+    void SetSize(size_t size) { size_ = size; }
+    const PictureFileIdentity& Identity() const { return identity_; }
+    void SetIdentity(const PictureFileIdentity& identity) { identity_ = identity; }
+    void Swap(PictureFileBytes& other) noexcept;
+
+  private:
+    LargeBlock block_;
+    size_t size_ = 0;
+    PictureFileIdentity identity_;
+};
+
+enum class PictureFileStatus {
+    Ok,
+    NotFound,      // no such file, or a directory on the way is missing
+    AccessDenied,  // permission denied
+    ReadError,     // a directory, or any other failure to open or read
+    TooLarge,      // more bytes than any picture we can convert would need
+    OutOfMemory,
+};
+
+// How many of a file's bytes its decoder can use, told from its first bytes (`head`, up to
+// HeadBytes of them); 0 when the whole file is wanted.
+using BytesNeededFunction = uint64_t (*)(std::span<const uint8_t> head);
+inline constexpr size_t HeadBytes = 64 * 1024;
+
+// Regular files and pipes are read to their end (a pipe up to the same limit as a file, which
+// is checked before the buffer grows past it). A regular file whose first bytes tell, through
+// `bytesNeeded`, that fewer bytes are of use is read only that far, so that a picture followed
+// by gigabytes of anything costs what the picture costs.
+// A character or block device is never read past its first few bytes: no picture is that
+// short, so it is refused by every decoder without reading an endless stream.
+//
+// The bytes kept by KeepForNextRead are handed out instead of reading the file again when the
+// same path names the same, unchanged regular file, or the same pipe or socket (which cannot
+// be read a second time).
+PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
+                                  BytesNeededFunction bytesNeeded = nullptr);
+
+// Keeps the bytes of a whole regular file, pipe or socket read from `path` (taking them from
+// `bytes`) for the next ReadPictureFile, which takes them or drops them: the native loader
+// reads every file first, and for any format it does not know, the GDI+ loader reads the same
+// file straight after. Any other bytes are simply given back.
+void KeepForNextRead(std::string_view path, PictureFileBytes& bytes);
+
+// The largest file we read.
+inline constexpr uint64_t MaxPictureFileBytes = 3ull << 30;
+
+}  // namespace pic2pnm

@@ -1,0 +1,12 @@
+#include "runtime/ucase.h"
+
+namespace pic2pnm {
+
+std::string UCase(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+}  // namespace pic2pnm

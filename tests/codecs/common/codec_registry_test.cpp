@@ -1,0 +1,147 @@
+// The codec registry's rows against one another and against every picture the tests hold:
+// signatures that do not overlap, a decoder that leaves other formats alone, and a missing
+// run-time library reported as such.
+#include "codecs/common/codec_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+#include "testing/testing_hooks.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFileBytes;
+using testing::TestData;
+using Bytes = std::vector<uint8_t>;
+
+// One picture each row decodes; a new row needs one here.
+const std::map<std::string, const char*, std::less<>>& Samples() {
+    static const std::map<std::string, const char*, std::less<>> samples = {
+        {"png", "png/grey8.png"},    {"tiff", "tiff/rgb8-none.tif"},
+        {"webp", "webp/lossy.webp"}, {"bmp", "bmp/nb_win_24bpp.bmp"},
+        {"gif", "gif/plain.gif"},    {"jpeg", "jpeg/baseline420.jpg"},
+        {"icon", "icon/rgb24.ico"},  {"pnm", "pnm/commented.ppm"},
+        {"qoi", "qoi/rgb.qoi"},      {"heif", "heif/lossy.heic"},
+        {"avif", "avif/lossy.avif"}, {"jxl", "jxl/lossless.jxl"},
+        {"tga", "tga/argb1555.tga"},
+    };
+    return samples;
+}
+
+Bytes SampleOf(const CodecEntry& row) {
+    const auto found = Samples().find(row.name);
+    if (found == Samples().end()) return {};
+    return ReadFileBytes(TestData(found->second));
+}
+
+TEST(CodecRegistry, RowsAreCompleteAndTellApart) {
+    std::set<std::string_view> names;
+    std::vector<RawFormatId> rawFormats;
+    for (const CodecEntry& row : CodecRegistry()) {
+        SCOPED_TRACE(std::string(row.name));
+        EXPECT_TRUE(names.insert(row.name).second) << "name used twice";
+        for (const RawFormatId& seen : rawFormats) EXPECT_FALSE(seen == row.rawFormat);
+        rawFormats.push_back(row.rawFormat);
+        EXPECT_NE(row.looksLike, nullptr);
+        EXPECT_NE(row.decode, nullptr);
+        EXPECT_EQ(row.runtimeLibrary.empty(), row.runtimeLibraryLoads == nullptr);
+        EXPECT_EQ(FindCodec(row.name), &row);
+    }
+    EXPECT_EQ(FindCodec("no-such-format"), nullptr);
+}
+
+// Each row's sample is its own and no other row's, by signature and by decoder.
+TEST(CodecRegistry, EachSampleBelongsToItsRowAlone) {
+    for (const CodecEntry& owner : CodecRegistry()) {
+        SCOPED_TRACE(std::string(owner.name));
+        const Bytes sample = SampleOf(owner);
+        ASSERT_FALSE(sample.empty()) << "no sample for this row in Samples()";
+        for (const CodecEntry& row : CodecRegistry()) {
+            SCOPED_TRACE("decoded by " + std::string(row.name));
+            const bool own = &row == &owner;
+            DecodedPicture picture;
+            EXPECT_EQ(row.looksLike(sample), own);
+            EXPECT_EQ(row.decode(sample, picture),
+                      own ? CodecStatus::Ok : CodecStatus::NotMyFormat);
+            EXPECT_EQ(picture.pixels != nullptr, own);
+        }
+    }
+}
+
+// Over every picture and hostile file the tests hold: a decoder whose signature check says
+// no answers NotMyFormat, and one whose check says yes never does; and a file the native
+// loader takes (the first native row whose signature accepts it) is claimed by no row before
+// that one, so that both loaders give it to the same decoder.
+TEST(CodecRegistry, SignatureAndDecoderAgreeOnEveryTestFile) {
+    int files = 0;
+    for (const fs::path& folder : {fs::path(TestData("")), fs::path(TestData("../hostile"))}) {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+            if (!entry.is_regular_file()) continue;
+            const Bytes file = ReadFileBytes(entry.path());
+            ++files;
+            const CodecEntry* firstClaim = nullptr;
+            bool nativeClaimed = false;
+            for (const CodecEntry& row : CodecRegistry()) {
+                DecodedPicture picture;
+                const bool looks = row.looksLike(file);
+                EXPECT_EQ(row.decode(file, picture) != CodecStatus::NotMyFormat, looks)
+                    << entry.path().string() << " by " << row.name;
+                if (!looks) continue;
+                if (firstClaim == nullptr) firstClaim = &row;
+                if (row.nativeBitmap && !nativeClaimed) {
+                    nativeClaimed = true;
+                    EXPECT_EQ(firstClaim, &row) << entry.path().string() << " is claimed by "
+                                                << firstClaim->name << " before " << row.name;
+                }
+            }
+        }
+    }
+    EXPECT_GT(files, 1000);
+}
+
+// What a decoder answers when its run-time library is missing. The formats whose libraries are
+// optional at run time say so (Unsupported, "Not implemented" to the user); for the others a
+// missing library is LibraryMissing, not Corrupt.
+CodecStatus WithoutLibrary(const CodecEntry& row) {
+    static const std::set<std::string_view> optional = {"heif", "avif", "jxl"};
+    return optional.contains(row.name) ? CodecStatus::Unsupported : CodecStatus::LibraryMissing;
+}
+
+// Without its run-time library a format's files get that answer; the other rows still leave
+// them alone, and the library is found again once it is back.
+TEST(CodecRegistry, MissingRuntimeLibraryIsReportedAsSuch) {
+    int rowsWithLibrary = 0;
+    for (const CodecEntry& row : CodecRegistry()) {
+        if (row.runtimeLibraryLoads == nullptr) continue;
+        SCOPED_TRACE(std::string(row.name));
+        ++rowsWithLibrary;
+        const Bytes sample = SampleOf(row);
+        DecodedPicture picture;
+        SetCodecLibrariesMissingForTesting(true);
+        EXPECT_FALSE(row.runtimeLibraryLoads());
+        EXPECT_EQ(row.decode(sample, picture), WithoutLibrary(row));
+        EXPECT_EQ(picture.pixels, nullptr);
+        for (const CodecEntry& other : CodecRegistry()) {
+            if (&other == &row) continue;
+            EXPECT_EQ(other.decode(SampleOf(other), picture), other.runtimeLibraryLoads != nullptr
+                                                                  ? WithoutLibrary(other)
+                                                                  : CodecStatus::Ok)
+                << other.name;
+        }
+        SetCodecLibrariesMissingForTesting(false);
+        EXPECT_TRUE(row.runtimeLibraryLoads());
+        EXPECT_EQ(row.decode(sample, picture), CodecStatus::Ok);
+    }
+    EXPECT_GE(rowsWithLibrary, 1);
+}
+
+}  // namespace
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,256 @@
+// HEIF and AVIF through libheif: which files are ours, what libheif's errors mean, the
+// pictures against GraphicsMagick's pixels (it reads them through the same library), and
+// damaged, cut and oversized files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "codecs/common/codecs.h"
+#include "codecs/heif/heif_brands.h"
+#include "codecs/heif/heif_status.h"
+#include "support/codec_checks.h"
+#include "support/reference_image.h"
+#include "support/test_files.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::AppendBe32;
+using testing::ReadFileBytes;
+using testing::ReadReferenceImage;
+using testing::TestData;
+
+// A file type box with the given major and compatible brands, then `tail`.
+Bytes Ftyp(const char* major, const std::vector<const char*>& compatible, Bytes tail = {}) {
+    Bytes box;
+    AppendBe32(box, static_cast<uint32_t>(16 + 4 * compatible.size()));
+    for (const char* text : {"ftyp", major}) box.insert(box.end(), text, text + 4);
+    AppendBe32(box, 0);
+    for (const char* brand : compatible) box.insert(box.end(), brand, brand + 4);
+    box.insert(box.end(), tail.begin(), tail.end());
+    return box;
+}
+
+// ---- Which files are HEIF and which AVIF ---------------------------------------------------
+
+TEST(HeifBrands, KindFollowsTheBrands) {
+    struct Case {
+        const char* name;
+        Bytes file;
+        HeifKind expected;
+    };
+    Bytes longerThanFile = Ftyp("heic", {"mif1"});
+    longerThanFile[3] = 40;
+    Bytes notFtyp = Ftyp("heic", {"mif1"});
+    notFtyp[4] = 'm';
+    const Case cases[] = {
+        {"HEIC phone picture", Ftyp("heic", {"mif1", "heic"}), HeifKind::Heif},
+        {"10-bit HEVC", Ftyp("heix", {"mif1"}), HeifKind::Heif},
+        {"image file of no codec brand", Ftyp("mif1", {"mif1", "miaf"}), HeifKind::Heif},
+        {"AVIF", Ftyp("avif", {"avif", "mif1", "miaf", "MA1B"}), HeifKind::Avif},
+        {"AVIF sequence", Ftyp("avis", {"avis", "msf1"}), HeifKind::Avif},
+        {"mif1 naming AV1 only", Ftyp("mif1", {"mif1", "avif"}), HeifKind::Avif},
+        {"mif1 naming AV1 and HEVC", Ftyp("mif1", {"avif", "heic"}), HeifKind::Heif},
+        {"MP4 video", Ftyp("isom", {"isom", "iso2", "mp41"}), HeifKind::None},
+        {"QuickTime", Ftyp("qt  ", {"qt  "}), HeifKind::None},
+        {"box longer than the file", longerThanFile, HeifKind::None},
+        {"other box first", notFtyp, HeifKind::None},
+        {"box cut before its brands", testing::Prefix(Ftyp("heic", {}), 15), HeifKind::None},
+        {"empty", {}, HeifKind::None},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HeifKindOf(FileView(c.file.data(), c.file.size())), c.expected) << c.name;
+    }
+}
+
+TEST(HeifBrands, OtherFormatsAreLeftToOtherDecoders) {
+    testing::ExpectOtherFormatsLeftAlone(DecodeHeif,
+                                         {"png/rgb8.png", "avif/lossless.avif", "jxl/grey.jxl"});
+    testing::ExpectOtherFormatsLeftAlone(DecodeAvif,
+                                         {"webp/lossy.webp", "heif/lossy.heic", "jxl/grey.jxl"});
+}
+
+// ---- What libheif's errors mean ------------------------------------------------------------
+
+TEST(HeifStatus, OnlyAMissingCodecIsUnsupported) {
+    struct Case {
+        heif_error_code code;
+        heif_suberror_code subcode;
+        CodecStatus expected;
+    };
+    const Case cases[] = {
+        {heif_error_Ok, heif_suberror_Unspecified, CodecStatus::Ok},
+        {heif_error_Unsupported_feature, heif_suberror_Unsupported_codec, CodecStatus::Unsupported},
+        {heif_error_Unsupported_feature, heif_suberror_Unsupported_image_type,
+         CodecStatus::Corrupt},
+        {heif_error_Invalid_input, heif_suberror_End_of_data, CodecStatus::Corrupt},
+        {heif_error_Invalid_input, heif_suberror_Missing_grid_images, CodecStatus::Corrupt},
+        {heif_error_Decoder_plugin_error, heif_suberror_Unspecified, CodecStatus::Corrupt},
+        {heif_error_Memory_allocation_error, heif_suberror_Security_limit_exceeded,
+         CodecStatus::TooLarge},
+        {heif_error_Invalid_input, heif_suberror_Security_limit_exceeded, CodecStatus::TooLarge},
+        {heif_error_Memory_allocation_error, heif_suberror_Unspecified, CodecStatus::OutOfMemory},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StatusOfHeifError(heif_error{c.code, c.subcode, ""}), c.expected)
+            << c.code << "/" << c.subcode;
+    }
+}
+
+// ---- Pictures against GraphicsMagick -------------------------------------------------------
+
+struct FixtureCase {
+    const char* file;
+    bool hasAlpha;
+    int tolerance;  // 0 for lossless pictures; for lossy ones the largest difference seen
+};
+
+void ExpectMatchesReference(const FixtureCase& c) {
+    SCOPED_TRACE(c.file);
+    const std::string name = c.file;
+    const std::string base = name.substr(0, name.rfind('.'));
+    const bool avif = name.rfind("avif/", 0) == 0;
+    testing::ExpectMatchesReference(
+        avif ? DecodeAvif : DecodeHeif, ReadFileBytes(TestData(name)),
+        ReadReferenceImage(TestData(base + (c.hasAlpha ? ".pam" : ".ppm"))),
+        {.bitsPerPixel = static_cast<uint16_t>(c.hasAlpha ? 32 : 24),
+         .pixelFormat = c.hasAlpha ? PixelFormat::Argb32 : PixelFormat::Rgb24,
+         .hasAlpha = c.hasAlpha,
+         .tolerance = c.tolerance,
+         .compareAlpha = c.hasAlpha,
+         .dpi = 0,
+         .looksLike = avif ? LooksLikeAvif : LooksLikeHeif});
+}
+
+TEST(HeifPixels, Heic) {
+    const FixtureCase cases[] = {
+        {"heif/lossless.heic", false, 0},
+        {"heif/lossy.heic", false, 0},
+        {"heif/lossy-alpha.heic", true, 0},
+        {"heif/grey.heic", false, 0},
+        // GraphicsMagick drops the low bits of deeper samples; we round.
+        {"heif/deep10.heic", false, 1},
+    };
+    for (const FixtureCase& c : cases) ExpectMatchesReference(c);
+}
+
+TEST(HeifPixels, Avif) {
+    const FixtureCase cases[] = {
+        {"avif/lossless.avif", false, 0},
+        {"avif/lossless-alpha.avif", true, 0},
+        {"avif/lossy.avif", false, 0},
+        {"avif/grey.avif", false, 0},
+        {"avif/deep12.avif", false, 1},  // rounded, where GraphicsMagick drops the low bits
+        {"avif/grid.avif", false, 0},    // four tiles of 64 x 64
+        {"avif/rotated-mirrored.avif", false, 0},  // 33 x 20 shown as 20 x 33
+        {"avif/cropped.avif", false, 0},           // 20 x 14 of 33 x 20
+    };
+    for (const FixtureCase& c : cases) ExpectMatchesReference(c);
+}
+
+// ---- Broken and oversized files ------------------------------------------------------------
+
+// The offset of the first box of this type, at its size field.
+size_t FindBox(const Bytes& file, const char* type) {
+    const auto at = std::search(file.begin(), file.end(), type, type + 4);
+    EXPECT_NE(at, file.end()) << type;
+    return static_cast<size_t>(at - file.begin()) - 4;
+}
+
+void SetBe32(Bytes& bytes, size_t at, uint32_t value) {
+    for (int k = 0; k < 4; ++k)
+        bytes.at(at + static_cast<size_t>(k)) = static_cast<uint8_t>(value >> (24 - 8 * k));
+}
+
+TEST(HeifBroken, EveryCutIsRefused) {
+    for (const char* name : {"heif/lossy.heic", "avif/lossless-alpha.avif"}) {
+        SCOPED_TRACE(name);
+        const Bytes whole = ReadFileBytes(TestData(name));
+        const bool avif = std::string(name).rfind("avif/", 0) == 0;
+        const size_t ftypSize = whole.at(3);
+        testing::ExpectEveryPrefixStatus(avif ? DecodeAvif : DecodeHeif, whole, [&](size_t length) {
+            if (length < ftypSize) return CodecStatus::NotMyFormat;
+            return length < whole.size() ? CodecStatus::Corrupt : CodecStatus::Ok;
+        });
+    }
+}
+
+TEST(HeifBroken, DamagedBytesGiveAStatus) {
+    testing::ExpectDamagedBytesGiveAStatus(DecodeHeif, ReadFileBytes(TestData("heif/lossy.heic")),
+                                           15, 200);
+    testing::ExpectDamagedBytesGiveAStatus(DecodeAvif, ReadFileBytes(TestData("avif/grid.avif")),
+                                           16, 200);
+}
+
+TEST(HeifBroken, DeclaredSizesBeyondTheLimitsAreTooLarge) {
+    const Bytes lossless = ReadFileBytes(TestData("avif/lossless.avif"));
+    struct Case {
+        const char* name;
+        uint32_t width;
+        uint32_t height;
+    };
+    const Case cases[] = {
+        {"a side beyond libheif's limit", 40000, 21},
+        {"both sides within it, the area beyond ours", 30000, 30000},
+        {"largest 32-bit sides", 0xFFFFFFFF, 0xFFFFFFFF},
+    };
+    for (const Case& c : cases) {
+        Bytes file = lossless;
+        const size_t ispe = FindBox(file, "ispe");  // size, type, version and flags, sides
+        SetBe32(file, ispe + 12, c.width);
+        SetBe32(file, ispe + 16, c.height);
+        DecodedPicture picture;
+        EXPECT_EQ(DecodeAvif(FileView(file.data(), file.size()), picture), CodecStatus::TooLarge)
+            << c.name;
+        EXPECT_EQ(picture.pixels, nullptr) << c.name;
+    }
+}
+
+TEST(HeifBroken, DamagedGridIsCorrupt) {
+    // The grid's description: version 0, flags 0, rows - 1, columns - 1, then the 16-bit
+    // size of the whole picture.
+    const Bytes grid = ReadFileBytes(TestData("avif/grid.avif"));
+    const uint8_t description[] = {0, 0, 1, 1, 0, 128, 0, 128};
+    const auto found =
+        std::search(grid.begin(), grid.end(), std::begin(description), std::end(description));
+    ASSERT_NE(found, grid.end());
+    const size_t at = static_cast<size_t>(found - grid.begin());
+    struct Case {
+        const char* name;
+        size_t offset;  // in the description
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"three rows: tiles missing", 2, {2}},
+        {"three columns: tiles missing", 3, {2}},
+        // Found by fuzzing: libheif cleared 28009 x 28005 pixels for seconds before it found
+        // that no tile fits, in a file whose picture is 128 x 128.
+        {"size beyond the picture's", 4, {0x6D, 0x69, 0x6D, 0x65}},
+    };
+    for (const Case& c : cases) {
+        Bytes file = grid;
+        std::copy(c.bytes.begin(), c.bytes.end(),
+                  file.begin() + static_cast<ptrdiff_t>(at + c.offset));
+        DecodedPicture picture;
+        EXPECT_EQ(DecodeAvif(FileView(file.data(), file.size()), picture), CodecStatus::Corrupt)
+            << c.name;
+        EXPECT_EQ(picture.pixels, nullptr) << c.name;
+    }
+}
+
+TEST(HeifBroken, PixelCountCapIsHonoured) {
+    {
+        SCOPED_TRACE("heic");
+        testing::ExpectPixelCountCapHonoured(DecodeHeif, ReadFileBytes(TestData("heif/lossy.heic")),
+                                             33 * 20);
+    }
+    SCOPED_TRACE("grid");
+    testing::ExpectPixelCountCapHonoured(DecodeAvif, ReadFileBytes(TestData("avif/grid.avif")),
+                                         128 * 128);
+}
+
+}  // namespace
+}  // namespace pic2pnm::codecs
