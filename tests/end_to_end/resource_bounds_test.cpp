@@ -22,15 +22,8 @@
 #include <gtest/gtest.h>
 
 #include "support/run_program.h"
+#include "support/sanitizer_build.h"
 #include "support/test_files.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define PIC2PNM_PROGRAM_HAS_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PIC2PNM_PROGRAM_HAS_ASAN 1
-#endif
-#endif
 
 namespace pic2pnm::testing {
 namespace {

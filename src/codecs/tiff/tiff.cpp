@@ -116,16 +116,7 @@ CodecStatus DecodeTiff(FileView file, DecodedPicture& out) {
     const bool hasAlpha = reader.alpha != 0;
     const TiffSourceFormat format =
         DescribeTiffSource(reader.photometric, reader.bitspersample, hasAlpha);
-    const TiffDpi dpi = ReadTiffDpi(libtiff, tiff.get());
-    out.width = store->Width();
-    out.height = store->Height();
-    out.bitsPerPixel = format.bitsPerPixel;
-    out.pixelFormat = format.pixelFormat;
-    out.hasAlpha = hasAlpha;
-    out.premultipliedAlpha = hasAlpha;
-    out.dpiX = dpi.x;
-    out.dpiY = dpi.y;
-    out.pixels = std::move(store);
+    FillTiffPicture(libtiff, tiff.get(), format, hasAlpha, std::move(store), out);
     return CodecStatus::Ok;
 }
 

@@ -248,16 +248,7 @@ CodecStatus DecodeTiffWithAlpha(const TiffLibrary& libtiff, TIFF* tiff,
 
     const TiffSourceFormat format =
         DescribeTiffSource(layout.photometric, layout.bitsPerSample, /*hasAlpha=*/true);
-    const TiffDpi dpi = ReadTiffDpi(libtiff, tiff);
-    out.width = store->Width();
-    out.height = store->Height();
-    out.bitsPerPixel = format.bitsPerPixel;
-    out.pixelFormat = format.pixelFormat;
-    out.hasAlpha = true;
-    out.premultipliedAlpha = true;
-    out.dpiX = dpi.x;
-    out.dpiY = dpi.y;
-    out.pixels = std::move(store);
+    FillTiffPicture(libtiff, tiff, format, /*hasAlpha=*/true, std::move(store), out);
     return CodecStatus::Ok;
 }
 

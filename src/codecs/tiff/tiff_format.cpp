@@ -50,4 +50,18 @@ TiffDpi ReadTiffDpi(const TiffLibrary& libtiff, TIFF* tiff) {
     return dpi;
 }
 
+void FillTiffPicture(const TiffLibrary& libtiff, TIFF* tiff, const TiffSourceFormat& format,
+                     bool hasAlpha, std::shared_ptr<PixelStore> store, DecodedPicture& out) {
+    const TiffDpi dpi = ReadTiffDpi(libtiff, tiff);
+    out.width = store->Width();
+    out.height = store->Height();
+    out.bitsPerPixel = format.bitsPerPixel;
+    out.pixelFormat = format.pixelFormat;
+    out.hasAlpha = hasAlpha;
+    out.premultipliedAlpha = hasAlpha;
+    out.dpiX = dpi.x;
+    out.dpiY = dpi.y;
+    out.pixels = std::move(store);
+}
+
 }  // namespace pic2pnm::codecs

@@ -4,8 +4,10 @@
 #include <tiffio.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "codecs/common/codec_libraries.h"
+#include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
 
@@ -25,5 +27,10 @@ struct TiffDpi {
 // XResolution and YResolution in their ResolutionUnit (inch when the tag is absent); 0 when a
 // resolution is absent, not a positive number, or the unit is "none".
 TiffDpi ReadTiffDpi(const TiffLibrary& libtiff, TIFF* tiff);
+
+// Hands over a decoded store with what the directory says of it. With alpha, the colour is
+// premultiplied, as both TIFF readers leave it.
+void FillTiffPicture(const TiffLibrary& libtiff, TIFF* tiff, const TiffSourceFormat& format,
+                     bool hasAlpha, std::shared_ptr<PixelStore> store, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs
