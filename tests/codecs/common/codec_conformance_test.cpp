@@ -57,6 +57,7 @@ struct RowFixtures {
 };
 
 size_t WholeButTheTrailer(const Bytes& whole) {
+    EXPECT_EQ(whole.back(), 0x3B) << "the file does not end in its trailer";
     return whole.size() - 1;
 }
 
@@ -87,7 +88,8 @@ const std::map<std::string, RowFixtures, std::less<>>& Fixtures() {
           .cutShort = {{"tiff/rgb8-lzw.tif", Half}},
           .capped = {{"tiff/rgb8-zip.tif", "tiff/rgb8-zip.ppm"}}}},
         {"webp",
-         {.decodes = {"webp/lossy.webp", "webp/lossless-alpha.webp", "webp/animated.webp"},
+         {.decodes = {"webp/lossy.webp", "webp/lossless.webp", "webp/lossless-alpha.webp",
+                      "webp/animated.webp"},
           .foreign = {"webp/lossy.ppm"},
           .cutShort = {{"webp/lossy.webp", 12},
                        {"webp/lossy.webp", 26},
@@ -206,6 +208,7 @@ TEST_P(CodecConformanceTest, OtherFormatsAreLeftAlone) {
             names.insert(names.end(), fixtures.decodes.begin(), fixtures.decodes.end());
     testing::ExpectOtherFormatsLeftAlone(Row().decode, names);
     testing::ExpectEachRefused(Row().decode, {{"empty", {}}}, CodecStatus::NotMyFormat);
+    EXPECT_FALSE(Row().looksLike({})) << "empty";
 }
 
 TEST_P(CodecConformanceTest, FilesCutShortAreCorrupt) {
