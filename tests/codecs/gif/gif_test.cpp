@@ -488,7 +488,6 @@ Bytes Concat(Bytes head, const Bytes& tail) {
 INSTANTIATE_TEST_SUITE_P(
     Files, GifBadFileTest,
     ::testing::Values(
-        BadFileCase{"Empty", {}, CodecStatus::NotMyFormat},
         BadFileCase{"SignatureOnlyInPart", {'G', 'I', 'F', '8', '9'}, CodecStatus::NotMyFormat},
         BadFileCase{"UnknownVersion",
                     {'G', 'I', 'F', '8', '8', 'a', 1, 0, 1, 0, 0, 0, 0},
@@ -523,36 +522,6 @@ INSTANTIATE_TEST_SUITE_P(
                     WithImage(Screen(1, 1, FourColours), {65535, 65535, 1, 1, false, {}, {1}}),
                     CodecStatus::TooLarge}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
-
-// Every prefix of a real file: too short to be a GIF, cut short (Corrupt), or complete but
-// for the trailer byte.
-class GifPrefixTest : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(GifPrefixTest, EveryPrefixIsRefusedUntilTheImageIsWhole) {
-    const Bytes whole = ReadFileBytes(TestData(std::string("gif/") + GetParam()));
-    ASSERT_EQ(whole.back(), 0x3B);
-    testing::ExpectEveryPrefixStatus(DecodeGif, whole, [&](size_t length) {
-        return length < 6                   ? CodecStatus::NotMyFormat
-               : length >= whole.size() - 1 ? CodecStatus::Ok
-                                            : CodecStatus::Corrupt;
-    });
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, GifPrefixTest,
-                         ::testing::Values("plain.gif", "interlaced.gif", "transparent.gif",
-                                           "offset.gif", "local-table.gif"));
-
-// Damaged bytes anywhere in real files: whatever giflib makes of them, the decoder returns a
-// status and, when Ok, a whole picture (the sanitizer build checks every access on the way).
-class GifDamageTest : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(GifDamageTest, DamagedBytesGiveAStatusNeverACrash) {
-    testing::ExpectDamagedBytesGiveAStatus(
-        DecodeGif, ReadFileBytes(TestData(std::string("gif/") + GetParam())), 12345, 400);
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, GifDamageTest,
-                         ::testing::Values("plain.gif", "interlaced.gif", "animated.gif"));
 
 }  // namespace
 }  // namespace pic2pnm::codecs
