@@ -33,6 +33,11 @@ namespace fs = std::filesystem;
 constexpr int kTimeoutSeconds = 10;
 constexpr uint64_t kBytesPerPixel = 9;
 constexpr uint64_t kAllowanceBytes = uint64_t{64} << 20;
+#ifdef PIC2PNM_PROGRAM_HAS_ASAN
+constexpr bool kProgramHasAsan = true;
+#else
+constexpr bool kProgramHasAsan = false;
+#endif
 
 struct ResourceCase {
     std::string file;
@@ -84,10 +89,9 @@ bool IsErrorLine(const std::string& line) {
 ProgramRun RunWithinBudget(const std::string& in, uint64_t width, uint64_t height) {
     RunOptions options;
     options.timeoutSeconds = kTimeoutSeconds;
-#ifndef PIC2PNM_PROGRAM_HAS_ASAN
     // An AddressSanitizer build reserves far more address space than any budget.
-    options.addressSpaceLimitBytes = width * height * kBytesPerPixel + kAllowanceBytes;
-#endif
+    if (!kProgramHasAsan)
+        options.addressSpaceLimitBytes = width * height * kBytesPerPixel + kAllowanceBytes;
     return RunProgram({"PGM", in, "/dev/null"}, options);
 }
 
