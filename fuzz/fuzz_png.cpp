@@ -59,8 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::Require(codecs::DecodePngUsing(file, library, PngRowPath::Library) == status);
     std::vector<uint8_t> copy = png;
     codecs::DecodedPicture inPlace;
-    fuzzing::Require(codecs::DecodePngInPlace(copy, inPlace) == status);
+    const codecs::CodecStatus inPlaceStatus = codecs::DecodePngInPlace(copy, inPlace);
     fuzzing::Require(copy == png);
+    // libdeflate turns some deflate streams that zlib refuses into valid ones (it leaves the
+    // checking to the checksum): a file whose zlib checksum matches what libdeflate makes of
+    // its stream converts on the program's path. Every other answer must agree.
+    const bool lenientInflate =
+        inPlaceStatus == codecs::CodecStatus::Ok && status == codecs::CodecStatus::Corrupt;
+    fuzzing::Require(inPlaceStatus == status || lenientInflate);
+    if (lenientInflate) {
+        fuzzing::CheckPicture(inPlaceStatus, inPlace);
+        return 0;
+    }
     if (status != codecs::CodecStatus::Ok) return 0;
     RequireSamePicture(direct, library);
     RequireSamePicture(inPlace, library);
