@@ -9,7 +9,7 @@
 # decodes to rows-as-stored.ppm, the stored rows with the first on top.
 #
 # tiff/alpha/: grey, RGB and palette pictures with one alpha sample, associated (assoc),
-# unassociated (unassoc) or unspecified (unspec), in contiguous or separate planes (contig,
+# unassociated (unassoc) or unspecified (untyped), in contiguous or separate planes (contig,
 # planar), of 8 or 16 bits a sample. NAME.pam beside NAME.tif holds each pixel's colour over
 # black and its alpha, at 8 bits: associated colour is the stored sample; unassociated and
 # unspecified colour is multiplied by alpha once; each rounded to the nearest level from the
@@ -117,7 +117,7 @@ for orientation in (4, 5):
 # A few of them also in 2 x 2 tiles (libtiff reads tiles whose sides are not multiples of 16)
 # and in strips of 2 rows, the last tiles and strip cut by the picture's edge: NAME.pam holds
 # their pixels too.
-block_layouts = ("rgb-unassoc-planar-16", "grey-assoc-contig-8", "palette-unspec-planar-8")
+block_layouts = ("rgb-unassoc-planar-16", "grey-assoc-contig-8", "palette-untyped-planar-8")
 
 
 def write_in_blocks(name, samples, bits, photometric, count, extra, planar, colormap):
@@ -154,7 +154,7 @@ alphas = [255, 128, 64, 0, 200, 1, 254, 100, 30, 170, 255, 77]
 palette = sorted(set(colours))
 folder = os.path.join(root, "alpha")
 for kind, photometric, colour_samples in (("grey", 1, 1), ("rgb", 2, 3), ("palette", 3, 1)):
-    for association, extra in (("assoc", 1), ("unassoc", 2), ("unspec", 0)):
+    for association, extra in (("assoc", 1), ("unassoc", 2), ("untyped", 0)):
         for planes, planar in (("contig", 1), ("planar", 2)):
             for bits in (8, 16):
                 name = "%s-%s-%s-%d" % (kind, association, planes, bits)

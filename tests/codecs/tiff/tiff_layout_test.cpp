@@ -48,15 +48,15 @@ TEST(TiffAlpha, AssociatedAsStoredOthersMultipliedOnce) {
     const char* const names[] = {
         "grey-assoc-contig-8",      "grey-assoc-contig-16",      "grey-assoc-planar-8",
         "grey-assoc-planar-16",     "grey-unassoc-contig-8",     "grey-unassoc-contig-16",
-        "grey-unassoc-planar-8",    "grey-unassoc-planar-16",    "grey-unspec-contig-8",
-        "grey-unspec-contig-16",    "grey-unspec-planar-8",      "grey-unspec-planar-16",
+        "grey-unassoc-planar-8",    "grey-unassoc-planar-16",    "grey-untyped-contig-8",
+        "grey-untyped-contig-16",   "grey-untyped-planar-8",     "grey-untyped-planar-16",
         "rgb-assoc-contig-8",       "rgb-assoc-contig-16",       "rgb-assoc-planar-8",
         "rgb-assoc-planar-16",      "rgb-unassoc-contig-8",      "rgb-unassoc-contig-16",
-        "rgb-unassoc-planar-8",     "rgb-unassoc-planar-16",     "rgb-unspec-contig-8",
-        "rgb-unspec-contig-16",     "rgb-unspec-planar-8",       "rgb-unspec-planar-16",
+        "rgb-unassoc-planar-8",     "rgb-unassoc-planar-16",     "rgb-untyped-contig-8",
+        "rgb-untyped-contig-16",    "rgb-untyped-planar-8",      "rgb-untyped-planar-16",
         "palette-assoc-contig-8",   "palette-assoc-planar-8",    "palette-unassoc-contig-8",
-        "palette-unassoc-planar-8", "palette-unassoc-planar-16", "palette-unspec-contig-8",
-        "palette-unspec-planar-8",
+        "palette-unassoc-planar-8", "palette-unassoc-planar-16", "palette-untyped-contig-8",
+        "palette-untyped-planar-8",
     };
     for (const std::string name : names) {
         SCOPED_TRACE(name);
@@ -84,8 +84,8 @@ TEST(TiffAlpha, StripsAndTilesGiveThePixelsOfOneStrip) {
         {"tiles-grey-assoc-contig-8", "grey-assoc-contig-8", PixelFormat::Argb32},
         {"strips-rgb-unassoc-planar-16", "rgb-unassoc-planar-16", PixelFormat::Argb64},
         {"tiles-rgb-unassoc-planar-16", "rgb-unassoc-planar-16", PixelFormat::Argb64},
-        {"strips-palette-unspec-planar-8", "palette-unspec-planar-8", PixelFormat::Argb32},
-        {"tiles-palette-unspec-planar-8", "palette-unspec-planar-8", PixelFormat::Argb32},
+        {"strips-palette-untyped-planar-8", "palette-untyped-planar-8", PixelFormat::Argb32},
+        {"tiles-palette-untyped-planar-8", "palette-untyped-planar-8", PixelFormat::Argb32},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -103,7 +103,7 @@ TEST(TiffAlpha, StripsAndTilesGiveThePixelsOfOneStrip) {
 // The sample reader on damaged bytes: a status every time, a whole picture when Ok.
 TEST(TiffAlpha, DamagedFilesGiveAStatus) {
     for (const char* name : {"rgb-unassoc-contig-16", "grey-assoc-planar-8",
-                             "palette-unspec-planar-8", "tiles-rgb-unassoc-planar-16"}) {
+                             "palette-untyped-planar-8", "tiles-rgb-unassoc-planar-16"}) {
         SCOPED_TRACE(name);
         const auto bytes = ReadFileBytes(TestData(std::string("tiff/alpha/") + name + ".tif"));
         testing::ExpectDamagedBytesGiveAStatus(DecodeTiff, bytes, 13, 400);
@@ -114,7 +114,7 @@ TEST(TiffAlpha, DamagedFilesGiveAStatus) {
 // whose map was cut off as grey.)
 TEST(TiffAlpha, EveryPrefixIsRefused) {
     for (const char* name :
-         {"rgb-unassoc-contig-16", "grey-assoc-planar-8", "grey-unspec-planar-16"}) {
+         {"rgb-unassoc-contig-16", "grey-assoc-planar-8", "grey-untyped-planar-16"}) {
         SCOPED_TRACE(name);
         const auto bytes = ReadFileBytes(TestData(std::string("tiff/alpha/") + name + ".tif"));
         testing::ExpectEveryPrefixStatus(DecodeTiff, bytes, [&](size_t length) {
