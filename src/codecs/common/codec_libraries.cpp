@@ -87,6 +87,7 @@ TiffLibrary LoadTiff(bool& complete) {
     resolve(table.IsTiled, "TIFFIsTiled");
     resolve(table.NumberOfStrips, "TIFFNumberOfStrips");
     resolve(table.NumberOfTiles, "TIFFNumberOfTiles");
+    resolve(table.GetStrileByteCountWithErr, "TIFFGetStrileByteCountWithErr");
     resolve(table.ReadEncodedStrip, "TIFFReadEncodedStrip");
     resolve(table.ReadEncodedTile, "TIFFReadEncodedTile");
     complete = resolve.Complete();

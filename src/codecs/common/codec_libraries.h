@@ -53,6 +53,7 @@ struct TiffLibrary {
     decltype(&TIFFIsTiled) IsTiled;
     decltype(&TIFFNumberOfStrips) NumberOfStrips;
     decltype(&TIFFNumberOfTiles) NumberOfTiles;
+    decltype(&TIFFGetStrileByteCountWithErr) GetStrileByteCountWithErr;
     decltype(&TIFFReadEncodedStrip) ReadEncodedStrip;
     decltype(&TIFFReadEncodedTile) ReadEncodedTile;
 };

@@ -64,15 +64,24 @@ bool ReadTiffLayout(const TiffLibrary& libtiff, TIFF* tiff, TiffLayout& out) {
         out.photometric = kPhotometricMissing;
     libtiff.GetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &out.samplesPerPixel);
     libtiff.GetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
-    out.tiled = libtiff.GetField(tiff, TIFFTAG_TILEWIDTH, &out.tileWidth) == 1 &&
-                libtiff.GetField(tiff, TIFFTAG_TILELENGTH, &out.tileLength) == 1;
-    if (!out.tiled) libtiff.GetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &out.rowsPerStrip);
-    uint64_t* byteCounts = nullptr;
-    const uint32_t countsTag = out.tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS;
-    if (libtiff.GetField(tiff, countsTag, &byteCounts) != 1 || byteCounts == nullptr) return false;
-    const uint32_t chunks = libtiff.NumberOfStrips(tiff);
-    for (uint32_t i = 0; i < chunks; ++i)
-        out.largestByteCount = std::max(out.largestByteCount, byteCounts[i]);
+    // libtiff decides whether the picture is tiled (one tile tag is enough for it) and sizes
+    // its table of byte counts by that; read the table the same way, entry by entry, so that a
+    // file whose tags disagree cannot make us read past its end.
+    out.tiled = libtiff.IsTiled(tiff) != 0;
+    if (out.tiled) {
+        if (libtiff.GetField(tiff, TIFFTAG_TILEWIDTH, &out.tileWidth) != 1 ||
+            libtiff.GetField(tiff, TIFFTAG_TILELENGTH, &out.tileLength) != 1)
+            return false;
+    } else {
+        libtiff.GetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &out.rowsPerStrip);
+    }
+    const uint32_t chunks = out.tiled ? libtiff.NumberOfTiles(tiff) : libtiff.NumberOfStrips(tiff);
+    for (uint32_t i = 0; i < chunks; ++i) {
+        int failed = 0;
+        const uint64_t bytes = libtiff.GetStrileByteCountWithErr(tiff, i, &failed);
+        if (failed != 0) return false;
+        out.largestByteCount = std::max(out.largestByteCount, bytes);
+    }
     return true;
 }
 
