@@ -9,7 +9,7 @@ void PixelBuffer::ReDim(int32_t upperBound) {
     count_ = 0;
     if (upperBound < 0) return;
     const size_t count = static_cast<size_t>(upperBound) + 1;
-    // Zeroed large memory, often the pages of the file's bytes given back just before.
+    // Fresh zero pages: the copy of the pixels is the first touch.
     LargeBlock memory(count * sizeof(int32_t));
     if (memory.Data() == nullptr) RaiseError(ErrorNumber::OutOfMemory);
     block_ = std::move(memory);

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <utility>
 
 namespace pic2pnm {
 namespace {
@@ -35,9 +33,13 @@ size_t MappedSize(size_t bytes) {
     return (bytes + HugePage - 1) / HugePage * HugePage;
 }
 
-// A whole, aligned mapping of `size` bytes (a multiple of HugePage), every byte 0; null when
-// memory runs out.
-void* MapAligned(size_t size) {
+}  // namespace
+
+void* AllocateLargeZeroed(size_t bytes) noexcept {
+    // Sizes this close to the end of the address space would wrap around below.
+    if (bytes > SIZE_MAX - 2 * HugePage) return nullptr;
+    if (bytes < MappedThreshold) return std::calloc(bytes == 0 ? 1 : bytes, 1);
+    const size_t size = MappedSize(bytes);
     // Ask for one huge page more than needed, then give back what lies outside the aligned
     // part.
     void* mapping = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE,
@@ -56,84 +58,9 @@ void* MapAligned(size_t size) {
     return block;
 }
 
-// The last mapped block given back stays mapped until the next large block is asked for,
-// which takes it over. On a virtual machine a page the host has taken back costs over a
-// millisecond a megabyte to fault in again, twenty times what clearing a mapped one costs;
-// and the program gives back the file's bytes just before it asks for the extracted pixels.
-// Every request takes the kept block or unmaps it first, so no more memory is held at once
-// than if it had been unmapped when given back.
-struct KeptBlock {
-    std::mutex lock;
-    void* block = nullptr;
-    size_t size = 0;  // mapped bytes
-};
-
-KeptBlock& Kept() {
-    static KeptBlock kept;
-    return kept;
-}
-
-std::pair<void*, size_t> TakeKept() {
-    KeptBlock& kept = Kept();
-    std::lock_guard<std::mutex> guard(kept.lock);
-    return {std::exchange(kept.block, nullptr), std::exchange(kept.size, 0)};
-}
-
-void Keep(void* block, size_t size) {
-    KeptBlock& kept = Kept();
-    void* previous = nullptr;
-    size_t previousSize = 0;
-    {
-        std::lock_guard<std::mutex> guard(kept.lock);
-        previous = std::exchange(kept.block, block);
-        previousSize = std::exchange(kept.size, size);
-    }
-    if (previous != nullptr) ::munmap(previous, previousSize);
-}
-
-// A zeroed, aligned mapping of `size` bytes made from the kept block; null when there is none
-// or it cannot be reshaped, the kept block then given back.
-void* ReuseKept(size_t size) {
-    const auto [block, keptSize] = TakeKept();
-    if (block == nullptr) return nullptr;
-    auto* bytes = static_cast<uint8_t*>(block);
-    if (keptSize >= size) {
-        if (keptSize > size) ::munmap(bytes + size, keptSize - size);
-        std::memset(bytes, 0, size);
-        return block;
-    }
-    // Moved onto a fresh aligned range of the whole size: the pages it had come along, the
-    // rest are new zero pages.
-    void* target = MapAligned(size);
-    if (target == nullptr) {
-        ::munmap(block, keptSize);
-        return nullptr;
-    }
-    void* moved = ::mremap(block, keptSize, size, MREMAP_MAYMOVE | MREMAP_FIXED, target);
-    if (moved == MAP_FAILED) {
-        ::munmap(block, keptSize);
-        ::munmap(target, size);
-        return nullptr;
-    }
-    std::memset(moved, 0, keptSize);
-    return moved;
-}
-
-}  // namespace
-
-void* AllocateLargeZeroed(size_t bytes) noexcept {
-    // Sizes this close to the end of the address space would wrap around below.
-    if (bytes > SIZE_MAX - 2 * HugePage) return nullptr;
-    if (bytes < MappedThreshold) return std::calloc(bytes == 0 ? 1 : bytes, 1);
-    const size_t size = MappedSize(bytes);
-    if (void* reused = ReuseKept(size)) return reused;
-    return MapAligned(size);
-}
-
 void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keepBytes) noexcept {
     if (block != nullptr && oldBytes >= MappedThreshold && newBytes >= oldBytes &&
         newBytes <= SIZE_MAX - 2 * HugePage) {
-        ReleaseKeptBlock();
         // The pages past `keepBytes` may hold old bytes: the caller kept none of them.
         void* grown = ::mremap(block, MappedSize(oldBytes), MappedSize(newBytes), MREMAP_MAYMOVE);
         if (grown == MAP_FAILED) return nullptr;
@@ -153,12 +80,7 @@ void FreeLarge(void* block, size_t bytes) noexcept {
     if (bytes < MappedThreshold)
         std::free(block);
     else
-        Keep(block, MappedSize(bytes));
-}
-
-void ReleaseKeptBlock() noexcept {
-    const auto [block, size] = TakeKept();
-    if (block != nullptr) ::munmap(block, size);
+        ::munmap(block, MappedSize(bytes));
 }
 
 }  // namespace pic2pnm

@@ -15,11 +15,8 @@ void* AllocateLargeZeroed(size_t bytes) noexcept;
 // `block` then untouched. Mapped blocks grow in place or move without a copy, so the old and
 // the new never both take memory.
 void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keepBytes) noexcept;
-// Gives back a block from AllocateLargeZeroed; `bytes` is the size it was asked for. The last
-// large block given back stays mapped until the next one is asked for, which reuses it.
+// Gives back a block from AllocateLargeZeroed; `bytes` is the size it was asked for.
 void FreeLarge(void* block, size_t bytes) noexcept;
-// Unmaps the block FreeLarge keeps for reuse, if any.
-void ReleaseKeptBlock() noexcept;
 
 // One block from AllocateLargeZeroed that gives itself back; empty (no data, size 0) when
 // none was asked for or memory ran out. The one owner of large blocks that outlive a call.

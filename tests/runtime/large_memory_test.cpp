@@ -38,49 +38,6 @@ TEST(LargeMemoryTest, BlocksOfEverySizeAreZeroedAndUsableToTheLastByte) {
     }
 }
 
-// A block given back stays mapped for the next request: whatever its old bytes, the next
-// block comes back zeroed to its last byte, smaller, as large or larger than the one given
-// back, and a block grown in the meantime keeps its own bytes.
-TEST(LargeMemoryTest, ReusedBlocksComeBackZeroed) {
-    constexpr size_t MiB = size_t{1} << 20;
-    const struct {
-        const char* name;
-        size_t givenBack;
-        size_t asked;
-    } cases[] = {
-        {"smaller", 7 * MiB + 5, 3 * MiB},
-        {"same size", 4 * MiB, 4 * MiB},
-        {"larger", 3 * MiB + 1, 9 * MiB + 7},
-        {"small after mapped", 4 * MiB, 100},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto* old = static_cast<uint8_t*>(AllocateLargeZeroed(c.givenBack));
-        ASSERT_NE(old, nullptr);
-        std::memset(old, 0xA5, c.givenBack);
-        FreeLarge(old, c.givenBack);
-        auto* fresh = static_cast<uint8_t*>(AllocateLargeZeroed(c.asked));
-        ASSERT_NE(fresh, nullptr);
-        for (size_t i = 0; i < c.asked; i += 509) ASSERT_EQ(fresh[i], 0) << i;
-        EXPECT_EQ(fresh[c.asked - 1], 0);
-        std::memset(fresh, 0x5A, c.asked);
-
-        // Grown while the block above waits to be reused.
-        auto* growing = static_cast<uint8_t*>(AllocateLargeZeroed(2 * MiB));
-        ASSERT_NE(growing, nullptr);
-        std::memset(growing, 0x3C, 2 * MiB);
-        FreeLarge(fresh, c.asked);
-        auto* grown = static_cast<uint8_t*>(GrowLargeZeroed(growing, 2 * MiB, 5 * MiB, 2 * MiB));
-        ASSERT_NE(grown, nullptr);
-        EXPECT_EQ(grown[0], 0x3C);
-        EXPECT_EQ(grown[2 * MiB - 1], 0x3C);
-        EXPECT_EQ(grown[2 * MiB], 0);
-        EXPECT_EQ(grown[5 * MiB - 1], 0);
-        FreeLarge(grown, 5 * MiB);
-        ReleaseKeptBlock();
-    }
-}
-
 TEST(LargeMemoryTest, ImpossibleSizesAreRefused) {
     for (size_t bytes : {SIZE_MAX, SIZE_MAX - 1, SIZE_MAX - (size_t{3} << 20)}) {
         SCOPED_TRACE(bytes);
