@@ -3,11 +3,13 @@
 # GraphicsMagick), on one photograph saved as JPEG, PNG, grey PNG, BMP and TIFF and written as
 # plain PPM, PGM and PBM, then runs the micro-benchmarks. See bench/README.md for the columns.
 #
-# Usage: bench/run-bench.sh [--runs N] [--quick] [--no-micro] [--only PATTERN]
+# Usage: bench/run-bench.sh [--runs N] [--quick] [--no-micro] [--only PATTERN] [--discard]
 #   --runs N    runs of every command; the median counts (default 5)
 #   --only P    only the cells whose name matches the extended regular expression P
 #   --quick     one run each on 2000 x 1500 pictures: a smoke test, not a measurement
 #   --no-micro  leave out the micro-benchmarks
+#   --discard   every converter writes to /dev/null: the conversion's own work, without the
+#               disk (output sizes and magic numbers are then not checked)
 #
 # Builds into build/bench-release, keeps the pictures in build/bench-pictures/WIDTHxHEIGHT and
 # the results in build/bench-results. Installs GNU time, netpbm, ImageMagick and
@@ -17,6 +19,7 @@ set -euo pipefail
 
 runs=5
 quick=0
+discard=0
 micro=1
 only=""
 while [[ $# -gt 0 ]]; do
@@ -25,8 +28,9 @@ while [[ $# -gt 0 ]]; do
         --runs=*) runs="${1#--runs=}"; shift ;;
         --quick) quick=1; shift ;;
         --no-micro) micro=0; shift ;;
+        --discard) discard=1; shift ;;
         --only) only="$2"; shift 2 ;;
-        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
         *) echo "run-bench.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -102,11 +106,16 @@ trap 'rm -rf "$work"' EXIT
 # and the children it waited for) and bytes (size of the output file).
 # Fails when the command fails or its output does not start with the expected magic number.
 # With sync_after 1 the output file's data is synced to the disk inside the timed span.
+# Removes an output file of ours, never anything outside the work folder (such as /dev/null).
+remove_output() {
+    if [[ $1 == "$work"/* ]]; then rm -f "$1"; fi
+}
+
 run_once() {
     local output="$1" magic="$2" sync_after="$3"
     shift 3
     local start end status=0
-    rm -f "$output"
+    remove_output "$output"
     start=$EPOCHREALTIME
     "$gnu_time" -f '%M %U %S' -o "$work/time.txt" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt" ||
         status=$?
@@ -125,7 +134,7 @@ run_once() {
     [[ -f "$output" ]] && bytes=$(stat -c %s "$output")
     local head=""
     [[ -n "$magic" && -f "$output" ]] && head=$(head -c 2 "$output")
-    rm -f "$output"
+    remove_output "$output"
     if [[ $status -ne 0 || (-n "$magic" && "$head" != "$magic") ]]; then
         note "failed ($status, output '${head}'): $*"
         sed -n '1,3p' "$work/stderr.txt" >&2
@@ -153,7 +162,9 @@ netpbm_decoder() {
 # Sets `command` to a converter's command line for an input, an output and the output type
 # (PPM, PGM or PBM).
 command_for() {
-    local tool="$1" input="$2" output="$3" type="$4" decoder stage
+    local tool="$1" input="$2" output="$3" type="$4" decoder stage named="$3"
+    # ImageMagick and GraphicsMagick take the format from the name; /dev/null has none.
+    [[ $output == /dev/null ]] && named="${type,,}:/dev/null"
     case "$tool" in
         ours) command=("$ours" "$type" "$input" "$output") ;;
         decode) command=("$decode_only" "$input") ;;
@@ -167,9 +178,9 @@ command_for() {
             esac
             command=(bash -c "set -o pipefail; $decoder \"\$1\" | $stage >\"\$2\"" netpbm
                      "$input" "$output") ;;
-        imagemagick) command=("$im" "$input" -compress none "$output") ;;
+        imagemagick) command=("$im" "$input" -compress none "$named") ;;
         # GraphicsMagick writes plain Netpbm when the quality is 0.
-        graphicsmagick) command=("$gm" convert "$input" -compress none -quality 0 "$output") ;;
+        graphicsmagick) command=("$gm" convert "$input" -compress none -quality 0 "$named") ;;
     esac
 }
 
@@ -219,10 +230,12 @@ pixels_of() {
 
 stamp=$(date +%Y%m%d-%H%M%S)
 raw="$results/e2e-$size-$stamp.tsv"
+[[ $discard -eq 1 ]] && raw="$results/e2e-$size-$stamp-discard.tsv"
 printf 'cell\ttool\trun\tseconds\tcpu_seconds\tpeak_kb\toutput_bytes\n' >"$raw"
 
 note "load before: $(cut -d ' ' -f 1-3 /proc/loadavg), $(nproc) CPUs; $runs run(s) a command"
 note "peers: ${peers[*]:-none}"
+[[ $discard -eq 1 ]] && note "every converter writes to /dev/null"
 
 declare -A pixels
 for cell in "${cells[@]}"; do
@@ -241,6 +254,10 @@ for cell in "${cells[@]}"; do
     extension=$(tr '[:upper:]' '[:lower:]' <<<"$type")
     output="$work/out.$extension"
     case $type in PBM) magic=P1 ;; PGM) magic=P2 ;; *) magic=P3 ;; esac
+    if [[ $discard -eq 1 ]]; then
+        output=/dev/null
+        magic=""
+    fi
     note "$name"
     declare -A samples_t=() samples_c=() samples_k=()
     for ((run = 1; run <= runs; run++)); do
