@@ -9,6 +9,7 @@
 
 #include "codecs/common/codec_libraries.h"
 #include "codecs/common/codec_quiet_standard_error.h"
+#include "codecs/heif/heif_derived_images.h"
 #include "codecs/heif/heif_picture.h"
 #include "codecs/heif/heif_status.h"
 
@@ -122,8 +123,16 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
     // a damaged grid could ask for gigabytes. From here on libheif's limit is the longest side
     // the file stated before cropping, but never below kLeastSideLimit: a tile may be larger
     // than a small picture, being coded in whole blocks.
-    const int storedSide = std::max(libheif.HandleIspeWidth(decoding.handle),
-                                    libheif.HandleIspeHeight(decoding.handle));
+    const int storedWidth = libheif.HandleIspeWidth(decoding.handle);
+    const int storedHeight = libheif.HandleIspeHeight(decoding.handle);
+    const int storedSide = std::max(storedWidth, storedHeight);
+    // The side limit alone still lets a long, thin picture's grid ask for its longest side
+    // squared; so no grid or overlay may state more pixels than the picture does.
+    const uint64_t statedArea =
+        std::max({uint64_t{kLeastSideLimit} * kLeastSideLimit,
+                  uint64_t(std::max(storedWidth, 0)) * uint64_t(std::max(storedHeight, 0)),
+                  uint64_t(width) * uint64_t(height)});
+    if (LargestDerivedImageArea(file) > statedArea) return CodecStatus::Corrupt;
     libheif.SetMaximumImageSizeLimit(decoding.context,
                                      std::clamp(storedSide, kLeastSideLimit, kMaxSide - 1) + 1);
     const bool alpha = libheif.HandleHasAlpha(decoding.handle) != 0;

@@ -9,6 +9,7 @@
 
 #include "codecs/common/codecs.h"
 #include "codecs/heif/heif_brands.h"
+#include "codecs/heif/heif_derived_images.h"
 #include "codecs/heif/heif_status.h"
 #include "support/codec_checks.h"
 #include "support/reference_image.h"
@@ -238,6 +239,42 @@ TEST(HeifBroken, DamagedGridIsCorrupt) {
         EXPECT_EQ(DecodeAvif(FileView(file.data(), file.size()), picture), CodecStatus::Corrupt)
             << c.name;
         EXPECT_EQ(picture.pixels, nullptr) << c.name;
+    }
+}
+
+// The size a grid states for itself is read from the boxes before libheif sees the file; a
+// file whose boxes cannot be read that far states nothing.
+TEST(HeifDerivedImages, GridSizeIsReadFromTheBoxes) {
+    const Bytes grid = ReadFileBytes(TestData("avif/grid.avif"));
+    const uint8_t description[] = {0, 0, 1, 1, 0, 128, 0, 128};
+    const auto found =
+        std::search(grid.begin(), grid.end(), std::begin(description), std::end(description));
+    ASSERT_NE(found, grid.end());
+    const auto at = found - grid.begin();
+    const auto edited = [&](ptrdiff_t offset, std::vector<uint8_t> bytes) {
+        Bytes file = grid;
+        std::copy(bytes.begin(), bytes.end(), file.begin() + at + offset);
+        return file;
+    };
+    const auto cut = [&](size_t bytes) { return Bytes(grid.begin(), grid.begin() + bytes); };
+    const struct {
+        const char* name;
+        Bytes file;
+        uint64_t area;
+    } cases[] = {
+        {"grid of four tiles", grid, 128 * 128},
+        {"size changed", edited(4, {0x6D, 0x69, 0x6D, 0x65}), uint64_t{0x6D69} * 0x6D65},
+        {"32-bit sizes flagged in 8 bytes of data", edited(1, {1}), 0},
+        {"cut inside the description", cut(static_cast<size_t>(at) + 6), 0},
+        {"cut before the boxes", cut(40), 0},
+        {"HEIC its encoder split into tiles", ReadFileBytes(TestData("heif/lossy.heic")), 33 * 20},
+        {"not a grid", ReadFileBytes(TestData("avif/lossy.avif")), 0},
+        {"not HEIF", ReadFileBytes(TestData("bmp/im_bmp3_24bpp.bmp")), 0},
+        {"empty", {}, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LargestDerivedImageArea(FileView(c.file.data(), c.file.size())), c.area)
+            << c.name;
     }
 }
 
