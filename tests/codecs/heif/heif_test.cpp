@@ -210,15 +210,29 @@ TEST(HeifBroken, DeclaredSizesBeyondTheLimitsAreTooLarge) {
     }
 }
 
+// The committed four-tile AVIF, and where its grid's description starts: version 0, flags 0,
+// rows - 1, columns - 1, then the 16-bit size of the whole picture. 0 when it is not found.
+struct GridFile {
+    Bytes bytes = ReadFileBytes(TestData("avif/grid.avif"));
+    ptrdiff_t description = FindDescription(bytes);
+
+    static ptrdiff_t FindDescription(const Bytes& file) {
+        const uint8_t description[] = {0, 0, 1, 1, 0, 128, 0, 128};
+        const auto found =
+            std::search(file.begin(), file.end(), std::begin(description), std::end(description));
+        return found == file.end() ? 0 : found - file.begin();
+    }
+    // The file with `changed` written from `offset` within the description.
+    Bytes Edited(ptrdiff_t offset, const std::vector<uint8_t>& changed) const {
+        Bytes file = bytes;
+        std::copy(changed.begin(), changed.end(), file.begin() + description + offset);
+        return file;
+    }
+};
+
 TEST(HeifBroken, DamagedGridIsCorrupt) {
-    // The grid's description: version 0, flags 0, rows - 1, columns - 1, then the 16-bit
-    // size of the whole picture.
-    const Bytes grid = ReadFileBytes(TestData("avif/grid.avif"));
-    const uint8_t description[] = {0, 0, 1, 1, 0, 128, 0, 128};
-    const auto found =
-        std::search(grid.begin(), grid.end(), std::begin(description), std::end(description));
-    ASSERT_NE(found, grid.end());
-    const size_t at = static_cast<size_t>(found - grid.begin());
+    const GridFile grid;
+    ASSERT_NE(grid.description, 0);
     struct Case {
         const char* name;
         size_t offset;  // in the description
@@ -232,9 +246,7 @@ TEST(HeifBroken, DamagedGridIsCorrupt) {
         {"size beyond the picture's", 4, {0x6D, 0x69, 0x6D, 0x65}},
     };
     for (const Case& c : cases) {
-        Bytes file = grid;
-        std::copy(c.bytes.begin(), c.bytes.end(),
-                  file.begin() + static_cast<ptrdiff_t>(at + c.offset));
+        Bytes file = grid.Edited(static_cast<ptrdiff_t>(c.offset), c.bytes);
         DecodedPicture picture;
         EXPECT_EQ(DecodeAvif(FileView(file.data(), file.size()), picture), CodecStatus::Corrupt)
             << c.name;
@@ -245,27 +257,20 @@ TEST(HeifBroken, DamagedGridIsCorrupt) {
 // The size a grid states for itself is read from the boxes before libheif sees the file; a
 // file whose boxes cannot be read that far states nothing.
 TEST(HeifDerivedImages, GridSizeIsReadFromTheBoxes) {
-    const Bytes grid = ReadFileBytes(TestData("avif/grid.avif"));
-    const uint8_t description[] = {0, 0, 1, 1, 0, 128, 0, 128};
-    const auto found =
-        std::search(grid.begin(), grid.end(), std::begin(description), std::end(description));
-    ASSERT_NE(found, grid.end());
-    const auto at = found - grid.begin();
-    const auto edited = [&](ptrdiff_t offset, std::vector<uint8_t> bytes) {
-        Bytes file = grid;
-        std::copy(bytes.begin(), bytes.end(), file.begin() + at + offset);
-        return file;
+    const GridFile grid;
+    ASSERT_NE(grid.description, 0);
+    const auto cut = [&](ptrdiff_t bytes) {
+        return Bytes(grid.bytes.begin(), grid.bytes.begin() + bytes);
     };
-    const auto cut = [&](size_t bytes) { return Bytes(grid.begin(), grid.begin() + bytes); };
     const struct {
         const char* name;
         Bytes file;
         uint64_t area;
     } cases[] = {
-        {"grid of four tiles", grid, 128 * 128},
-        {"size changed", edited(4, {0x6D, 0x69, 0x6D, 0x65}), uint64_t{0x6D69} * 0x6D65},
-        {"32-bit sizes flagged in 8 bytes of data", edited(1, {1}), 0},
-        {"cut inside the description", cut(static_cast<size_t>(at) + 6), 0},
+        {"grid of four tiles", grid.bytes, 128 * 128},
+        {"size changed", grid.Edited(4, {0x6D, 0x69, 0x6D, 0x65}), uint64_t{0x6D69} * 0x6D65},
+        {"32-bit sizes flagged in 8 bytes of data", grid.Edited(1, {1}), 0},
+        {"cut inside the description", cut(grid.description + 6), 0},
         {"cut before the boxes", cut(40), 0},
         {"HEIC its encoder split into tiles", ReadFileBytes(TestData("heif/lossy.heic")), 33 * 20},
         {"not a grid", ReadFileBytes(TestData("avif/lossy.avif")), 0},
