@@ -90,8 +90,19 @@ struct ItemLocation {
     std::vector<Extent> extents;
 };
 
-std::vector<DerivedItem> ReadDerivedItems(FileView file, const Box& iinf) {
-    std::vector<DerivedItem> items;
+struct Reference {
+    uint32_t from = 0;
+    uint32_t to = 0;
+};
+
+// The items the file lists: every item's number, and the grids and overlays among them.
+struct ItemList {
+    std::vector<uint32_t> ids;
+    std::vector<DerivedItem> derived;
+};
+
+ItemList ReadItems(FileView file, const Box& iinf) {
+    ItemList list;
     Cursor cursor(file, iinf.body, iinf.end);
     const uint64_t version = cursor.Read(1);
     cursor.Read(3);
@@ -103,13 +114,61 @@ std::vector<DerivedItem> ReadDerivedItems(FileView file, const Box& iinf) {
         Cursor entry(file, infe->body, infe->end);
         const uint64_t entryVersion = entry.Read(1);
         entry.Read(3);
+        const auto id = static_cast<uint32_t>(entry.Read(entryVersion == 3 ? 4 : 2));
+        if (!entry.Ok()) continue;
+        list.ids.push_back(id);
         if (entryVersion < 2) continue;  // no item types before version 2
-        const auto id = static_cast<uint32_t>(entry.Read(entryVersion == 2 ? 2 : 4));
-        entry.Read(2);  // protection index
+        entry.Read(2);                   // protection index
         const std::string_view type = entry.ReadType();
-        if (entry.Ok() && (type == "grid" || type == "iovl")) items.push_back({id, type == "iovl"});
+        if (entry.Ok() && (type == "grid" || type == "iovl"))
+            list.derived.push_back({id, type == "iovl"});
     }
-    return items;
+    return list;
+}
+
+// Every reference of the "iref" box, whatever its kind, as pairs of item numbers.
+std::vector<Reference> ReadReferences(FileView file, const Box& iref) {
+    std::vector<Reference> references;
+    Cursor cursor(file, iref.body, iref.end);
+    const size_t idSize = cursor.Read(1) == 0 ? 2 : 4;
+    cursor.Read(3);
+    while (cursor.Ok()) {
+        const std::optional<Box> kind = NextBox(cursor);
+        if (!kind) break;
+        Cursor refs(file, kind->body, kind->end);
+        const auto from = static_cast<uint32_t>(refs.Read(idSize));
+        const uint64_t count = refs.Read(2);
+        for (uint64_t i = 0; i < count && refs.Ok(); ++i) {
+            const auto to = static_cast<uint32_t>(refs.Read(idSize));
+            if (refs.Ok()) references.push_back({from, to});
+        }
+    }
+    return references;
+}
+
+// The boxes of the file's "meta" box that describe its items.
+struct MetaBoxes {
+    std::optional<Box> iinf, iloc, idat, iref;
+};
+
+std::optional<MetaBoxes> FindMetaBoxes(FileView file) {
+    Cursor top(file, 0, file.size());
+    std::optional<Box> meta;
+    while (!meta) {
+        const std::optional<Box> box = NextBox(top);
+        if (!box) return std::nullopt;
+        if (box->type == "meta") meta = box;
+    }
+    Cursor inside(file, meta->body, meta->end);
+    inside.Read(4);  // version and flags
+    MetaBoxes boxes;
+    while (const std::optional<Box> box = NextBox(inside)) {
+        if (box->type == "iinf") boxes.iinf = box;
+        if (box->type == "iloc") boxes.iloc = box;
+        if (box->type == "idat") boxes.idat = box;
+        if (box->type == "iref") boxes.iref = box;
+    }
+    return boxes;
 }
 
 std::vector<ItemLocation> ReadLocations(FileView file, const Box& iloc) {
@@ -183,34 +242,34 @@ uint64_t StatedArea(const std::vector<uint8_t>& data, bool overlay) {
 }  // namespace
 
 uint64_t LargestDerivedImageArea(FileView file) {
-    Cursor top(file, 0, file.size());
-    std::optional<Box> meta;
-    while (!meta) {
-        const std::optional<Box> box = NextBox(top);
-        if (!box) return 0;
-        if (box->type == "meta") meta = box;
-    }
-    Cursor inside(file, meta->body, meta->end);
-    inside.Read(4);  // version and flags
-    std::optional<Box> iinf, iloc, idat;
-    while (const std::optional<Box> box = NextBox(inside)) {
-        if (box->type == "iinf") iinf = box;
-        if (box->type == "iloc") iloc = box;
-        if (box->type == "idat") idat = box;
-    }
-    if (!iinf || !iloc) return 0;
-    const std::vector<DerivedItem> items = ReadDerivedItems(file, *iinf);
-    if (items.empty()) return 0;
-    const std::vector<ItemLocation> locations = ReadLocations(file, *iloc);
+    const std::optional<MetaBoxes> boxes = FindMetaBoxes(file);
+    if (!boxes || !boxes->iinf || !boxes->iloc) return 0;
+    const ItemList items = ReadItems(file, *boxes->iinf);
+    if (items.derived.empty()) return 0;
+    const std::vector<ItemLocation> locations = ReadLocations(file, *boxes->iloc);
     uint64_t largest = 0;
-    for (const DerivedItem& item : items) {
+    for (const DerivedItem& item : items.derived) {
         for (const ItemLocation& location : locations) {
             if (location.id != item.id) continue;
-            const std::vector<uint8_t> data = ItemBytes(file, location, idat, 2 + 8 + 8);
+            const std::vector<uint8_t> data = ItemBytes(file, location, boxes->idat, 2 + 8 + 8);
             largest = std::max(largest, StatedArea(data, item.overlay));
         }
     }
     return largest;
+}
+
+bool HasDanglingItemReference(FileView file) {
+    const std::optional<MetaBoxes> boxes = FindMetaBoxes(file);
+    if (!boxes || !boxes->iref) return false;
+    const std::vector<Reference> references = ReadReferences(file, *boxes->iref);
+    if (references.empty()) return false;
+    std::vector<uint32_t> ids;
+    if (boxes->iinf) ids = ReadItems(file, *boxes->iinf).ids;
+    std::sort(ids.begin(), ids.end());
+    const auto listed = [&](uint32_t id) { return std::binary_search(ids.begin(), ids.end(), id); };
+    return std::any_of(references.begin(), references.end(), [&](const Reference& reference) {
+        return reference.from == reference.to || !listed(reference.from) || !listed(reference.to);
+    });
 }
 
 }  // namespace pic2pnm::codecs

@@ -1,7 +1,8 @@
-// The sizes that the assembled pictures of a HEIF file state for themselves. A grid or an
-// overlay names, in its own few bytes of data, the size of the picture it assembles, and
-// libheif allocates and clears that much before any tile is decoded, whatever the picture's
-// stated size; so those sizes are read here first, from the file's boxes, without the library.
+// What the item boxes of a HEIF file say of its assembled pictures, read without the library
+// before libheif sees the file. A grid or an overlay names, in its own few bytes of data, the
+// size of the picture it assembles, and libheif allocates and clears that much before any tile
+// is decoded, whatever the picture's stated size; and libheif trusts that every item a
+// reference names exists.
 #pragma once
 
 #include <cstdint>
@@ -14,5 +15,10 @@ namespace pic2pnm::codecs {
 // assembles; 0 when there is none, or when the boxes cannot be read far enough to tell (the
 // library then judges the file).
 uint64_t LargestDerivedImageArea(FileView file);
+
+// Whether an item reference of the file (a grid's tiles, an alpha plane's picture, ...) names
+// an item the file does not list, or the item it starts from: libheif's checks assume neither
+// happens, and stop the program when one does.
+bool HasDanglingItemReference(FileView file);
 
 }  // namespace pic2pnm::codecs

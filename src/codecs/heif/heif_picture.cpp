@@ -107,6 +107,7 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
     decoding.context = libheif.ContextAlloc();
     if (decoding.context == nullptr) return CodecStatus::OutOfMemory;
     libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
+    if (HasDanglingItemReference(file)) return CodecStatus::Corrupt;
     CodecStatus status = StatusOfHeifError(
         libheif.ReadFromMemoryWithoutCopy(decoding.context, file.data(), file.size(), nullptr));
     if (status != CodecStatus::Ok) return status;

@@ -283,6 +283,38 @@ TEST(HeifDerivedImages, GridSizeIsReadFromTheBoxes) {
     }
 }
 
+// A reference to an item the file does not list stops libheif on an assertion; such files
+// are refused before it sees them. The committed grid is item 1, its tiles items 2 to 5.
+TEST(HeifDerivedImages, DanglingReferencesAreFound) {
+    const GridFile grid;
+    const uint8_t tiles[] = {'d', 'i', 'm', 'g', 0, 1, 0, 4, 0, 2, 0, 3, 0, 4, 0, 5};
+    const auto found =
+        std::search(grid.bytes.begin(), grid.bytes.end(), std::begin(tiles), std::end(tiles));
+    ASSERT_NE(found, grid.bytes.end());
+    const auto withTile = [&](uint8_t tile) {
+        Bytes file = grid.bytes;
+        file[static_cast<size_t>(found - grid.bytes.begin()) + 15] = tile;
+        return file;
+    };
+    const struct {
+        const char* name;
+        Bytes file;
+        bool dangling;
+    } cases[] = {
+        {"grid as written", grid.bytes, false},
+        {"tile named twice", withTile(4), false},
+        {"tile not listed", withTile(0x7F), true},
+        {"grid naming itself", withTile(1), true},
+        {"HEIC", ReadFileBytes(TestData("heif/lossy.heic")), false},
+        {"AVIF with alpha", ReadFileBytes(TestData("avif/lossless-alpha.avif")), false},
+        {"not HEIF", ReadFileBytes(TestData("bmp/im_bmp3_24bpp.bmp")), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HasDanglingItemReference(FileView(c.file.data(), c.file.size())), c.dangling)
+            << c.name;
+    }
+}
+
 TEST(HeifBroken, PixelCountCapIsHonoured) {
     {
         SCOPED_TRACE("heic");
