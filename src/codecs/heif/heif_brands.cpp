@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "codecs/common/byte_order.h"
+
 namespace pic2pnm::codecs {
 namespace {
 
@@ -16,11 +18,6 @@ constexpr std::array<std::string_view, 2> ImageFileBrands = {"mif1", "msf1"};
 template <size_t N>
 bool IsOneOf(std::string_view brand, const std::array<std::string_view, N>& brands) {
     return std::find(brands.begin(), brands.end(), brand) != brands.end();
-}
-
-uint32_t ReadBe32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
-           static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
 }
 
 }  // namespace

@@ -239,37 +239,41 @@ uint64_t StatedArea(const std::vector<uint8_t>& data, bool overlay) {
     return width * height;  // at most 2^64 - 2^33 + 1
 }
 
-}  // namespace
-
-uint64_t LargestDerivedImageArea(FileView file) {
-    const std::optional<MetaBoxes> boxes = FindMetaBoxes(file);
-    if (!boxes || !boxes->iinf || !boxes->iloc) return 0;
-    const ItemList items = ReadItems(file, *boxes->iinf);
-    if (items.derived.empty()) return 0;
-    const std::vector<ItemLocation> locations = ReadLocations(file, *boxes->iloc);
+uint64_t LargestStatedArea(FileView file, const MetaBoxes& boxes, const ItemList& items) {
+    if (items.derived.empty() || !boxes.iloc) return 0;
+    const std::vector<ItemLocation> locations = ReadLocations(file, *boxes.iloc);
     uint64_t largest = 0;
     for (const DerivedItem& item : items.derived) {
         for (const ItemLocation& location : locations) {
             if (location.id != item.id) continue;
-            const std::vector<uint8_t> data = ItemBytes(file, location, boxes->idat, 2 + 8 + 8);
+            const std::vector<uint8_t> data = ItemBytes(file, location, boxes.idat, 2 + 8 + 8);
             largest = std::max(largest, StatedArea(data, item.overlay));
         }
     }
     return largest;
 }
 
-bool HasDanglingItemReference(FileView file) {
-    const std::optional<MetaBoxes> boxes = FindMetaBoxes(file);
-    if (!boxes || !boxes->iref) return false;
-    const std::vector<Reference> references = ReadReferences(file, *boxes->iref);
-    if (references.empty()) return false;
-    std::vector<uint32_t> ids;
-    if (boxes->iinf) ids = ReadItems(file, *boxes->iinf).ids;
+bool AnyReferenceDangles(FileView file, const MetaBoxes& boxes, std::vector<uint32_t> ids) {
+    if (!boxes.iref) return false;
+    const std::vector<Reference> references = ReadReferences(file, *boxes.iref);
     std::sort(ids.begin(), ids.end());
     const auto listed = [&](uint32_t id) { return std::binary_search(ids.begin(), ids.end(), id); };
     return std::any_of(references.begin(), references.end(), [&](const Reference& reference) {
         return reference.from == reference.to || !listed(reference.from) || !listed(reference.to);
     });
+}
+
+}  // namespace
+
+HeifItemFacts ReadHeifItemFacts(FileView file) {
+    HeifItemFacts facts;
+    const std::optional<MetaBoxes> boxes = FindMetaBoxes(file);
+    if (!boxes) return facts;
+    ItemList items;
+    if (boxes->iinf) items = ReadItems(file, *boxes->iinf);
+    facts.largestDerivedArea = LargestStatedArea(file, *boxes, items);
+    facts.danglingReference = AnyReferenceDangles(file, *boxes, std::move(items.ids));
+    return facts;
 }
 
 }  // namespace pic2pnm::codecs

@@ -11,14 +11,18 @@
 
 namespace pic2pnm::codecs {
 
-// The largest pixel count that any grid or overlay item of the file states for the picture it
-// assembles; 0 when there is none, or when the boxes cannot be read far enough to tell (the
-// library then judges the file).
-uint64_t LargestDerivedImageArea(FileView file);
+struct HeifItemFacts {
+    // The largest pixel count that any grid or overlay item states for the picture it
+    // assembles; 0 when there is none, or when the boxes cannot be read far enough to tell
+    // (the library then judges the file).
+    uint64_t largestDerivedArea = 0;
+    // Whether an item reference (a grid's tiles, an alpha plane's picture, ...) names an item
+    // the file does not list, or the item it starts from: libheif's checks assume neither
+    // happens, and stop the program when one does.
+    bool danglingReference = false;
+};
 
-// Whether an item reference of the file (a grid's tiles, an alpha plane's picture, ...) names
-// an item the file does not list, or the item it starts from: libheif's checks assume neither
-// happens, and stop the program when one does.
-bool HasDanglingItemReference(FileView file);
+// Reads the file's item boxes once, for both.
+HeifItemFacts ReadHeifItemFacts(FileView file);
 
 }  // namespace pic2pnm::codecs

@@ -107,7 +107,8 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
     decoding.context = libheif.ContextAlloc();
     if (decoding.context == nullptr) return CodecStatus::OutOfMemory;
     libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
-    if (HasDanglingItemReference(file)) return CodecStatus::Corrupt;
+    const HeifItemFacts items = ReadHeifItemFacts(file);
+    if (items.danglingReference) return CodecStatus::Corrupt;
     CodecStatus status = StatusOfHeifError(
         libheif.ReadFromMemoryWithoutCopy(decoding.context, file.data(), file.size(), nullptr));
     if (status != CodecStatus::Ok) return status;
@@ -133,7 +134,7 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
         std::max({uint64_t{kLeastSideLimit} * kLeastSideLimit,
                   uint64_t(std::max(storedWidth, 0)) * uint64_t(std::max(storedHeight, 0)),
                   uint64_t(width) * uint64_t(height)});
-    if (LargestDerivedImageArea(file) > statedArea) return CodecStatus::Corrupt;
+    if (items.largestDerivedArea > statedArea) return CodecStatus::Corrupt;
     libheif.SetMaximumImageSizeLimit(decoding.context,
                                      std::clamp(storedSide, kLeastSideLimit, kMaxSide - 1) + 1);
     const bool alpha = libheif.HandleHasAlpha(decoding.handle) != 0;

@@ -278,7 +278,8 @@ TEST(HeifDerivedImages, GridSizeIsReadFromTheBoxes) {
         {"empty", {}, 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(LargestDerivedImageArea(FileView(c.file.data(), c.file.size())), c.area)
+        EXPECT_EQ(ReadHeifItemFacts(FileView(c.file.data(), c.file.size())).largestDerivedArea,
+                  c.area)
             << c.name;
     }
 }
@@ -310,7 +311,8 @@ TEST(HeifDerivedImages, DanglingReferencesAreFound) {
         {"not HEIF", ReadFileBytes(TestData("bmp/im_bmp3_24bpp.bmp")), false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(HasDanglingItemReference(FileView(c.file.data(), c.file.size())), c.dangling)
+        EXPECT_EQ(ReadHeifItemFacts(FileView(c.file.data(), c.file.size())).danglingReference,
+                  c.dangling)
             << c.name;
     }
 }
