@@ -35,6 +35,22 @@ void ExpectMatchesReference(Decoder decode, const Bytes& file, const ReferenceIm
               "");
 }
 
+void ExpectMatchesSiblingReference(Decoder decode, const std::string& name, bool hasAlpha,
+                                   int tolerance, SignatureCheck looksLike) {
+    SCOPED_TRACE(name);
+    const std::string base = name.substr(0, name.rfind('.'));
+    ExpectMatchesReference(
+        decode, ReadFileBytes(TestData(name)),
+        ReadReferenceImage(TestData(base + (hasAlpha ? ".pam" : ".ppm"))),
+        {.bitsPerPixel = static_cast<uint16_t>(hasAlpha ? 32 : 24),
+         .pixelFormat = hasAlpha ? codecs::PixelFormat::Argb32 : codecs::PixelFormat::Rgb24,
+         .hasAlpha = hasAlpha,
+         .tolerance = tolerance,
+         .compareAlpha = hasAlpha,
+         .dpi = 0,
+         .looksLike = looksLike});
+}
+
 void ExpectEveryPrefixStatus(Decoder decode, const Bytes& whole,
                              const std::function<CodecStatus(size_t length)>& expectedFor) {
     for (size_t length = 0; length <= whole.size(); ++length) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "codecs/common/decoded_picture.h"
@@ -34,6 +35,12 @@ struct ExpectedPicture {
 // Decodes `file` and checks the picture's description and its pixels against `reference`.
 void ExpectMatchesReference(Decoder decode, const Bytes& file, const ReferenceImage& reference,
                             const ExpectedPicture& expected);
+
+// The test data file `name` against the reference beside it, its extension replaced by .pam
+// when it has alpha (32-bit ARGB, alpha compared) or by .ppm (24-bit RGB), with no resolution
+// reported; `looksLike`, when given, must accept it.
+void ExpectMatchesSiblingReference(Decoder decode, const std::string& name, bool hasAlpha,
+                                   int tolerance, SignatureCheck looksLike = nullptr);
 
 // Decodes every prefix of `whole`, from none of it to all of it, each copied to a buffer of
 // its own size so that the sanitizers see a read past its end, and stops at the first one

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codecs/common/codecs.h"
@@ -12,7 +13,6 @@
 #include "codecs/heif/heif_derived_images.h"
 #include "codecs/heif/heif_status.h"
 #include "support/codec_checks.h"
-#include "support/reference_image.h"
 #include "support/test_files.h"
 
 namespace pic2pnm::codecs {
@@ -21,7 +21,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testing::AppendBe32;
 using testing::ReadFileBytes;
-using testing::ReadReferenceImage;
 using testing::TestData;
 
 // A file type box with the given major and compatible brands, then `tail`.
@@ -110,20 +109,9 @@ struct FixtureCase {
 };
 
 void ExpectMatchesReference(const FixtureCase& c) {
-    SCOPED_TRACE(c.file);
-    const std::string name = c.file;
-    const std::string base = name.substr(0, name.rfind('.'));
-    const bool avif = name.rfind("avif/", 0) == 0;
-    testing::ExpectMatchesReference(
-        avif ? DecodeAvif : DecodeHeif, ReadFileBytes(TestData(name)),
-        ReadReferenceImage(TestData(base + (c.hasAlpha ? ".pam" : ".ppm"))),
-        {.bitsPerPixel = static_cast<uint16_t>(c.hasAlpha ? 32 : 24),
-         .pixelFormat = c.hasAlpha ? PixelFormat::Argb32 : PixelFormat::Rgb24,
-         .hasAlpha = c.hasAlpha,
-         .tolerance = c.tolerance,
-         .compareAlpha = c.hasAlpha,
-         .dpi = 0,
-         .looksLike = avif ? LooksLikeAvif : LooksLikeHeif});
+    const bool avif = std::string_view(c.file).starts_with("avif/");
+    testing::ExpectMatchesSiblingReference(avif ? DecodeAvif : DecodeHeif, c.file, c.hasAlpha,
+                                           c.tolerance, avif ? LooksLikeAvif : LooksLikeHeif);
 }
 
 TEST(HeifPixels, Heic) {

@@ -5,7 +5,6 @@
 
 #include "codecs/common/codecs.h"
 #include "support/codec_checks.h"
-#include "support/reference_image.h"
 #include "support/test_files.h"
 
 namespace pic2pnm::codecs {
@@ -14,7 +13,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testing::AppendLe32;
 using testing::ReadFileBytes;
-using testing::ReadReferenceImage;
 using testing::TestData;
 
 CodecStatus Decode(const Bytes& bytes, DecodedPicture& picture) {
@@ -68,18 +66,8 @@ struct FixtureCase {
 };
 
 void ExpectMatchesReference(const FixtureCase& c) {
-    SCOPED_TRACE(c.file);
-    const std::string name = std::string("webp/") + c.file;
-    const std::string base = name.substr(0, name.size() - 5);
-    testing::ExpectMatchesReference(
-        DecodeWebp, ReadFileBytes(TestData(name)),
-        ReadReferenceImage(TestData(base + (c.hasAlpha ? ".pam" : ".ppm"))),
-        {.bitsPerPixel = static_cast<uint16_t>(c.hasAlpha ? 32 : 24),
-         .pixelFormat = c.hasAlpha ? PixelFormat::Argb32 : PixelFormat::Rgb24,
-         .hasAlpha = c.hasAlpha,
-         .tolerance = c.tolerance,
-         .compareAlpha = c.hasAlpha,
-         .dpi = 0});
+    testing::ExpectMatchesSiblingReference(DecodeWebp, std::string("webp/") + c.file, c.hasAlpha,
+                                           c.tolerance);
 }
 
 TEST(WebpPixels, StillPictures) {
