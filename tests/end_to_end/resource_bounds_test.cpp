@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
@@ -35,6 +36,8 @@ constexpr int kTimeoutSeconds = 10;
 constexpr uint64_t kBytesPerPixel = 9;
 constexpr uint64_t kAllowanceBytes = uint64_t{64} << 20;
 constexpr uint64_t kTailBytes = uint64_t{2900} << 20;
+// Below this the program's own libraries do not load.
+constexpr uint64_t kLeastAddressSpace = uint64_t{24} << 20;
 #ifdef PIC2PNM_PROGRAM_HAS_ASAN
 constexpr bool kProgramHasAsan = true;
 #else
@@ -178,6 +181,26 @@ INSTANTIATE_TEST_SUITE_P(EveryFile, ResourceFileTest, ::testing::ValuesIn(Manife
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return name;
                          });
+
+// Less address space than the budget: memory that runs short must still end in a conversion
+// or the designed lines (a library that cannot fail cleanly is asked only what is there).
+TEST_P(ResourceFileTest, EndsAsDesignedWhenMemoryRunsShort) {
+    if (kProgramHasAsan) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+    const ResourceCase& c = GetParam();
+    const std::string in = (ResourceFolder() / c.file).string();
+    SCOPED_TRACE(c.what);
+    for (const uint64_t share : {2, 4, 8}) {
+        SCOPED_TRACE("a " + std::to_string(share) + "th of the budget");
+        TempDir dir;
+        const std::string out = (dir / "out.pgm").string();
+        RunOptions options;
+        options.timeoutSeconds = kTimeoutSeconds;
+        options.addressSpaceLimitBytes =
+            std::max(BudgetBytes(c.width, c.height) / share, kLeastAddressSpace);
+        ExpectEndedAs(RunProgram({"PGM", in, out}, options), in, out,
+                      c.expect == Verdict::Refused ? Verdict::Refused : Verdict::Either);
+    }
+}
 
 // A 24-bit BMP of 1x1 pixels whose file goes on with `tail` bytes of zeros (a sparse file: it
 // takes no room on disk).
