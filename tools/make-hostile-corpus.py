@@ -891,6 +891,7 @@ def mutate_qoi(v):
     data = v.original
     v.sort = f"channels{data[12]}"
     v.set_byte("channels", 12, 0x05)
+    v.set_byte("colour-space", 13, 0x02)
     v.set_bytes("width-zero", 4, b"\0\0\0\0", "width 0")
     v.set_bytes("declares-100000x100000", 4, struct.pack(">II", 100000, 100000),
                 "width and height 100000")

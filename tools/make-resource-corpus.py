@@ -6,12 +6,15 @@ Each file is a valid or nearly valid picture of its format, built byte by byte: 
 tile is a thousand times the picture, a row of tiles all pointing at the same compressed block,
 a thousand extra samples a pixel, a JPEG of ten thousand empty scans, multi-scan and progressive
 JPEGs whose coefficients outgrow the picture, PNGs at and around the widest row the program
-takes, and compressed text that inflates past the library's limit in a good PNG.
+takes, compressed text that inflates past the library's limit in a good PNG, and JPEG XL files
+whose colour profile or extra channels outgrow the picture.
 
 MANIFEST.tsv gives, for every file, the picture's width and height (the test runs the program
 under an address-space limit of 9 bytes a pixel of that size plus 64 MiB), what the program must
-do ("converts", or "either": a conversion or one of the designed failure lines), and what the
-file is.
+do ("converts"; "refused": the designed failure lines, exit status 1 and no output file, for
+what a limit of the program refuses whatever the machine; or "either": a conversion or the
+designed failure lines), and what the file is. A file that converts is converted twice, and
+both pictures must be the same bytes.
 
 Compressed tile and strip data is written with the zstd command, which packs a gigabyte of
 zeros into some 30 KB; zlib (for PNG and TIFF Deflate) reaches about 1 KB per MB.
@@ -19,6 +22,7 @@ zeros into some 30 KB; zlib (for PNG and TIFF Deflate) reaches about 1 KB per MB
 The output is deterministic. Usage: tools/make-resource-corpus.py [OUTPUT_FOLDER]
 """
 
+import ctypes
 import struct
 import subprocess
 import sys
@@ -183,6 +187,78 @@ def png(width, height, depth, colour, extra_chunks=(), pixels=True):
 
 # --- The set ----------------------------------------------------------------------------------
 
+# --- JPEG XL ----------------------------------------------------------------------------------
+
+def jxl(width, height, extra_channels=0, profile=None, lossy=False):
+    """A JPEG XL of zeros, written by libjxl's encoder through ctypes (its command-line encoder
+    cannot write extra channels beyond alpha, nor a profile it cannot use): grey, lossless or
+    lossy, with `extra_channels` depth channels of 8 bits and the colour profile `profile` when
+    given."""
+    lib = ctypes.CDLL("libjxl.so.0.7")  # the struct layouts below are those of libjxl 0.7
+    lib.JxlEncoderCreate.restype = ctypes.c_void_p
+    lib.JxlEncoderFrameSettingsCreate.restype = ctypes.c_void_p
+    for name in ("JxlEncoderInitBasicInfo", "JxlEncoderSetBasicInfo", "JxlEncoderSetICCProfile",
+                 "JxlEncoderSetColorEncoding", "JxlColorEncodingSetToSRGB", "JxlEncoderAddImageFrame",
+                 "JxlEncoderSetExtraChannelInfo", "JxlEncoderInitExtraChannelInfo",
+                 "JxlEncoderSetExtraChannelBuffer", "JxlEncoderSetFrameLossless",
+                 "JxlEncoderFrameSettingsSetOption", "JxlEncoderProcessOutput", "JxlEncoderCloseInput",
+                 "JxlEncoderDestroy"):
+        getattr(lib, name).restype = ctypes.c_int
+    enc = ctypes.c_void_p(lib.JxlEncoderCreate(None))
+    # JxlBasicInfo of libjxl 0.7: 204 bytes of 32-bit fields.
+    info = ctypes.create_string_buffer(204)
+    lib.JxlEncoderInitBasicInfo(info)
+    for offset, value in ((4, width), (8, height), (12, 8), (36, 0 if lossy else 1), (52, 1),
+                          (56, extra_channels), (60, 0)):
+        struct.pack_into("<I", info, offset, value)
+    assert lib.JxlEncoderSetBasicInfo(enc, info) == 0, "basic info"
+    if profile is None:
+        colour = ctypes.create_string_buffer(104)
+        lib.JxlColorEncodingSetToSRGB(colour, 1)
+        assert lib.JxlEncoderSetColorEncoding(enc, colour) == 0
+    else:
+        assert lib.JxlEncoderSetICCProfile(enc, profile, ctypes.c_size_t(len(profile))) == 0, "profile"
+    for index in range(extra_channels):
+        channel = ctypes.create_string_buffer(44)
+        lib.JxlEncoderInitExtraChannelInfo(1, channel)  # a depth channel
+        struct.pack_into("<I", channel, 4, 8)
+        assert lib.JxlEncoderSetExtraChannelInfo(enc, ctypes.c_size_t(index), channel) == 0
+    settings = ctypes.c_void_p(lib.JxlEncoderFrameSettingsCreate(enc, None))
+    lib.JxlEncoderSetFrameLossless(settings, 0 if lossy else 1)
+    lib.JxlEncoderFrameSettingsSetOption(settings, 0, ctypes.c_int64(1))  # effort 1
+    pixel_format = ctypes.create_string_buffer(struct.pack("<IIIIQ", 1, 2, 0, 0, 0))  # one uint8 sample
+    plane = ctypes.create_string_buffer(width * height)
+    assert lib.JxlEncoderAddImageFrame(settings, pixel_format, plane, ctypes.c_size_t(width * height)) == 0
+    for index in range(extra_channels):
+        assert lib.JxlEncoderSetExtraChannelBuffer(settings, pixel_format, plane,
+                                                   ctypes.c_size_t(width * height),
+                                                   ctypes.c_uint32(index)) == 0
+    lib.JxlEncoderCloseInput(enc)
+    out = b""
+    chunk = ctypes.create_string_buffer(1 << 20)
+    while True:
+        next_out = ctypes.c_void_p(ctypes.addressof(chunk))
+        avail = ctypes.c_size_t(len(chunk))
+        status = lib.JxlEncoderProcessOutput(enc, ctypes.byref(next_out), ctypes.byref(avail))
+        out += chunk.raw[:len(chunk) - avail.value]
+        if status != 2:
+            assert status == 0, "encoding"
+            break
+    lib.JxlEncoderDestroy(enc)
+    return out
+
+def grey_profile(size):
+    """An ICC profile of `size` bytes: a grey display profile's header, no tags, then zeros."""
+    header = bytearray(128)
+    struct.pack_into(">I", header, 0, size)
+    header[8:12] = bytes([4, 0x30, 0, 0])
+    header[12:16] = b"mntr"
+    header[16:20] = b"GRAY"
+    header[20:24] = b"XYZ "
+    header[36:40] = b"acsp"
+    return bytes(header) + bytes(4) + bytes(size - 132)
+
+
 WIDEST = (2**31 - 1 - 31) // 32  # the widest row whose 32-bit stride fits a signed 32-bit int
 INFLATES_PAST_LIMIT = 32 << 20  # bytes of text, above the 16 MiB the decoder allows a chunk
 
@@ -190,10 +266,10 @@ INFLATES_PAST_LIMIT = 32 << 20  # bytes of text, above the 16 MiB the decoder al
 def files():
     """(name, width, height, expectation, what, bytes)"""
     huge_text = zlib.compress(b"a" * INFLATES_PAST_LIMIT, 9)
-    yield ("tiff-one-tile-1000x-the-picture.tif", 1, 1, "either",
+    yield ("tiff-one-tile-1000x-the-picture.tif", 1, 1, "refused",
            "1x1 RGBA 16-bit, one ZSTD tile of 11264x11264",
            tiff_tiled_rgba16(1, 1, 11264, 11264, 1))
-    yield ("tiff-tiles-repeated-tall.tif", 11264000, 1, "either",
+    yield ("tiff-tiles-repeated-tall.tif", 11264000, 1, "refused",
            "11264000x1 RGBA 16-bit, 1000 tiles of 11264x11264, all the same block",
            tiff_tiled_rgba16(11264000, 1, 11264, 11264, 1000))
     yield ("tiff-tiles-repeated-fitting.tif", 16384, 16, "converts",
@@ -202,10 +278,10 @@ def files():
     yield ("tiff-tile-wider-than-needed.tif", 1000, 1, "either",
            "1000x1 RGBA 16-bit, one tile of 65536x16",
            tiff_tiled_rgba16(1000, 1, 65536, 16, 1))
-    yield ("tiff-rgb-1000-extra-samples.tif", 1000, 500, "either",
+    yield ("tiff-rgb-1000-extra-samples.tif", 1000, 500, "refused",
            "1000x500 RGB 16-bit plus 1000 extra samples, one strip",
            tiff_strip(1000, 500, 2, 1003, 1000))
-    yield ("tiff-grey-20-extra-samples.tif", 1000, 1000, "either",
+    yield ("tiff-grey-20-extra-samples.tif", 1000, 1000, "refused",
            "1000x1000 grey 16-bit plus 20 extra samples, one strip",
            tiff_strip(1000, 1000, 1, 21, 20))
     yield ("tiff-rgba16-one-strip.tif", 256, 256, "converts",
@@ -214,29 +290,29 @@ def files():
     yield ("tiff-rgb8-no-photometric.tif", 16, 16, "converts",
            "16x16 RGB 8-bit without a photometric tag, which the reader guesses",
            tiff_strip(16, 16, None, 3, 0, bits=8))
-    yield ("jpeg-baseline-10000-scans.jpg", 8192, 8192, "either",
+    yield ("jpeg-baseline-10000-scans.jpg", 8192, 8192, "refused",
            "baseline 8192x8192, three components, 10000 empty one-component scans",
            jpeg(8192, 8192, 3, False, [[1 + i % 3] for i in range(10000)]))
-    yield ("jpeg-progressive-10000-scans.jpg", 64, 64, "either",
+    yield ("jpeg-progressive-10000-scans.jpg", 64, 64, "refused",
            "progressive 64x64 grey, 10000 empty DC scans",
            jpeg(64, 64, 1, True, [[1]] * 10000))
-    yield ("jpeg-progressive-cmyk-8192.jpg", 8192, 8192, "either",
+    yield ("jpeg-progressive-cmyk-8192.jpg", 8192, 8192, "refused",
            "progressive CMYK 8192x8192, one empty DC scan",
            jpeg(8192, 8192, 4, True, [[1, 2, 3, 4]]))
-    yield ("jpeg-baseline-three-scans-8192.jpg", 8192, 8192, "either",
+    yield ("jpeg-baseline-three-scans-8192.jpg", 8192, 8192, "refused",
            "baseline 8192x8192, three non-interleaved empty scans",
            jpeg(8192, 8192, 3, False, [[1], [2], [3]]))
     yield ("jpeg-baseline-three-scans-64.jpg", 64, 64, "converts",
            "baseline 64x64, three non-interleaved empty scans",
            jpeg(64, 64, 3, False, [[1], [2], [3]]))
-    yield ("png-rgba16-67000000x1.png", 67000000, 1, "either",
+    yield ("png-rgba16-67000000x1.png", 67000000, 1, "refused",
            "67000000x1 RGBA 16-bit, zeros",
            png(67000000, 1, 16, 6))
     for width in (WIDEST - 1, WIDEST, WIDEST + 1):
-        yield (f"png-grey8-{width}x1-header-only.png", width, 1, "either",
+        yield (f"png-grey8-{width}x1-header-only.png", width, 1, "refused",
                f"{width}x1 grey 8-bit, no pixel data",
                png(width, 1, 8, 0, pixels=False))
-    yield (f"png-grey8-{WIDEST + 1}x1.png", WIDEST + 1, 1, "either",
+    yield (f"png-grey8-{WIDEST + 1}x1.png", WIDEST + 1, 1, "refused",
            f"{WIDEST + 1}x1 grey 8-bit, zeros: a row one pixel wider than the stride allows",
            png(WIDEST + 1, 1, 8, 0))
     for kind, body in (
@@ -247,6 +323,29 @@ def files():
         yield (f"png-grey8-8x8-{kind.decode().lower()}-inflates-to-32mib.png", 8, 8, "converts",
                f"8x8 grey 8-bit with a {kind.decode()} that inflates to 32 MiB",
                png(8, 8, 8, 0, [(kind, body)]))
+    # libjxl decodes the colour profile before the first frame, several copies of it at once;
+    # the encoder packs a profile of zeros into a few bytes.
+    yield ("jxl-grey-64x64-profile-1mib.jxl", 64, 64, "either",
+           "64x64 grey, lossless, a colour profile of 1 MiB: within the budget, left to libjxl",
+           jxl(64, 64, profile=grey_profile(1 << 20)))
+    yield ("jxl-grey-64x64-profile-4mib.jxl", 64, 64, "refused",
+           "64x64 grey, lossless, a colour profile of 4 MiB: its copies are beyond the budget",
+           jxl(64, 64, profile=grey_profile(4 << 20)))
+    yield ("jxl-grey-64x64-profile-100mib.jxl", 64, 64, "refused",
+           "64x64 grey, lossless, a colour profile of 100 MiB in a file of 119 bytes",
+           jxl(64, 64, profile=grey_profile(100 << 20)))
+    yield ("jxl-grey-512x512-64-extra-channels.jxl", 512, 512, "refused",
+           "512x512 grey, lossless, 64 extra channels: four times the budget",
+           jxl(512, 512, extra_channels=64))
+    yield ("jxl-grey-512x512-2-extra-channels.jxl", 512, 512, "converts",
+           "512x512 grey, lossless, 2 extra channels: within the budget",
+           jxl(512, 512, extra_channels=2))
+    yield ("jxl-grey-2048x2048-lossy-1-extra-channel.jxl", 2048, 2048, "either",
+           "2048x2048 grey, lossy, 1 extra channel: libjxl keeps the picture whole as floats",
+           jxl(2048, 2048, extra_channels=1, lossy=True))
+    yield ("jxl-grey-4096x4096.jxl", 4096, 4096, "either",
+           "4096x4096 grey, lossless: converts when its budget is there",
+           jxl(4096, 4096))
 
 
 def main():

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang from scratch in build/fuzz and runs every target for a
-# bounded time, seeded with the committed test pictures of its format and the hostile files.
+# bounded time, seeded with the committed test pictures of its format, the hostile files and
+# the resource-bound files.
 # Any crash, leak, timeout or sanitizer report fails the run, naming the target and the input
 # that caused it. At the end it prints how many inputs each target ran.
 #
@@ -26,6 +27,27 @@ formats_of() {
         fuzz_icon) echo "icon metafile" ;;
         fuzz_load_path | fuzz_codecs) echo "bmp gif jpeg png tiff webp icon metafile pnm qoi tga heif avif jxl" ;;
         *) echo "${1#fuzz_}" ;;
+    esac
+}
+
+# The decoders over libraries that end the program when an allocation fails (libjxl) run
+# within the program's own budget: 9 bytes a pixel of the largest picture the targets let
+# through (kFuzzPixelCap in fuzz/fuzz_initialize.cpp, a million pixels) and 64 MiB. Any single
+# allocation above it, or the process's memory above it, is a finding. AddressSanitizer keeps
+# only a small quarantine of freed blocks for them and gives memory back soon, so that its own
+# bookkeeping stays within the budget too.
+budget_mb=$(((9 * 1000000 + (64 << 20) + (1 << 20) - 1) >> 20))
+memory_limits_of() {
+    case $1 in
+        fuzz_jxl) echo "-rss_limit_mb=$budget_mb -malloc_limit_mb=$budget_mb" ;;
+        *) echo "-rss_limit_mb=2560 -malloc_limit_mb=2048" ;;
+    esac
+}
+asan_options_of() {
+    case $1 in
+        fuzz_jxl)
+            echo "quarantine_size_mb=4:thread_local_quarantine_size_kb=64:allocator_release_to_os_interval_ms=50"
+            ;;
     esac
 }
 
@@ -68,7 +90,7 @@ seed_corpus() {  # target, corpus folder
             esac
             [ -f "$file" ] && cp "$file" "$corpus/$format-$(basename "$file")"
         done
-        for file in tests/hostile/"$format"-*; do
+        for file in tests/hostile/"$format"-* tests/resource/"$format"-*; do
             [ -f "$file" ] && cp "$file" "$corpus/"
         done
     done
@@ -89,8 +111,12 @@ run_target() {  # target
     mkdir -p "$artifacts"
     # A fixed seed: the same inputs are tried in the same order on every machine, so a run
     # fails only where the code changed or a faster machine got further along the same path.
-    "$build/fuzz/$target" -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
-        -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts" \
+    local extra_asan_options
+    extra_asan_options=$(asan_options_of "$target")
+    # shellcheck disable=SC2046 # the limits are separate words
+    ASAN_OPTIONS="$ASAN_OPTIONS${extra_asan_options:+:$extra_asan_options}" \
+        "$build/fuzz/$target" -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 \
+        $(memory_limits_of "$target") -print_final_stats=1 -artifact_prefix="$artifacts" \
         "$corpus" >"$build/logs/$target.log" 2>&1
     echo $? >"$build/logs/$target.status"
 }

@@ -83,4 +83,14 @@ void FreeLarge(void* block, size_t bytes) noexcept {
         ::munmap(block, MappedSize(bytes));
 }
 
+bool AddressSpaceAvailable(uint64_t bytes) noexcept {
+    if (bytes == 0) return true;
+    if (bytes > SIZE_MAX) return false;
+    void* reserved = ::mmap(nullptr, static_cast<size_t>(bytes), PROT_NONE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (reserved == MAP_FAILED) return false;
+    ::munmap(reserved, static_cast<size_t>(bytes));
+    return true;
+}
+
 }  // namespace pic2pnm

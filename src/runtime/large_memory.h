@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 namespace pic2pnm {
@@ -17,6 +18,11 @@ void* AllocateLargeZeroed(size_t bytes) noexcept;
 void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keepBytes) noexcept;
 // Gives back a block from AllocateLargeZeroed; `bytes` is the size it was asked for.
 void FreeLarge(void* block, size_t bytes) noexcept;
+
+// True when `bytes` of address space can be had now: reserved without memory behind it, then
+// given back. For a library that cannot fail cleanly when an allocation fails, asked before it
+// starts; under an address-space limit it tells whether the library's need fits.
+bool AddressSpaceAvailable(uint64_t bytes) noexcept;
 
 // One block from AllocateLargeZeroed that gives itself back; empty (no data, size 0) when
 // none was asked for or memory ran out. The one owner of large blocks that outlive a call.

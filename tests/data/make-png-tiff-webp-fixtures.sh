@@ -246,6 +246,12 @@ convert "$work/rgba16.pam" -depth 8 -define tiff:alpha=associated "$t/rgba8-asso
 convert "$work/rgba16.pam" -depth 16 -compress Zip "$t/rgba16.tif"
 convert "$rgb" -colorspace CMYK "$t/cmyk.tif"
 convert "$rgb" "$work/other.ppm" -compress LZW "$t/two-pages.tif"
+# Small pictures in the 256-pixel tiles writers use whatever the picture's size: one tile
+# around a 100 x 40 picture, and 2 x 1 tiles of JPEG-compressed YCbCr around a 300 x 225 one.
+convert "$work/rgba16.pam" -alpha off -depth 16 -resize '100x40!' "$work/small16.tif"
+tiffcp -t -w 256 -l 256 -c zip "$work/small16.tif" "$t/rgb16-one-large-tile.tif"
+convert "$rgb" -resize '300x225!' -compress None "$work/medium8.tif"
+tiffcp -t -w 256 -l 256 -c jpeg:92 "$work/medium8.tif" "$t/ycbcr-jpeg-large-tiles.tif"
 
 for file in "$t"/*.tif; do
     case $file in

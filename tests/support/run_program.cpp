@@ -96,7 +96,9 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const RunOption
     for (const pollfd& fd : fds)
         if (fd.fd >= 0) close(fd.fd);
     int status = 0;
-    waitpid(child, &status, 0);
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    run.peakResidentBytes = static_cast<uint64_t>(usage.ru_maxrss) * 1024;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.termSignal = WTERMSIG(status);

@@ -18,8 +18,9 @@ struct ProgramRun {
     // Standard output alone, when RunOptions::separateStandardOutput asks for it (`output`
     // then holds standard error alone).
     std::string standardOutput;
-    double seconds = 0;  // from the start of the process to its end (or its kill)
-    int termSignal = 0;  // the signal that ended the process, 0 when it exited
+    double seconds = 0;              // from the start of the process to its end (or its kill)
+    int termSignal = 0;              // the signal that ended the process, 0 when it exited
+    uint64_t peakResidentBytes = 0;  // the most memory the process held at once
 };
 
 // The exit status of a run whose child set-up (RunOptions::childSetup) failed.

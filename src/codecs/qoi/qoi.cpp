@@ -1,5 +1,6 @@
 // QOI pictures, read by our own decoder: RGB and RGBA. The colour-space byte only says how
-// the samples were meant; we hand them out as stored.
+// the samples were meant (0 or 1, any other value is a broken header); we hand them out as
+// stored.
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -98,7 +99,9 @@ CodecStatus DecodeQoi(FileView file, DecodedPicture& out) {
     const uint32_t width = ReadBe32(file.data() + 4);
     const uint32_t height = ReadBe32(file.data() + 8);
     const uint8_t channels = file[12];
-    if (width == 0 || height == 0 || (channels != 3 && channels != 4)) return CodecStatus::Corrupt;
+    const uint8_t colorSpace = file[13];
+    if (width == 0 || height == 0 || (channels != 3 && channels != 4) || colorSpace > 1)
+        return CodecStatus::Corrupt;
     if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
     // Every chunk byte stands for at most one run of 62 pixels, and the end marker follows.
     const uint64_t pixels = uint64_t{width} * height;

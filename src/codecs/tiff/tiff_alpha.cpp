@@ -13,8 +13,6 @@ namespace {
 // The same bound libtiff is given for its own blocks: a strip or tile that needs more is
 // refused, as the RGBA reader refuses it.
 constexpr uint64_t kMaxBlockBytes = uint64_t{1} << 30;
-// A tile may be larger than the picture (writers use fixed tile sizes), but not without bound.
-constexpr uint64_t kTileAreaAlwaysAllowed = uint64_t{1} << 20;
 
 constexpr uint64_t kFull = 65535;  // samples are worked with at 16 bits
 
@@ -45,10 +43,6 @@ struct BlockGeometry {
     uint64_t perPlane = 0;
 };
 
-uint64_t RoundUp16(uint32_t value) {
-    return (uint64_t{value} + 15) / 16 * 16;
-}
-
 bool ReadGeometry(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLayout& layout,
                   uint32_t width, uint32_t height, BlockGeometry& block) {
     block.tiled = libtiff.IsTiled(tiff) != 0;
@@ -56,10 +50,8 @@ bool ReadGeometry(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLayout&
         if (libtiff.GetField(tiff, TIFFTAG_TILEWIDTH, &block.width) != 1 ||
             libtiff.GetField(tiff, TIFFTAG_TILELENGTH, &block.height) != 1)
             return false;
+        // A tile larger than the picture is bounded by IsTiffLayoutInProportion.
         if (block.width == 0 || block.height == 0) return false;
-        const uint64_t area = uint64_t{block.width} * block.height;
-        if (area > std::max(RoundUp16(width) * RoundUp16(height), kTileAreaAlwaysAllowed))
-            return false;
     } else {
         uint32_t rowsPerStrip = 0;
         libtiff.GetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);

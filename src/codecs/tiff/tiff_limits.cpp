@@ -2,15 +2,23 @@
 
 #include <algorithm>
 
+#include "codecs/common/codec_budget.h"
+
 namespace pic2pnm::codecs {
 namespace {
 
-constexpr uint64_t kAllowanceBytes = uint64_t{16} << 20;
+constexpr uint64_t kAllowanceBytes = BudgetAllowanceBytes;
 // No photometric tag: counted as three colour samples, the most libtiff's reader guesses.
 constexpr uint16_t kPhotometricMissing = UINT16_MAX;
 // libtiff takes the cap as a signed size.
 constexpr uint64_t kLargestCap = INT64_MAX;
+// Tiles overhang the picture's right and bottom edges. Decoding all of them may cost four times
+// the picture rounded up to 16-pixel steps (a tile as large as that rounded picture, less one
+// pixel, at each edge) and a fixed amount more for small pictures in large tiles: writers use
+// 256 or 512 pixel tiles whatever the picture's size.
 constexpr uint32_t kTileStep = 16;
+constexpr uint64_t kTileWorkFactor = 4;
+constexpr uint64_t kTileWorkAllowance = 16 * kAllowanceBytes;
 // Beyond the colour samples: an alpha, and one more sample that the reader passes over.
 constexpr uint16_t kExtraSamplesUsed = 2;
 // No compression we decode stores a chunk in more than this many times its decoded bytes
@@ -43,6 +51,26 @@ uint64_t DecodedBytes(const TiffLayout& layout, uint64_t columns, uint64_t rows)
     uint64_t bytes = 0;
     if (__builtin_mul_overflow(rowBytes, rows, &bytes)) return UINT64_MAX;
     return bytes;
+}
+
+uint64_t CeilDivide(uint64_t value, uint64_t step) {
+    return value / step + (value % step != 0 ? 1 : 0);
+}
+
+// One tile at a time is held: it may take as much memory as the picture's own samples and
+// the allowance, the most libtiff is let allocate at once. All of them together are decoded:
+// they may not take more work than the picture's rounded area in tiles would.
+bool AreTilesInProportion(const TiffLayout& layout) {
+    if (layout.tileWidth == 0 || layout.tileLength == 0) return false;
+    const uint64_t tile = DecodedBytes(layout, layout.tileWidth, layout.tileLength);
+    const uint64_t picture = DecodedBytes(layout, layout.width, layout.height);
+    if (tile > SaturatingAdd(picture, kAllowanceBytes)) return false;
+    const uint64_t tiles = CeilDivide(layout.width, layout.tileWidth) *
+                           CeilDivide(layout.height, layout.tileLength);  // below 2^64
+    const uint64_t rounded =
+        DecodedBytes(layout, RoundUp(layout.width, kTileStep), RoundUp(layout.height, kTileStep));
+    return SaturatingMultiply(tiles, tile) <=
+           SaturatingAdd(SaturatingMultiply(rounded, kTileWorkFactor), kTileWorkAllowance);
 }
 
 uint64_t LargestChunkBytes(const TiffLayout& layout) {
@@ -89,13 +117,7 @@ bool IsTiffLayoutInProportion(const TiffLayout& layout) {
     if (layout.samplesPerPixel == 0 || layout.bitsPerSample == 0) return false;
     if (layout.samplesPerPixel > ColourSamples(layout.photometric) + kExtraSamplesUsed)
         return false;
-    if (layout.tiled) {
-        if (layout.tileWidth == 0 || layout.tileLength == 0) return false;
-        if (layout.tileWidth > RoundUp(layout.width, kTileStep) ||
-            layout.tileLength > RoundUp(layout.height, kTileStep)) {
-            return false;
-        }
-    }
+    if (layout.tiled && !AreTilesInProportion(layout)) return false;
     const uint64_t decoded = LargestChunkBytes(layout);
     const uint64_t storable = decoded > (UINT64_MAX - kStoredBytesAllowance) / kStoredBytesFactor
                                   ? UINT64_MAX

@@ -26,10 +26,11 @@ struct TiffLayout {
 // Reads the layout of the current directory; false when a tag libtiff needs is missing.
 bool ReadTiffLayout(const TiffLibrary& libtiff, TIFF* tiff, TiffLayout& out);
 
-// False for a directory out of proportion to its picture: a tile longer or wider than the
-// picture rounded up to whole 16-pixel steps, more samples a pixel than the photometric can
-// use (its colour samples, an alpha and one more), or a strip or tile whose stored bytes are
-// more than its decoded samples could ever compress to.
+// False for a directory out of proportion to its picture: a tile whose decoded samples are
+// more than the picture's own and the allowance, tiles that together hold more than four times
+// the picture rounded up to 16-pixel steps and a fixed amount, more samples a pixel than the
+// photometric can use (its colour samples, an alpha and one more), or a strip or tile whose
+// stored bytes are more than its decoded samples could ever compress to.
 bool IsTiffLayoutInProportion(const TiffLayout& layout);
 
 // The largest block libtiff may allocate at once while decoding this picture: the picture's

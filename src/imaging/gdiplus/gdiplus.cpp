@@ -80,7 +80,14 @@ GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GU
     PictureFileBytes bytes;
     const PictureFileStatus read = ReadPictureFile(path, bytes);
     if (read != PictureFileStatus::Ok) return StatusOf(read);
-    return StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat));
+    const GpStatus status =
+        StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat));
+    // A file cut short while it was decoded gave zeros for what it lost: a failed read.
+    if (bytes.Damaged()) {
+        picture = codecs::DecodedPicture();
+        return StatusOf(PictureFileStatus::ReadError);
+    }
+    return status;
 }
 
 float DpiOrDefault(float dpi) {

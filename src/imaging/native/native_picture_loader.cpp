@@ -104,6 +104,19 @@ PictureObject LoadEmfPicture(FileView file) {
     return PictureObject(PICTYPE_ENHMETAFILE, handle, clamp(width), clamp(height));
 }
 
+// The picture of the first loader that takes the file; an empty object when none does.
+PictureObject LoadFromBytes(FileView file) {
+    for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
+        if (format.nativeBitmap && format.looksLike(file)) {
+            return LoadBitmapPicture(format.decode, file);
+        }
+    }
+    if (codecs::LooksLikeIcon(file)) return LoadIconPicture(file);
+    if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(file);
+    if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(file);
+    return PictureObject();
+}
+
 }  // namespace
 
 PictureObject LoadPicture(std::string_view path) {
@@ -117,15 +130,10 @@ PictureObject LoadPicture(std::string_view path) {
         case PictureFileStatus::ReadError:
         case PictureFileStatus::TooLarge: RaiseError(ErrorNumber::InvalidPicture);
     }
-    const FileView file = bytes.View();
-    for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
-        if (format.nativeBitmap && format.looksLike(file)) {
-            return LoadBitmapPicture(format.decode, file);
-        }
-    }
-    if (codecs::LooksLikeIcon(file)) return LoadIconPicture(file);
-    if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(file);
-    if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(file);
+    PictureObject picture = LoadFromBytes(bytes.View());
+    // A file cut short while it was decoded gave zeros for what it lost: not its picture.
+    if (bytes.Damaged()) RaiseError(ErrorNumber::InvalidPicture);
+    if (picture.Type() != PICTYPE_NONE) return picture;
     // Not a format of ours: the GDI+ loader will want these same bytes next.
     KeepForNextRead(path, bytes);
     RaiseError(ErrorNumber::InvalidPicture);

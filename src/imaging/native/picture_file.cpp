@@ -152,6 +152,7 @@ bool TakeKept(const std::string& path, const PictureFileIdentity& identity, Pict
 
 void PictureFileBytes::Swap(PictureFileBytes& other) noexcept {
     block_.Swap(other.block_);
+    mapping_.Swap(other.mapping_);
     std::swap(size_, other.size_);
     std::swap(identity_, other.identity_);
 }
@@ -167,7 +168,18 @@ void KeepForNextRead(std::string_view path, PictureFileBytes& bytes) {
     kept.bytes.Swap(bytes);
 }
 
+bool PictureFileBytes::Map(int fd, size_t bytes) {
+    block_ = LargeBlock();
+    if (!mapping_.Map(fd, bytes)) return false;
+    size_ = bytes;
+    return true;
+}
+
 bool PictureFileBytes::Reserve(size_t capacity, size_t keep) {
+    if (mapping_.Data() != nullptr) {
+        mapping_.Unmap();
+        size_ = 0;
+    }
     keep = std::min({keep, capacity, block_.Size()});
     if (block_.Data() != nullptr && capacity >= block_.Size()) {
         // Growing a stream's buffer: no moment holds the old and the new side by side.
@@ -226,7 +238,9 @@ PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
             status != PictureFileStatus::Ok)
             return status;
         if (worth > MaxPictureFileBytes) return PictureFileStatus::TooLarge;
-        const PictureFileStatus status = ReadKnownSize(fd, static_cast<size_t>(worth), out);
+        const PictureFileStatus status = out.Map(fd, static_cast<size_t>(worth))
+                                             ? PictureFileStatus::Ok
+                                             : ReadKnownSize(fd, static_cast<size_t>(worth), out);
         // A file that changed size while it was read is no longer the one fstat described.
         if (status == PictureFileStatus::Ok && out.Size() == identity.size)
             out.SetIdentity(identity);

@@ -1,4 +1,5 @@
-// Reads a picture file whole into memory for the decoders.
+// Gives the decoders a picture file's bytes: a regular file mapped, so that only the pages a
+// decoder reads take memory; pipes and sockets read whole into memory.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "runtime/large_memory.h"
+#include "runtime/mapped_file.h"
 
 namespace pic2pnm {
 
@@ -24,7 +26,7 @@ struct PictureFileIdentity {
     bool operator==(const PictureFileIdentity&) const = default;
 };
 
-// The bytes of a file, held in memory that is given back when the object goes.
+// The bytes of a file, mapped or held in memory, given back when the object goes.
 class PictureFileBytes {
   public:
     PictureFileBytes() = default;
@@ -34,9 +36,17 @@ class PictureFileBytes {
     std::span<const uint8_t> View() const { return {Data(), size_}; }
     size_t Size() const { return size_; }
 
-    // Makes room for `capacity` bytes, keeping the first `keep`; false when memory runs out.
+    // Makes room for `capacity` bytes, keeping the first `keep` of the memory held (a mapping
+    // is given up); false when memory runs out.
     bool Reserve(size_t capacity, size_t keep);
-    uint8_t* Data() const { return static_cast<uint8_t*>(block_.Data()); }
+    // Maps the first `bytes` bytes of the regular file `fd` instead; false when it cannot.
+    bool Map(int fd, size_t bytes);
+    // True when the mapped file was cut short while it was read: what the decoder saw is not
+    // the file, and its reading failed.
+    bool Damaged() const { return mapping_.Damaged(); }
+    uint8_t* Data() const {
+        return mapping_.Data() != nullptr ? mapping_.Data() : static_cast<uint8_t*>(block_.Data());
+    }
     size_t Capacity() const { return block_.Size(); }
     void SetSize(size_t size) { size_ = size; }
     const PictureFileIdentity& Identity() const { return identity_; }
@@ -45,6 +55,7 @@ class PictureFileBytes {
 
   private:
     LargeBlock block_;
+    MappedFile mapping_;
     size_t size_ = 0;
     PictureFileIdentity identity_;
 };
@@ -63,10 +74,12 @@ enum class PictureFileStatus {
 using BytesNeededFunction = uint64_t (*)(std::span<const uint8_t> head);
 inline constexpr size_t HeadBytes = 64 * 1024;
 
-// Regular files and pipes are read to their end (a pipe up to the same limit as a file, which
-// is checked before the buffer grows past it). A regular file whose first bytes tell, through
-// `bytesNeeded`, that fewer bytes are of use is read only that far, so that a picture followed
-// by gigabytes of anything costs what the picture costs.
+// Regular files are mapped (read into memory where the file system cannot map them), so that a
+// picture followed by gigabytes of anything costs what the picture costs; a regular file whose
+// first bytes tell, through `bytesNeeded`, that fewer bytes are of use is mapped only that far,
+// so that the file's address space need not exceed the picture's either. Pipes are read to
+// their end (up to the same limit as a file, which is checked before the buffer grows past
+// it).
 // A character or block device is never read past its first few bytes: no picture is that
 // short, so it is refused by every decoder without reading an endless stream.
 //

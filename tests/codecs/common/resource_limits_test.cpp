@@ -62,10 +62,18 @@ INSTANTIATE_TEST_SUITE_P(
     Directories, TiffProportionTest,
     ::testing::Values(
         TiffCase{"TileOfTheRoundedPicture", Tiles(1, 1, 16, 16), true},
-        TiffCase{"TileOneStepTooWide", Tiles(1, 1, 32, 16), false},
-        TiffCase{"TileOneStepTooLong", Tiles(100, 17, 112, 48), false},
+        TiffCase{"OneWriterTileAroundASmallPicture", Tiles(100, 40, 256, 256), true},
+        TiffCase{"WriterTilesOverhangingBothEdges", Tiles(300, 225, 512, 512), true},
+        // 8 bytes a pixel: 2048 x 1024 of them are the 16 MiB allowance.
+        TiffCase{"TileOfThePixelAndTheAllowance", Tiles(1, 1, 2048, 1024), true},
+        TiffCase{"TileOneColumnPastTheAllowance", Tiles(1, 1, 2049, 1024), false},
+        // 4096 tiles along one row: 256 MiB of tiles fit the work allowance, 512 MiB do not.
+        TiffCase{"ShortTilesAlongAOneRowPicture", Tiles(65536, 1, 16, 512), true},
+        TiffCase{"TallTilesAlongAOneRowPicture", Tiles(65536, 1, 16, 1024), false},
         TiffCase{"TileAThousandTimesThePicture", Tiles(1, 1, 11264, 11264), false},
         TiffCase{"TallTilesOfAOneRowPicture", Tiles(11264000, 1, 11264, 11264), false},
+        // Each tile within the picture's bytes, 5500 of them a hundred times its rows.
+        TiffCase{"SquareTilesAlongAOneRowPicture", Tiles(11264000, 1, 2048, 2048), false},
         TiffCase{"TilesAcrossAWidePicture", Tiles(11264000, 1, 11264, 16), true},
         TiffCase{"ZeroTileWidth", Tiles(16, 16, 0, 16), false},
         TiffCase{"RgbWithAlphaAndOneMore", Strips(1000, 500, PHOTOMETRIC_RGB, 5, 8, 1), true},

@@ -97,7 +97,9 @@ TEST(QoiPixels, EachChunkKind) {
         {"runs cross rows",
          Qoi(2, 2, 3, {0xFE, 9, 9, 9, 0xC2}),
          {0xFF090909, 0xFF090909, 0xFF090909, 0xFF090909}},
-        {"colour-space byte ignored", Qoi(1, 1, 3, {0xFE, 1, 2, 3}, 1), {0xFF010203}},
+        {"colour-space byte 1 (all channels linear) ignored",
+         Qoi(1, 1, 3, {0xFE, 1, 2, 3}, 1),
+         {0xFF010203}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,6 +126,8 @@ TEST(QoiBroken, StreamsThatDoNotFillThePictureExactlyAreCorrupt) {
              Bytes{'q', 'o', 'i', 'f', 0, 0, 0, 1, 0, 0, 0, 1, 4, 0, 0xFF, 1}},
             {"header cut short", Bytes{'q', 'o', 'i', 'f', 0, 0, 0, 1, 0, 0, 0, 1, 4}},
             {"five channels", Qoi(1, 1, 5, {0xFE, 1, 2, 3})},
+            {"colour space 2", Qoi(1, 1, 3, {0xFE, 1, 2, 3}, 2)},
+            {"colour space 255", Qoi(1, 1, 3, {0xFE, 1, 2, 3}, 255)},
             {"width 0", Qoi(0, 1, 3, {})},
             {"more pixels than the chunks can stand for", Qoi(1000, 1000, 3, {0xFD, 0xFD})},
         },

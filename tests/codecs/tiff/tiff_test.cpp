@@ -169,6 +169,9 @@ TEST(TiffPixels, Layouts) {
         {"rgb8-planar.tif", 24, PixelFormat::Rgb24, 0},     // one plane per sample
         {"rgb8-bigendian.tif", 24, PixelFormat::Rgb24, 0},  // MM byte order
         {"two-pages.tif", 24, PixelFormat::Rgb24, 0},       // the reference is the first page
+        // 256 x 256 tiles around a smaller picture, as writers make them
+        {"rgb16-one-large-tile.tif", 24, PixelFormat::Rgb48, 0},
+        {"ycbcr-jpeg-large-tiles.tif", 24, PixelFormat::Rgb24, 2},
     };
     for (const FixtureCase& c : cases) ExpectMatchesReference(c, false);
 }

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -138,6 +139,54 @@ TEST(PictureFileTest, APipeIsReadOnceAndItsBytesGoToTheNextRead) {
     EXPECT_EQ(ReadPictureFile(fifo, third), PictureFileStatus::Ok);
     EXPECT_EQ(third.Size(), 0u);
     ::close(holder);
+}
+
+struct CutCase {
+    const char* name;
+    size_t cutTo;   // of a file of kCutFileBytes bytes, each 'x'
+    size_t readAt;  // read after the cut
+    bool damaged;
+};
+
+constexpr size_t kCutFileBytes = 3 * 4096;
+
+class CutShortTest : public ::testing::TestWithParam<CutCase> {};
+
+// A file cut short by someone else while its bytes are in use reads as zeros past the cut,
+// never as a SIGBUS, and its bytes say they are no longer the file's.
+TEST_P(CutShortTest, ReadsZerosPastTheCutAndSaysSo) {
+    const CutCase& c = GetParam();
+    TempDir dir;
+    const std::string path = (dir / "cut.png").string();
+    WriteFileText(path, std::string(kCutFileBytes, 'x'));
+    PictureFileBytes bytes;
+    ASSERT_EQ(ReadPictureFile(path, bytes), PictureFileStatus::Ok);
+    ASSERT_EQ(bytes.Size(), kCutFileBytes);
+    const volatile uint8_t before = bytes.View()[100];
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(c.cutTo)), 0);
+    const volatile uint8_t after = bytes.View()[c.readAt];
+    EXPECT_EQ(before, 'x');
+    EXPECT_EQ(after, c.readAt < c.cutTo ? 'x' : 0);
+    EXPECT_EQ(bytes.Damaged(), c.damaged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CutShortTest,
+                         ::testing::Values(CutCase{"Unchanged", kCutFileBytes, 9000, false},
+                                           CutCase{"CutToNothing", 0, 0, true},
+                                           CutCase{"CutBeforeThePageRead", 5000, 9000, true},
+                                           CutCase{"CutWithinThePageRead", 5000, 6000, true},
+                                           CutCase{"CutAfterWhatIsRead", 10000, 100, true}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// The handler for cut files takes only the faults in their bytes: any other SIGBUS still ends
+// the program.
+TEST(PictureFileDeathTest, ABusErrorElsewhereStillEndsTheProgram) {
+    TempDir dir;
+    const std::string path = (dir / "a.png").string();
+    WriteFileText(path, "mapped first, so that the handler is in place");
+    PictureFileBytes bytes;
+    ASSERT_EQ(ReadPictureFile(path, bytes), PictureFileStatus::Ok);
+    EXPECT_DEATH(::raise(SIGBUS), "");
 }
 
 uint64_t NeedsTenBytes(std::span<const uint8_t> head) {
