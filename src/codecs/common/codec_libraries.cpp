@@ -119,6 +119,7 @@ HeifLibrary LoadHeif(bool& complete) {
     resolve(table.ContextAlloc, "heif_context_alloc");
     resolve(table.ContextFree, "heif_context_free");
     resolve(table.SetMaximumImageSizeLimit, "heif_context_set_maximum_image_size_limit");
+    resolve(table.SetMaxDecodingThreads, "heif_context_set_max_decoding_threads");
     resolve(table.ReadFromMemoryWithoutCopy, "heif_context_read_from_memory_without_copy");
     resolve(table.GetPrimaryImageHandle, "heif_context_get_primary_image_handle");
     resolve(table.HandleRelease, "heif_image_handle_release");
@@ -136,6 +137,7 @@ HeifLibrary LoadHeif(bool& complete) {
     resolve(table.ImageHeight, "heif_image_get_height");
     resolve(table.ImageBitsRange, "heif_image_get_bits_per_pixel_range");
     resolve(table.PlaneReadonly, "heif_image_get_plane_readonly");
+    resolve(table.ImageIsPremultipliedAlpha, "heif_image_is_premultiplied_alpha");
     resolve(table.ImageRelease, "heif_image_release");
     complete = resolve.Complete();
     // Registers the decoders libheif carries; reference counted, and never undone, as the

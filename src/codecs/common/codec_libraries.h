@@ -91,6 +91,7 @@ struct HeifLibrary {
     decltype(&heif_context_alloc) ContextAlloc;
     decltype(&heif_context_free) ContextFree;
     decltype(&heif_context_set_maximum_image_size_limit) SetMaximumImageSizeLimit;
+    decltype(&heif_context_set_max_decoding_threads) SetMaxDecodingThreads;
     decltype(&heif_context_read_from_memory_without_copy) ReadFromMemoryWithoutCopy;
     decltype(&heif_context_get_primary_image_handle) GetPrimaryImageHandle;
     decltype(&heif_image_handle_release) HandleRelease;
@@ -108,6 +109,7 @@ struct HeifLibrary {
     decltype(&heif_image_get_height) ImageHeight;
     decltype(&heif_image_get_bits_per_pixel_range) ImageBitsRange;
     decltype(&heif_image_get_plane_readonly) PlaneReadonly;
+    decltype(&heif_image_is_premultiplied_alpha) ImageIsPremultipliedAlpha;
     decltype(&heif_image_release) ImageRelease;
 };
 
