@@ -11,7 +11,7 @@
 
 #include "codecs/common/codec_libraries.h"
 #include "codecs/common/codec_quiet_standard_error.h"
-#include "codecs/heif/heif_derived_images.h"
+#include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_picture.h"
 #include "codecs/heif/heif_status.h"
 
@@ -111,8 +111,7 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
     // Tiles one after another on this thread: threads of their own would each take a stack
     // and an allocator arena, and the pictures they decode at once, from the budget.
     libheif.SetMaxDecodingThreads(decoding.context, 0);
-    const HeifItemFacts items = ReadHeifItemFacts(file);
-    if (items.danglingReference) return CodecStatus::Corrupt;
+    if (CheckHeifItems(file) != HeifFault::None) return CodecStatus::Corrupt;
     CodecStatus status = StatusOfHeifError(
         libheif.ReadFromMemoryWithoutCopy(decoding.context, file.data(), file.size(), nullptr));
     if (status != CodecStatus::Ok) return status;
@@ -126,11 +125,9 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
     const int height = libheif.HandleHeight(decoding.handle);
     if (width <= 0 || height <= 0) return CodecStatus::Corrupt;
     if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
-    // A grid states the size of the picture its tiles make up once more, in its own data, and
-    // libheif allocates and clears what that says before any tile is decoded: twelve bytes of
-    // a damaged grid could ask for gigabytes. From here on libheif's limit is the longest side
-    // the file stated before cropping, but never below kLeastSideLimit: a tile may be larger
-    // than a small picture, being coded in whole blocks.
+    // A tile may be larger than a small picture, being coded in whole blocks: libheif's side
+    // limit is from here on the longest side the file states before cropping, but never below
+    // kLeastSideLimit. (What grids and overlays state of themselves was checked above.)
     const int storedWidth = libheif.HandleIspeWidth(decoding.handle);
     const int storedHeight = libheif.HandleIspeHeight(decoding.handle);
     const int storedSide = std::max(storedWidth, storedHeight);
@@ -139,10 +136,6 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
     const uint64_t pictureArea =
         std::max(uint64_t(std::max(storedWidth, 0)) * uint64_t(std::max(storedHeight, 0)),
                  uint64_t(width) * uint64_t(height));
-    // The side limit alone still lets a long, thin picture's grid ask for its longest side
-    // squared; so no grid or overlay may state more pixels than the picture does.
-    const uint64_t statedArea = std::max(uint64_t{kLeastSideLimit} * kLeastSideLimit, pictureArea);
-    if (items.largestDerivedArea > statedArea) return CodecStatus::Corrupt;
     libheif.SetMaximumImageSizeLimit(decoding.context,
                                      std::clamp(storedSide, kLeastSideLimit, kMaxSide - 1) + 1);
     const bool alpha = libheif.HandleHasAlpha(decoding.handle) != 0;
