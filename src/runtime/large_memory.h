@@ -18,6 +18,13 @@ void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keep
 // Gives back a block from AllocateLargeZeroed; `bytes` is the size it was asked for.
 void FreeLarge(void* block, size_t bytes) noexcept;
 
+// From now on the C library maps every block of a mebibyte or more on its own and unmaps it
+// when it is freed, and keeps the blocks of every thread in one arena. Codec libraries that
+// allocate their pictures with malloc then give them back to the system when they are done
+// with them, instead of leaving the heap at its highest, and a thread of theirs reserves no
+// arena of its own: what they hold stays within the picture's budget.
+void ReturnFreedPicturesToTheSystem() noexcept;
+
 // One block from AllocateLargeZeroed that gives itself back; empty (no data, size 0) when
 // none was asked for or memory ran out. The one owner of large blocks that outlive a call.
 class LargeBlock {

@@ -11,6 +11,9 @@ each with the picture heif-convert (libheif's own tool) writes from it beside it
   the reference of each is its colour composited over black: colour x alpha / 255 for the
   straight one, the colour as stored for the premultiplied one.
 
+And tests/data/heif-tiles/tile-{16,64,512}.{avif,heic}: plain pictures of those sizes, without
+references, whose coded pictures tools/make-resource-corpus.py builds its grids of.
+
 Needs ImageMagick's convert, heif-enc (libheif-examples), avifenc (libavif-bin), heif-convert
 and gm (graphicsmagick). Usage: tests/data/make-heif-variant-fixtures.py
 """
@@ -27,6 +30,7 @@ from heif_boxes import HeifFile, clap, imir, irot  # noqa: E402
 
 EXAMPLE = HERE.parent.parent / "examples" / "example.png"
 OUT = HERE / "heif-variants"
+TILES = HERE / "heif-tiles"
 MIRRORS = {"mirror-none": None, "mirror-v": 0, "mirror-h": 1}
 
 
@@ -81,9 +85,10 @@ def transformed(base, order, turns, mirror, crop):
 
 
 def main():
-    OUT.mkdir(exist_ok=True)
-    for old in OUT.iterdir():
-        old.unlink()
+    for folder in (OUT, TILES):
+        folder.mkdir(exist_ok=True)
+        for old in folder.iterdir():
+            old.unlink()
     with tempfile.TemporaryDirectory() as folder:
         work = Path(folder)
         run("convert", str(EXAMPLE), "-crop", "33x20+95+100", "+repage", "-depth", "8",
@@ -109,6 +114,16 @@ def main():
             picture = OUT / f"avif-alpha-{kind}.avif"
             run("avifenc", "-s", "8", "-l", *extra, str(work / "a.png"), str(picture))
             write_reference(picture, work, premultiplied=kind == "premultiplied")
+        for side in (16, 64, 512):
+            source = work / f"tile-{side}.png"
+            run("convert", str(EXAMPLE), "-resize", f"{side}x{side}!", "-depth", "8", str(source))
+            for suffix in ("avif", "heic"):
+                picture = TILES / f"tile-{side}.{suffix}"
+                if suffix == "avif":
+                    run("avifenc", "-s", "8", "--min", "30", "--max", "40", str(source),
+                        str(picture))
+                else:
+                    run("heif-enc", "-q", "50", str(source), "-o", str(picture))
     print(f"HEIF and AVIF variants written under {OUT}")
 
 

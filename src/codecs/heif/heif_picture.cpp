@@ -11,9 +11,11 @@
 
 #include "codecs/common/codec_libraries.h"
 #include "codecs/common/codec_quiet_standard_error.h"
+#include "codecs/heif/heif_decoders.h"
 #include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_picture.h"
 #include "codecs/heif/heif_status.h"
+#include "runtime/large_memory.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -109,8 +111,11 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
     if (decoding.context == nullptr) return CodecStatus::OutOfMemory;
     libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
     // Tiles one after another on this thread: threads of their own would each take a stack
-    // and an allocator arena, and the pictures they decode at once, from the budget.
+    // and an allocator arena, and the pictures they decode at once, from the budget. The
+    // decoders beneath decode on this thread too.
     libheif.SetMaxDecodingThreads(decoding.context, 0);
+    for (const heif_decoder_plugin* decoder : {HevcDecoderPlugin(), Av1DecoderPlugin()})
+        if (decoder != nullptr) libheif.RegisterDecoder(decoding.context, decoder);
     if (CheckHeifItems(file) != HeifFault::None) return CodecStatus::Corrupt;
     CodecStatus status = StatusOfHeifError(
         libheif.ReadFromMemoryWithoutCopy(decoding.context, file.data(), file.size(), nullptr));
@@ -191,6 +196,7 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
     const HeifLibrary* library = Heif();
     if (library == nullptr) return CodecStatus::Unsupported;
     const QuietStandardError quiet;
+    ReturnFreedPicturesToTheSystem();
     // libheif is C++ beneath its C interface: memory running out inside it, or a thread it
     // cannot start, comes out as an exception, which must not pass our frames.
     try {
