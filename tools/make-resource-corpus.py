@@ -313,6 +313,9 @@ def heif_files():
         yield (f"{suffix}-5000-nested-grids.{suffix}", 64, 64, "refused",
                "64x64 picture as a chain of 5000 nested one-tile grids",
                nested_grids(suffix, 5000))
+        yield (f"{suffix}-three-nested-grids.{suffix}", 64, 64, "refused",
+               "64x64 picture as a chain of three nested one-tile grids",
+               nested_grids(suffix, 3))
         yield (f"{suffix}-two-nested-grids.{suffix}", 64, 64, "converts",
                "64x64 picture as a one-tile grid of a one-tile grid",
                nested_grids(suffix, 2))
@@ -329,8 +332,8 @@ def heif_files():
                "576x512 grid of a 512x512 tile beside a 64x64 one",
                grid_of_unequal_tiles(suffix))
         yield (f"{suffix}-grid-4096-square-under-ispe-64.{suffix}", 64, 64, "refused",
-               "grid stating 4096x4096 under ispe 64x64, 64x64 tiles",
-               grid_picture(suffix, 64, 64, 64, 4096, 4096, stated=(64, 64)).to_bytes())
+               "grid stating 4096x4096 under ispe 64x64, 512x512 tiles",
+               grid_picture(suffix, 512, 8, 8, 4096, 4096, stated=(64, 64)).to_bytes())
     yield ("avif-grid-140x140-tiles-of-16.avif", 2240, 2240, "refused",
            "2240x2240 grid of 140x140 tiles of 16x16: more tiles than the limit",
            grid_picture("avif", 16, 140, 140).to_bytes())

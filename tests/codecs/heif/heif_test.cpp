@@ -316,6 +316,41 @@ TEST(HeifItemChecks, WhatLibheifWouldTrustIsRefused) {
     }
 }
 
+// The HEIF and AVIF files of the resource corpus (tools/make-resource-corpus.py), each refused
+// for its own reason or let through to libheif.
+TEST(HeifItemChecks, ResourceFilesAreJudgedForTheirReason) {
+    const struct {
+        const char* file;  // in tests/resource, once .heic and once .avif
+        HeifFault fault;
+    } cases[] = {
+        {"grid-32767-square-idat-twice", HeifFault::DuplicateBox},
+        {"grid-32767-square-iloc-twice", HeifFault::DuplicateBox},
+        {"grid-32767-square-iinf-twice", HeifFault::DuplicateBox},
+        {"5000-nested-grids", HeifFault::TooMany},
+        {"three-nested-grids", HeifFault::DerivationTooDeep},
+        {"two-nested-grids", HeifFault::None},
+        {"4097-unused-grids", HeifFault::TooMany},
+        {"4094-unused-grids", HeifFault::None},
+        {"overlay-negative-offset", HeifFault::BadOverlay},
+        {"grid-tiles-of-two-sizes", HeifFault::BadGrid},
+        {"grid-4096-square-under-ispe-64", HeifFault::BadGrid},
+        {"grid-32x32-tiles-of-64", HeifFault::None},
+        {"grid-6144x4096-tiles-of-512", HeifFault::None},
+    };
+    for (const auto& c : cases) {
+        for (const std::string suffix : {".heic", ".avif"}) {
+            const std::string name = (suffix == ".heic" ? "heic-" : "avif-") + std::string(c.file);
+            const Bytes file = ReadFileBytes(TestData("../resource/" + name + suffix));
+            EXPECT_EQ(CheckHeifItems(FileView(file.data(), file.size())), c.fault) << name;
+        }
+    }
+    for (const char* name :
+         {"avif-grid-140x140-tiles-of-16.avif", "heic-grid-140x140-tiles-of-64.heic"}) {
+        const Bytes file = ReadFileBytes(TestData(std::string("../resource/") + name));
+        EXPECT_EQ(CheckHeifItems(FileView(file.data(), file.size())), HeifFault::BadGrid) << name;
+    }
+}
+
 TEST(HeifBroken, PixelCountCapIsHonoured) {
     {
         SCOPED_TRACE("heic");
