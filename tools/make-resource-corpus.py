@@ -335,12 +335,15 @@ def heif_files():
                "grid stating 4096x4096 under ispe 64x64, 512x512 tiles",
                grid_picture(suffix, 512, 8, 8, 4096, 4096, stated=(64, 64)).to_bytes())
     yield ("avif-grid-140x140-tiles-of-16.avif", 2240, 2240, "refused",
-           "2240x2240 grid of 140x140 tiles of 16x16: more tiles than the limit",
+           "2240x2240 grid of 140x140 tiles of 16x16: more tiles and items than the limits",
            grid_picture("avif", 16, 140, 140).to_bytes())
     yield ("heic-grid-140x140-tiles-of-64.heic", 8960, 8960, "refused",
-           "8960x8960 grid of 140x140 tiles of 64x64: more tiles than the limit",
+           "8960x8960 grid of 140x140 tiles of 64x64: more tiles and items than the limits",
            grid_picture("heic", 64, 140, 140).to_bytes())
     for suffix in ("heic", "avif"):
+        yield (f"{suffix}-grid-33x32-tiles-of-64.{suffix}", 2048, 2112, "refused",
+               "2048x2112 grid of 33x32 tiles of 64x64: more tiles than the limit",
+               grid_picture(suffix, 64, 33, 32).to_bytes())
         yield (f"{suffix}-grid-32x32-tiles-of-64.{suffix}", 2048, 2048, "converts",
                "2048x2048 grid of 32x32 tiles of 64x64: tiles at the limit",
                grid_picture(suffix, 64, 32, 32).to_bytes())

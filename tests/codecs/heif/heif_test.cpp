@@ -335,6 +335,7 @@ TEST(HeifItemChecks, ResourceFilesAreJudgedForTheirReason) {
         {"grid-tiles-of-two-sizes", HeifFault::BadGrid},
         {"grid-4096-square-under-ispe-64", HeifFault::BadGrid},
         {"grid-32x32-tiles-of-64", HeifFault::None},
+        {"grid-33x32-tiles-of-64", HeifFault::BadGrid},
         {"grid-6144x4096-tiles-of-512", HeifFault::None},
     };
     for (const auto& c : cases) {
@@ -347,7 +348,7 @@ TEST(HeifItemChecks, ResourceFilesAreJudgedForTheirReason) {
     for (const char* name :
          {"avif-grid-140x140-tiles-of-16.avif", "heic-grid-140x140-tiles-of-64.heic"}) {
         const Bytes file = ReadFileBytes(TestData(std::string("../resource/") + name));
-        EXPECT_EQ(CheckHeifItems(FileView(file.data(), file.size())), HeifFault::BadGrid) << name;
+        EXPECT_EQ(CheckHeifItems(FileView(file.data(), file.size())), HeifFault::TooMany) << name;
     }
 }
 
