@@ -319,12 +319,12 @@ def heif_files():
         yield (f"{suffix}-two-nested-grids.{suffix}", 64, 64, "converts",
                "64x64 picture as a one-tile grid of a one-tile grid",
                nested_grids(suffix, 2))
-        yield (f"{suffix}-4097-unused-grids.{suffix}", 64, 64, "refused",
-               "64x64 picture and 4097 grid items nothing shows: more items than the limit",
-               unused_grids(suffix, 4097))
-        yield (f"{suffix}-4094-unused-grids.{suffix}", 64, 64, "converts",
-               "64x64 picture and 4094 grid items nothing shows: items at the limit",
-               unused_grids(suffix, 4094))
+        yield (f"{suffix}-2048-unused-grids.{suffix}", 64, 64, "refused",
+               "64x64 picture and 2048 grid items nothing shows: one item over the limit",
+               unused_grids(suffix, 2048))
+        yield (f"{suffix}-2047-unused-grids.{suffix}", 64, 64, "converts",
+               "64x64 picture and 2047 grid items nothing shows: items at the limit",
+               unused_grids(suffix, 2047))
         yield (f"{suffix}-overlay-negative-offset.{suffix}", 64, 64, "refused",
                "64x64 overlay of two pictures, the second at (-32, -32)",
                overlay_at_negative_offset(suffix))
@@ -347,9 +347,9 @@ def heif_files():
         yield (f"{suffix}-grid-32x32-tiles-of-64.{suffix}", 2048, 2048, "converts",
                "2048x2048 grid of 32x32 tiles of 64x64: tiles at the limit",
                grid_picture(suffix, 64, 32, 32).to_bytes())
-        yield (f"{suffix}-grid-6144x4096-tiles-of-512.{suffix}", 6144, 4096, "converts",
-               "25-megapixel grid of 12x8 tiles of 512x512, as phones write",
-               grid_picture(suffix, 512, 8, 12).to_bytes())
+        yield (f"{suffix}-grid-4096x3072-tiles-of-512.{suffix}", 4096, 3072, "converts",
+               "12-megapixel grid of 8x6 tiles of 512x512, as phones write",
+               grid_picture(suffix, 512, 6, 8).to_bytes())
 
 
 # --- The set ----------------------------------------------------------------------------------
