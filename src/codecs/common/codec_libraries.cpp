@@ -140,6 +140,7 @@ HeifLibrary LoadHeif(bool& complete) {
     resolve(table.PlaneReadonly, "heif_image_get_plane_readonly");
     resolve(table.ImageIsPremultipliedAlpha, "heif_image_is_premultiplied_alpha");
     resolve(table.ImageRelease, "heif_image_release");
+    resolve(table.HaveDecoderFor, "heif_have_decoder_for_format");
     resolve(table.RegisterDecoder, "heif_register_decoder");
     resolve(table.ImageCreate, "heif_image_create");
     resolve(table.ImageAddPlane, "heif_image_add_plane");

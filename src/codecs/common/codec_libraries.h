@@ -116,6 +116,7 @@ struct HeifLibrary {
     decltype(&heif_image_is_premultiplied_alpha) ImageIsPremultipliedAlpha;
     decltype(&heif_image_release) ImageRelease;
     // For the decoders we give libheif (codecs/heif/heif_decoders.h).
+    decltype(&heif_have_decoder_for_format) HaveDecoderFor;
     decltype(&heif_register_decoder) RegisterDecoder;
     decltype(&heif_image_create) ImageCreate;
     decltype(&heif_image_add_plane) ImageAddPlane;

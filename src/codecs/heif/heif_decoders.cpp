@@ -275,12 +275,17 @@ const heif_decoder_plugin kAv1 = {
 
 }  // namespace
 
+// Only where libheif decodes the format itself: a file it cannot read stays unread.
 const heif_decoder_plugin* HevcDecoderPlugin() {
-    return Heif() != nullptr && De265() != nullptr ? &kHevc : nullptr;
+    const HeifLibrary* heif = Heif();
+    if (heif == nullptr || heif->HaveDecoderFor(heif_compression_HEVC) == 0) return nullptr;
+    return De265() != nullptr ? &kHevc : nullptr;
 }
 
 const heif_decoder_plugin* Av1DecoderPlugin() {
-    return Heif() != nullptr && Dav1d() != nullptr ? &kAv1 : nullptr;
+    const HeifLibrary* heif = Heif();
+    if (heif == nullptr || heif->HaveDecoderFor(heif_compression_AV1) == 0) return nullptr;
+    return Dav1d() != nullptr ? &kAv1 : nullptr;
 }
 
 }  // namespace pic2pnm::codecs

@@ -11,7 +11,8 @@
 
 namespace pic2pnm::codecs {
 
-// Null when libde265 or dav1d cannot be opened: libheif's own then decodes.
+// Null when libde265 or dav1d cannot be opened (libheif's own then decodes), or when libheif
+// has no decoder of its own for the format (the file then stays unsupported, as before).
 const heif_decoder_plugin* HevcDecoderPlugin();
 const heif_decoder_plugin* Av1DecoderPlugin();
 
