@@ -1,5 +1,6 @@
 #include "codecs/heif/heif_decoders.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -91,6 +92,7 @@ heif_error HevcPush(void* decoder, const void* data, size_t size) {
                                 uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
         at += 4;
         if (length > size - at) return kCutShort;
+        if (length > INT32_MAX) return kFailed;  // libde265 takes the length as an int
         De265()->PushNal(hevc->context, bytes + at, static_cast<int>(length), 0, nullptr);
         at += length;
     }

@@ -117,10 +117,16 @@ class Reader {
         std::optional<Box> meta;
         while (const std::optional<Box> box = NextBox(top)) {
             if (box->type != "meta") continue;
-            if (meta) return Fail(HeifFault::DuplicateBox), std::nullopt;
+            if (meta) {
+                Fail(HeifFault::DuplicateBox);
+                return std::nullopt;
+            }
             meta = box;
         }
-        if (!Check(top) || !meta) return Fail(HeifFault::Unreadable), std::nullopt;
+        if (!Check(top) || !meta) {
+            Fail(HeifFault::Unreadable);
+            return std::nullopt;
+        }
         MetaBoxes boxes;
         Cursor inside(file_, meta->body, meta->end);
         inside.Read(4);  // version and flags
@@ -137,7 +143,10 @@ class Reader {
             if (box->type == "idat") keep(boxes.idat, *box);
             if (box->type == "iprp") keep(iprp, *box);
         }
-        if (!Check(inside) || Failed() || !iprp) return Fail(HeifFault::Unreadable), std::nullopt;
+        if (!Check(inside) || Failed() || !iprp) {
+            Fail(HeifFault::Unreadable);
+            return std::nullopt;
+        }
         Cursor properties(file_, iprp->body, iprp->end);
         while (const std::optional<Box> box = NextBox(properties)) {
             if (box->type == "ipco") keep(boxes.ipco, *box);
