@@ -201,6 +201,7 @@ void Av1Free(void* decoder) {
 heif_error Av1Push(void* decoder, const void* data, size_t size) {
     auto* av1 = static_cast<Av1Decoder*>(decoder);
     if (av1->data.sz != 0) return kFailed;  // pushed once only, as libheif does
+    if (size == 0) return kCutShort;        // an item without data
     uint8_t* copy = Dav1d()->DataCreate(&av1->data, size);
     if (copy == nullptr) return kNoMemory;
     std::memcpy(copy, data, size);
