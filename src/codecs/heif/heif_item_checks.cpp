@@ -10,6 +10,14 @@
 namespace pic2pnm::codecs {
 namespace {
 
+// The item types libheif 1.15 holds as pictures.
+bool IsPicture(const HeifItem* item) {
+    if (item == nullptr) return false;
+    for (const char* type : {"hvc1", "av01", "grid", "iden", "iovl"})
+        if (item->type == type) return true;
+    return false;
+}
+
 bool IsDerived(const HeifItem& item) {
     return item.type == "grid" || item.type == "iovl" || item.type == "iden";
 }
@@ -42,14 +50,22 @@ class Checker {
     static constexpr uint32_t kUnknown = UINT32_MAX;
 
     // Every reference names listed items other than its own, and an item has one reference
-    // of each kind: libheif reads only the first.
+    // of each kind: libheif reads only the first. The pictures a derived picture is made of,
+    // and the picture whose alpha plane or thumbnail a picture is, are pictures: libheif looks
+    // them up among its pictures without checking that it found one.
     HeifFault CheckReferences() {
         for (size_t r = 0; r < s_.references.size(); ++r) {
             const HeifReference& reference = s_.references[r];
-            if (s_.Find(reference.from) == nullptr) return HeifFault::DanglingReference;
-            for (uint32_t target : Targets(reference))
-                if (target == reference.from || s_.Find(target) == nullptr)
+            const HeifItem* from = s_.Find(reference.from);
+            if (from == nullptr) return HeifFault::DanglingReference;
+            const bool picturesOnly =
+                reference.type == "dimg" ||
+                (IsPicture(from) && (reference.type == "auxl" || reference.type == "thmb"));
+            for (uint32_t target : Targets(reference)) {
+                const HeifItem* to = s_.Find(target);
+                if (target == reference.from || to == nullptr || (picturesOnly && !IsPicture(to)))
                     return HeifFault::DanglingReference;
+            }
             if (reference.type == "dimg") inputsOf_.push_back({reference.from, r});
         }
         std::sort(inputsOf_.begin(), inputsOf_.end());

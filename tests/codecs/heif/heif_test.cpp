@@ -282,11 +282,19 @@ TEST(HeifItemChecks, WhatLibheifWouldTrustIsRefused) {
     const auto cut = [&](ptrdiff_t bytes) {
         return Bytes(grid.bytes.begin(), grid.bytes.begin() + bytes);
     };
+    Bytes tileNoPicture = grid.bytes;  // the first tile's item type "av01" made "Exif"
+    const char av01[] = {'a', 'v', '0', '1'};
+    const auto tileType =
+        std::search(tileNoPicture.begin() + static_cast<ptrdiff_t>(FindBox(tileNoPicture, "infe")),
+                    tileNoPicture.end(), std::begin(av01), std::end(av01));
+    ASSERT_NE(tileType, tileNoPicture.end());
+    std::copy_n("Exif", 4, tileType);
     const struct {
         const char* name;
         Bytes file;
         HeifFault fault;
     } cases[] = {
+        {"a tile that is no picture", tileNoPicture, HeifFault::DanglingReference},
         {"grid as written", grid.bytes, HeifFault::None},
         {"HEIC of one tile larger than its picture", ReadFileBytes(TestData("heif/lossy.heic")),
          HeifFault::None},
