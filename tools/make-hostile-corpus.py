@@ -995,6 +995,15 @@ def mutate_heif(v):
         v.set_byte("grid-missing-tile-rows", grid + 2, 2)
         v.set_byte("grid-missing-tile-columns", grid + 3, 3)
         v.set_byte("grid-width-huge", grid + 4, 0xFF)
+    if b"meta" in first:
+        # A second copy of a box the meta box holds once: libheif reads the first.
+        meta_pos, meta_size = first[b"meta"]
+        for kind in (b"iinf", b"iloc", b"iref", b"iprp", b"idat"):
+            if kind in first:
+                pos, size = first[kind]
+                twice = bytearray(data[:pos + size] + data[pos:])
+                twice[meta_pos:meta_pos + 4] = struct.pack(">I", meta_size + size)
+                v.add(f"{kind.decode()}-twice", twice, f"{kind.decode()} box written twice")
     if b"dimg" in first:
         pos = first[b"dimg"][0]
         v.set_bytes("grid-references-two-tiles", pos + 10, b"\0\x02",

@@ -29,8 +29,12 @@ import sys
 import zlib
 from pathlib import Path
 
+from heif_boxes import (IN_IDAT, HeifFile, Item, box, coded_picture, full_box,
+                        grid_description, ispe, overlay_description)
+
 REPO = Path(__file__).resolve().parent.parent
 OUT = REPO / "tests" / "resource"
+TILES = REPO / "tests" / "data" / "heif-tiles"
 
 
 # --- TIFF -------------------------------------------------------------------------------------
@@ -185,7 +189,172 @@ def png(width, height, depth, colour, extra_chunks=(), pixels=True):
     return out + png_chunk(b"IEND", b"")
 
 
-# --- The set ----------------------------------------------------------------------------------
+# --- HEIF and AVIF ----------------------------------------------------------------------------
+# Built from the coded pictures of tests/data/heif-tiles: every tile of a grid holds the same
+# coded picture, stored once.
+
+
+def tile(suffix, side):
+    """(item type, data, configuration property) of the coded picture of a side x side tile."""
+    return coded_picture(HeifFile.parse((TILES / f"tile-{side}.{suffix}").read_bytes()))
+
+
+def coded_side(suffix, side):
+    """The side the tile's coded picture has: HEVC pictures are coded in blocks of 64."""
+    return side if suffix == "avif" else max(side, 64)
+
+
+def new_file(suffix):
+    if suffix == "avif":
+        return HeifFile(b"avif", (b"avif", b"mif1", b"miaf"))
+    return HeifFile(b"heic", (b"mif1", b"heic"))
+
+
+def add_tiles(heif, suffix, side, count, first_id):
+    kind, data, config = tile(suffix, side)
+    coded = coded_side(suffix, side)
+    ids = list(range(first_id, first_id + count))
+    for item_id in ids:
+        heif.items.append(Item(item_id, kind, data, hidden=True))
+        heif.associate(item_id, config, essential=True)
+        heif.associate(item_id, ispe(coded, coded))
+    return ids
+
+
+def grid_picture(suffix, side, rows, columns, width=None, height=None, stated=None):
+    """A grid of rows x columns tiles of side x side as the primary item; its picture is
+    width x height (the tiles' extent by default) and its stated size `stated`."""
+    width = width or columns * side
+    height = height or rows * side
+    heif = new_file(suffix)
+    heif.items.append(Item(1, b"grid", grid_description(rows, columns, width, height),
+                           method=IN_IDAT))
+    heif.associate(1, ispe(*(stated or (width, height))))
+    heif.references.append((b"dimg", 1, add_tiles(heif, suffix, side, rows * columns, 2)))
+    return heif
+
+
+def nested_grids(suffix, depth):
+    """A 64 x 64 picture as `depth` one-tile grids, each the tile of the one above."""
+    heif = new_file(suffix)
+    for level in range(depth):
+        heif.items.append(Item(level + 1, b"grid", grid_description(1, 1, 64, 64),
+                               hidden=level > 0, method=IN_IDAT))
+        heif.associate(level + 1, ispe(64, 64))
+        heif.references.append((b"dimg", level + 1, [level + 2]))
+    add_tiles(heif, suffix, 64, 1, depth + 1)
+    return heif.to_bytes()
+
+
+def unused_grids(suffix, count):
+    """A 64 x 64 picture of one coded item, and `count` one-tile grids of it that nothing
+    shows."""
+    heif = new_file(suffix)
+    kind, data, config = tile(suffix, 64)
+    heif.items.append(Item(1, kind, data))
+    heif.associate(1, config, essential=True)
+    heif.associate(1, ispe(64, 64))
+    for item_id in range(2, count + 2):
+        heif.items.append(Item(item_id, b"grid", grid_description(1, 1, 64, 64), hidden=True,
+                               method=IN_IDAT))
+        heif.associate(item_id, ispe(64, 64))
+        heif.references.append((b"dimg", item_id, [1]))
+    return heif.to_bytes()
+
+
+def twice_in_meta(suffix, kind):
+    """A grid whose own data states 32767 x 32767 under a stated size of 32767 x 64, and a
+    second `kind` box at the end of the meta box that tells otherwise: an item data box whose
+    description states 32767 x 64, a location box pointing the grid at such a description, or
+    an empty item list. libheif reads the first of each."""
+    heif = grid_picture(suffix, 512, 1, 64, 32767, 64)
+    heif.item(1).data = grid_description(1, 64, 32767, 32767)
+    honest = grid_description(1, 64, 32767, 64)
+    if kind == b"idat":
+        heif.meta_extra.append(box(b"idat", honest))
+    elif kind == b"iloc":
+        # The honest description as the data of an item nothing shows, right after the
+        # grid's in the item data box; the second location box points the grid there.
+        heif.items.append(Item(len(heif.items) + 1, b"mime", honest, hidden=True,
+                               method=IN_IDAT))
+        layout = heif.to_bytes()
+        at = layout.index(b"iloc") - 4
+        iloc = bytearray(layout[at:at + struct.unpack(">I", layout[at:at + 4])[0]])
+        assert iloc[16:18] == b"\0\1" and iloc[24:28] == b"\0\0\0\0"  # the grid, at 0
+        iloc[24:28] = struct.pack(">I", len(heif.item(1).data))
+        heif.meta_extra.append(bytes(iloc))
+    else:
+        heif.meta_extra.append(full_box(b"iinf", 0, 0, b"\0\0"))
+    return heif.to_bytes()
+
+
+def overlay_at_negative_offset(suffix):
+    """A 64 x 64 overlay of two 64 x 64 pictures, the second at (-32, -32)."""
+    heif = new_file(suffix)
+    heif.items.append(Item(1, b"iovl", overlay_description(64, 64, [(0, 0), (-32, -32)]),
+                           method=IN_IDAT))
+    heif.associate(1, ispe(64, 64))
+    heif.references.append((b"dimg", 1, add_tiles(heif, suffix, 64, 2, 2)))
+    return heif.to_bytes()
+
+
+def grid_of_unequal_tiles(suffix):
+    """A 576 x 512 grid of two tiles side by side: 512 x 512, then 64 x 64."""
+    heif = grid_picture(suffix, 512, 1, 1, 576, 512)
+    heif.item(1).data = grid_description(1, 2, 576, 512)
+    heif.references = [(b"dimg", 1, [2] + add_tiles(heif, suffix, 64, 1, 3))]
+    return heif.to_bytes()
+
+
+def heif_files():
+    for suffix in ("heic", "avif"):
+        for kind in (b"idat", b"iloc", b"iinf"):
+            name = kind.decode()
+            yield (f"{suffix}-grid-32767-square-{name}-twice.{suffix}", 32767, 64, "refused",
+                   f"grid stating 32767x32767 under ispe 32767x64, a second {name} box after "
+                   "the first, which libheif reads",
+                   twice_in_meta(suffix, kind))
+        yield (f"{suffix}-5000-nested-grids.{suffix}", 64, 64, "refused",
+               "64x64 picture as a chain of 5000 nested one-tile grids",
+               nested_grids(suffix, 5000))
+        yield (f"{suffix}-three-nested-grids.{suffix}", 64, 64, "refused",
+               "64x64 picture as a chain of three nested one-tile grids",
+               nested_grids(suffix, 3))
+        yield (f"{suffix}-two-nested-grids.{suffix}", 64, 64, "converts",
+               "64x64 picture as a one-tile grid of a one-tile grid",
+               nested_grids(suffix, 2))
+        yield (f"{suffix}-2048-unused-grids.{suffix}", 64, 64, "refused",
+               "64x64 picture and 2048 grid items nothing shows: one item over the limit",
+               unused_grids(suffix, 2048))
+        yield (f"{suffix}-2047-unused-grids.{suffix}", 64, 64, "converts",
+               "64x64 picture and 2047 grid items nothing shows: items at the limit",
+               unused_grids(suffix, 2047))
+        yield (f"{suffix}-overlay-negative-offset.{suffix}", 64, 64, "refused",
+               "64x64 overlay of two pictures, the second at (-32, -32)",
+               overlay_at_negative_offset(suffix))
+        yield (f"{suffix}-grid-tiles-of-two-sizes.{suffix}", 576, 512, "refused",
+               "576x512 grid of a 512x512 tile beside a 64x64 one",
+               grid_of_unequal_tiles(suffix))
+        yield (f"{suffix}-grid-4096-square-under-ispe-64.{suffix}", 64, 64, "refused",
+               "grid stating 4096x4096 under ispe 64x64, 512x512 tiles",
+               grid_picture(suffix, 512, 8, 8, 4096, 4096, stated=(64, 64)).to_bytes())
+    yield ("avif-grid-140x140-tiles-of-16.avif", 2240, 2240, "refused",
+           "2240x2240 grid of 140x140 tiles of 16x16: more tiles and items than the limits",
+           grid_picture("avif", 16, 140, 140).to_bytes())
+    yield ("heic-grid-140x140-tiles-of-64.heic", 8960, 8960, "refused",
+           "8960x8960 grid of 140x140 tiles of 64x64: more tiles and items than the limits",
+           grid_picture("heic", 64, 140, 140).to_bytes())
+    for suffix in ("heic", "avif"):
+        yield (f"{suffix}-grid-33x32-tiles-of-64.{suffix}", 2048, 2112, "refused",
+               "2048x2112 grid of 33x32 tiles of 64x64: more tiles than the limit",
+               grid_picture(suffix, 64, 33, 32).to_bytes())
+        yield (f"{suffix}-grid-32x32-tiles-of-64.{suffix}", 2048, 2048, "converts",
+               "2048x2048 grid of 32x32 tiles of 64x64: tiles at the limit",
+               grid_picture(suffix, 64, 32, 32).to_bytes())
+        yield (f"{suffix}-grid-4096x3072-tiles-of-512.{suffix}", 4096, 3072, "converts",
+               "12-megapixel grid of 8x6 tiles of 512x512, as phones write",
+               grid_picture(suffix, 512, 6, 8).to_bytes())
+
 
 # --- JPEG XL ----------------------------------------------------------------------------------
 
@@ -258,6 +427,8 @@ def grey_profile(size):
     header[36:40] = b"acsp"
     return bytes(header) + bytes(4) + bytes(size - 132)
 
+
+# --- The set ----------------------------------------------------------------------------------
 
 WIDEST = (2**31 - 1 - 31) // 32  # the widest row whose 32-bit stride fits a signed 32-bit int
 INFLATES_PAST_LIMIT = 32 << 20  # bytes of text, above the 16 MiB the decoder allows a chunk
@@ -346,6 +517,7 @@ def files():
     yield ("jxl-grey-4096x4096.jxl", 4096, 4096, "either",
            "4096x4096 grey, lossless: converts when its budget is there",
            jxl(4096, 4096))
+    yield from heif_files()
 
 
 def main():

@@ -1,5 +1,6 @@
 #include "runtime/large_memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -73,6 +74,13 @@ void* GrowLargeZeroed(void* block, size_t oldBytes, size_t newBytes, size_t keep
     if (keepBytes > 0) std::memcpy(bigger, block, keepBytes);
     FreeLarge(block, oldBytes);
     return bigger;
+}
+
+void ReturnFreedPicturesToTheSystem() noexcept {
+    // A fixed threshold also stops the C library from raising it after each large free,
+    // which would put the next picture of the same size on the heap.
+    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    ::mallopt(M_ARENA_MAX, 1);
 }
 
 void FreeLarge(void* block, size_t bytes) noexcept {

@@ -24,6 +24,13 @@ void FreeLarge(void* block, size_t bytes) noexcept;
 // starts; under an address-space limit it tells whether the library's need fits.
 bool AddressSpaceAvailable(uint64_t bytes) noexcept;
 
+// From now on the C library maps every block of a mebibyte or more on its own and unmaps it
+// when it is freed, and keeps the blocks of every thread in one arena. Codec libraries that
+// allocate their pictures with malloc then give them back to the system when they are done
+// with them, instead of leaving the heap at its highest, and a thread of theirs reserves no
+// arena of its own: what they hold stays within the picture's budget.
+void ReturnFreedPicturesToTheSystem() noexcept;
+
 // One block from AllocateLargeZeroed that gives itself back; empty (no data, size 0) when
 // none was asked for or memory ran out. The one owner of large blocks that outlive a call.
 class LargeBlock {

@@ -1,14 +1,18 @@
-// The codec libraries for JPEG, GIF, TIFF, WebP, HEIF/AVIF and JPEG XL, and libdeflate for PNG,
+// The codec libraries for JPEG, GIF, TIFF, WebP, HEIF/AVIF (with the AV1 and HEVC decoders
+// beneath libheif) and JPEG XL, and libdeflate for PNG,
 // are opened the first time a picture needs one of them, not when the program starts: a
 // conversion then loads the library of its own format and no other (libtiff alone brings seven
 // more). Each table holds the functions we call; it is null when its library or one of them
 // cannot be found.
 #pragma once
 
+#include <dav1d/dav1d.h>
 #include <gif_lib.h>
 #include <jxl/decode.h>
+#include <libde265/de265.h>
 #include <libdeflate.h>
 #include <libheif/heif.h>
+#include <libheif/heif_plugin.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
 #include <webp/decode.h>
@@ -91,6 +95,7 @@ struct HeifLibrary {
     decltype(&heif_context_alloc) ContextAlloc;
     decltype(&heif_context_free) ContextFree;
     decltype(&heif_context_set_maximum_image_size_limit) SetMaximumImageSizeLimit;
+    decltype(&heif_context_set_max_decoding_threads) SetMaxDecodingThreads;
     decltype(&heif_context_read_from_memory_without_copy) ReadFromMemoryWithoutCopy;
     decltype(&heif_context_get_primary_image_handle) GetPrimaryImageHandle;
     decltype(&heif_image_handle_release) HandleRelease;
@@ -108,7 +113,51 @@ struct HeifLibrary {
     decltype(&heif_image_get_height) ImageHeight;
     decltype(&heif_image_get_bits_per_pixel_range) ImageBitsRange;
     decltype(&heif_image_get_plane_readonly) PlaneReadonly;
+    decltype(&heif_image_is_premultiplied_alpha) ImageIsPremultipliedAlpha;
     decltype(&heif_image_release) ImageRelease;
+    // For the decoders we give libheif (codecs/heif/heif_decoders.h).
+    decltype(&heif_have_decoder_for_format) HaveDecoderFor;
+    decltype(&heif_register_decoder) RegisterDecoder;
+    decltype(&heif_image_create) ImageCreate;
+    decltype(&heif_image_add_plane) ImageAddPlane;
+    decltype(&heif_image_get_plane) ImagePlane;
+    decltype(&heif_image_set_nclx_color_profile) ImageSetNclx;
+    decltype(&heif_nclx_color_profile_alloc) NclxAlloc;
+    decltype(&heif_nclx_color_profile_free) NclxFree;
+    decltype(&heif_nclx_color_profile_set_color_primaries) NclxSetPrimaries;
+    decltype(&heif_nclx_color_profile_set_transfer_characteristics) NclxSetTransfer;
+    decltype(&heif_nclx_color_profile_set_matrix_coefficients) NclxSetMatrix;
+};
+
+// The AV1 and HEVC decoders libheif itself uses, opened to decode on the calling thread.
+struct Dav1dLibrary {
+    decltype(&dav1d_default_settings) DefaultSettings;
+    decltype(&dav1d_open) Open;
+    decltype(&dav1d_close) Close;
+    decltype(&dav1d_data_create) DataCreate;
+    decltype(&dav1d_data_unref) DataUnref;
+    decltype(&dav1d_send_data) SendData;
+    decltype(&dav1d_get_picture) GetPicture;
+    decltype(&dav1d_picture_unref) PictureUnref;
+};
+
+struct De265Library {
+    decltype(&de265_new_decoder) NewDecoder;
+    decltype(&de265_free_decoder) FreeDecoder;
+    decltype(&de265_push_NAL) PushNal;
+    decltype(&de265_flush_data) FlushData;
+    decltype(&de265_decode) Decode;
+    decltype(&de265_get_next_picture) NextPicture;
+    decltype(&de265_release_next_picture) ReleaseNextPicture;
+    decltype(&de265_get_chroma_format) ChromaFormat;
+    decltype(&de265_get_image_width) Width;
+    decltype(&de265_get_image_height) Height;
+    decltype(&de265_get_bits_per_pixel) BitsPerPixel;
+    decltype(&de265_get_image_plane) Plane;
+    decltype(&de265_get_image_colour_primaries) ColourPrimaries;
+    decltype(&de265_get_image_transfer_characteristics) TransferCharacteristics;
+    decltype(&de265_get_image_matrix_coefficients) MatrixCoefficients;
+    decltype(&de265_get_image_full_range_flag) FullRangeFlag;
 };
 
 struct JxlLibrary {
@@ -136,6 +185,8 @@ const GifLibrary* Gif();
 const TiffLibrary* Tiff();
 const WebPLibrary* WebP();
 const HeifLibrary* Heif();
+const Dav1dLibrary* Dav1d();
+const De265Library* De265();
 const JxlLibrary* Jxl();
 const DeflateLibrary* Deflate();
 

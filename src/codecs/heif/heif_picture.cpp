@@ -5,13 +5,17 @@
 // so.
 #include <algorithm>
 #include <memory>
+#include <new>
+#include <system_error>
 #include <vector>
 
 #include "codecs/common/codec_libraries.h"
 #include "codecs/common/codec_quiet_standard_error.h"
-#include "codecs/heif/heif_derived_images.h"
+#include "codecs/heif/heif_decoders.h"
+#include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_picture.h"
 #include "codecs/heif/heif_status.h"
+#include "runtime/large_memory.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -98,43 +102,45 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 
-CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
-    const HeifLibrary* library = Heif();
-    if (library == nullptr) return CodecStatus::Unsupported;
-    const HeifLibrary& libheif = *library;
-    const QuietStandardError quiet;
+namespace {
+
+// Everything after the library is open; may throw what libheif throws.
+CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& out) {
     Decoding decoding(libheif);
     decoding.context = libheif.ContextAlloc();
     if (decoding.context == nullptr) return CodecStatus::OutOfMemory;
     libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
-    const HeifItemFacts items = ReadHeifItemFacts(file);
-    if (items.danglingReference) return CodecStatus::Corrupt;
+    // Tiles one after another on this thread: threads of their own would each take a stack
+    // and an allocator arena, and the pictures they decode at once, from the budget. The
+    // decoders beneath decode on this thread too.
+    libheif.SetMaxDecodingThreads(decoding.context, 0);
+    for (const heif_decoder_plugin* decoder : {HevcDecoderPlugin(), Av1DecoderPlugin()})
+        if (decoder != nullptr) libheif.RegisterDecoder(decoding.context, decoder);
+    if (CheckHeifItems(file) != HeifFault::None) return CodecStatus::Corrupt;
     CodecStatus status = StatusOfHeifError(
         libheif.ReadFromMemoryWithoutCopy(decoding.context, file.data(), file.size(), nullptr));
     if (status != CodecStatus::Ok) return status;
     status = StatusOfHeifError(libheif.GetPrimaryImageHandle(decoding.context, &decoding.handle));
     if (status != CodecStatus::Ok) return status;
 
-    // The size as shown, after rotation and cropping: checked before any pixel is decoded.
+    // The size the handle reports: checked before any pixel is decoded. libheif works it out
+    // from the properties in the order the file lists them, so that a rotation or a crop
+    // listed before the stated size is left out of it; the decoded picture is the truth.
     const int width = libheif.HandleWidth(decoding.handle);
     const int height = libheif.HandleHeight(decoding.handle);
     if (width <= 0 || height <= 0) return CodecStatus::Corrupt;
     if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
-    // A grid states the size of the picture its tiles make up once more, in its own data, and
-    // libheif allocates and clears what that says before any tile is decoded: twelve bytes of
-    // a damaged grid could ask for gigabytes. From here on libheif's limit is the longest side
-    // the file stated before cropping, but never below kLeastSideLimit: a tile may be larger
-    // than a small picture, being coded in whole blocks.
+    // A tile may be larger than a small picture, being coded in whole blocks: libheif's side
+    // limit is from here on the longest side the file states before cropping, but never below
+    // kLeastSideLimit. (What grids and overlays state of themselves was checked above.)
     const int storedWidth = libheif.HandleIspeWidth(decoding.handle);
     const int storedHeight = libheif.HandleIspeHeight(decoding.handle);
     const int storedSide = std::max(storedWidth, storedHeight);
-    // The side limit alone still lets a long, thin picture's grid ask for its longest side
-    // squared; so no grid or overlay may state more pixels than the picture does.
-    const uint64_t statedArea =
-        std::max({uint64_t{kLeastSideLimit} * kLeastSideLimit,
-                  uint64_t(std::max(storedWidth, 0)) * uint64_t(std::max(storedHeight, 0)),
-                  uint64_t(width) * uint64_t(height)});
-    if (items.largestDerivedArea > statedArea) return CodecStatus::Corrupt;
+    // What the file states its picture to be, before and after its transformations: no
+    // decoding may deliver more.
+    const uint64_t pictureArea =
+        std::max(uint64_t(std::max(storedWidth, 0)) * uint64_t(std::max(storedHeight, 0)),
+                 uint64_t(width) * uint64_t(height));
     libheif.SetMaximumImageSizeLimit(decoding.context,
                                      std::clamp(storedSide, kLeastSideLimit, kMaxSide - 1) + 1);
     const bool alpha = libheif.HandleHasAlpha(decoding.handle) != 0;
@@ -150,33 +156,58 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
     // The size was checked above: a limit broken now is a file that contradicts itself.
     if (status == CodecStatus::TooLarge) return CodecStatus::Corrupt;
     if (status != CodecStatus::Ok) return status;
-    if (libheif.ImageWidth(decoding.image, heif_channel_interleaved) != width ||
-        libheif.ImageHeight(decoding.image, heif_channel_interleaved) != height)
-        return CodecStatus::Corrupt;
+    // Rotated, mirrored and cropped as the file asks, in the order it lists them.
+    const int shownWidth = libheif.ImageWidth(decoding.image, heif_channel_interleaved);
+    const int shownHeight = libheif.ImageHeight(decoding.image, heif_channel_interleaved);
+    if (shownWidth <= 0 || shownHeight <= 0) return CodecStatus::Corrupt;
+    if (uint64_t(shownWidth) * uint64_t(shownHeight) > pictureArea) return CodecStatus::Corrupt;
+    if (!IsPictureSizeSupported(shownWidth, shownHeight)) return CodecStatus::TooLarge;
     const int bits = libheif.ImageBitsRange(decoding.image, heif_channel_interleaved);
     if (deep ? (bits <= 8 || bits > 16) : bits != 8) return CodecStatus::Corrupt;
     int stride = 0;
     const uint8_t* plane = libheif.PlaneReadonly(decoding.image, heif_channel_interleaved, &stride);
-    const int rowBytes = width * (alpha ? 4 : 3) * (deep ? 2 : 1);
+    const int64_t rowBytes = int64_t{shownWidth} * (alpha ? 4 : 3) * (deep ? 2 : 1);
     if (plane == nullptr || stride < rowBytes) return CodecStatus::Corrupt;
 
-    auto store = PixelStore::Allocate(width, height);
+    auto store = PixelStore::Allocate(shownWidth, shownHeight);
     if (store == nullptr) return CodecStatus::OutOfMemory;
     if (deep) {
         CopyRowsDeep(plane, stride, alpha, bits, *store);
     } else {
         CopyRows8(plane, stride, alpha, *store);
     }
-    out.width = width;
-    out.height = height;
+    out.width = shownWidth;
+    out.height = shownHeight;
     out.bitsPerPixel = alpha ? 32 : 24;
     out.pixelFormat = alpha ? PixelFormat::Argb32 : PixelFormat::Rgb24;
     out.hasAlpha = alpha;
-    out.premultipliedAlpha = alpha && libheif.HandleIsPremultipliedAlpha(decoding.handle) != 0;
+    // What libheif hands back: libheif 1.15 leaves colour stored premultiplied as it is, and
+    // says so of the image it decoded.
+    out.premultipliedAlpha = alpha && libheif.ImageIsPremultipliedAlpha(decoding.image) != 0;
     out.dpiX = 0;
     out.dpiY = 0;
     out.pixels = std::move(store);
     return CodecStatus::Ok;
+}
+
+}  // namespace
+
+CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
+    const HeifLibrary* library = Heif();
+    if (library == nullptr) return CodecStatus::Unsupported;
+    const QuietStandardError quiet;
+    ReturnFreedPicturesToTheSystem();
+    // libheif is C++ beneath its C interface: memory running out inside it, or a thread it
+    // cannot start, comes out as an exception, which must not pass our frames.
+    try {
+        return Decode(*library, file, out);
+    } catch (const std::bad_alloc&) {
+        return CodecStatus::OutOfMemory;
+    } catch (const std::system_error&) {
+        return CodecStatus::OutOfMemory;
+    } catch (...) {
+        return CodecStatus::Corrupt;
+    }
 }
 
 }  // namespace pic2pnm::codecs

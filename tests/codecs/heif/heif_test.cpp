@@ -10,7 +10,7 @@
 
 #include "codecs/common/codecs.h"
 #include "codecs/heif/heif_brands.h"
-#include "codecs/heif/heif_derived_images.h"
+#include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_status.h"
 #include "support/codec_checks.h"
 #include "support/test_files.h"
@@ -149,6 +149,12 @@ size_t FindBox(const Bytes& file, const char* type) {
     return static_cast<size_t>(at - file.begin()) - 4;
 }
 
+uint32_t GetBe32(const Bytes& bytes, size_t at) {
+    uint32_t value = 0;
+    for (int k = 0; k < 4; ++k) value = value << 8 | bytes.at(at + static_cast<size_t>(k));
+    return value;
+}
+
 void SetBe32(Bytes& bytes, size_t at, uint32_t value) {
     for (int k = 0; k < 4; ++k)
         bytes.at(at + static_cast<size_t>(k)) = static_cast<uint8_t>(value >> (24 - 8 * k));
@@ -242,40 +248,28 @@ TEST(HeifBroken, DamagedGridIsCorrupt) {
     }
 }
 
-// The size a grid states for itself is read from the boxes before libheif sees the file; a
-// file whose boxes cannot be read that far states nothing.
-TEST(HeifDerivedImages, GridSizeIsReadFromTheBoxes) {
-    const GridFile grid;
-    ASSERT_NE(grid.description, 0);
-    const auto cut = [&](ptrdiff_t bytes) {
-        return Bytes(grid.bytes.begin(), grid.bytes.begin() + bytes);
-    };
-    const struct {
-        const char* name;
-        Bytes file;
-        uint64_t area;
-    } cases[] = {
-        {"grid of four tiles", grid.bytes, 128 * 128},
-        {"size changed", grid.Edited(4, {0x6D, 0x69, 0x6D, 0x65}), uint64_t{0x6D69} * 0x6D65},
-        {"32-bit sizes flagged in 8 bytes of data", grid.Edited(1, {1}), 0},
-        {"cut inside the description", cut(grid.description + 6), 0},
-        {"cut before the boxes", cut(40), 0},
-        {"HEIC its encoder split into tiles", ReadFileBytes(TestData("heif/lossy.heic")), 33 * 20},
-        {"not a grid", ReadFileBytes(TestData("avif/lossy.avif")), 0},
-        {"not HEIF", ReadFileBytes(TestData("bmp/im_bmp3_24bpp.bmp")), 0},
-        {"empty", {}, 0},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ReadHeifItemFacts(FileView(c.file.data(), c.file.size())).largestDerivedArea,
-                  c.area)
-            << c.name;
+// The offset of the first box of this type inside `file`, at its size field, and the file with
+// that box written twice: the boxes around it (given outermost first) grow by its size.
+Bytes WithBoxTwice(const Bytes& file, const char* type, const std::vector<const char*>& around) {
+    Bytes twice = file;
+    const size_t at = FindBox(file, type);
+    const uint32_t size = GetBe32(file, at);
+    twice.insert(twice.begin() + static_cast<ptrdiff_t>(at + size),
+                 file.begin() + static_cast<ptrdiff_t>(at),
+                 file.begin() + static_cast<ptrdiff_t>(at + size));
+    for (const char* outer : around) {
+        const size_t outerAt = FindBox(twice, outer);
+        SetBe32(twice, outerAt, GetBe32(twice, outerAt) + size);
     }
+    return twice;
 }
 
-// A reference to an item the file does not list stops libheif on an assertion; such files
-// are refused before it sees them. The committed grid is item 1, its tiles items 2 to 5.
-TEST(HeifDerivedImages, DanglingReferencesAreFound) {
+// The item structure is read before libheif sees the file, and what libheif 1.15 would read
+// differently from us or trust blindly is refused. The committed grid is item 1, 128 x 128,
+// its tiles items 2 to 5 of 64 x 64 each.
+TEST(HeifItemChecks, WhatLibheifWouldTrustIsRefused) {
     const GridFile grid;
+    ASSERT_NE(grid.description, 0);
     const uint8_t tiles[] = {'d', 'i', 'm', 'g', 0, 1, 0, 4, 0, 2, 0, 3, 0, 4, 0, 5};
     const auto found =
         std::search(grid.bytes.begin(), grid.bytes.end(), std::begin(tiles), std::end(tiles));
@@ -285,23 +279,84 @@ TEST(HeifDerivedImages, DanglingReferencesAreFound) {
         file[static_cast<size_t>(found - grid.bytes.begin()) + 15] = tile;
         return file;
     };
+    const auto cut = [&](ptrdiff_t bytes) {
+        return Bytes(grid.bytes.begin(), grid.bytes.begin() + bytes);
+    };
+    Bytes tileNoPicture = grid.bytes;  // the first tile's item type "av01" made "Exif"
+    const char av01[] = {'a', 'v', '0', '1'};
+    const auto tileType =
+        std::search(tileNoPicture.begin() + static_cast<ptrdiff_t>(FindBox(tileNoPicture, "infe")),
+                    tileNoPicture.end(), std::begin(av01), std::end(av01));
+    ASSERT_NE(tileType, tileNoPicture.end());
+    std::copy_n("Exif", 4, tileType);
     const struct {
         const char* name;
         Bytes file;
-        bool dangling;
+        HeifFault fault;
     } cases[] = {
-        {"grid as written", grid.bytes, false},
-        {"tile named twice", withTile(4), false},
-        {"tile not listed", withTile(0x7F), true},
-        {"grid naming itself", withTile(1), true},
-        {"HEIC", ReadFileBytes(TestData("heif/lossy.heic")), false},
-        {"AVIF with alpha", ReadFileBytes(TestData("avif/lossless-alpha.avif")), false},
-        {"not HEIF", ReadFileBytes(TestData("bmp/im_bmp3_24bpp.bmp")), false},
+        {"a tile that is no picture", tileNoPicture, HeifFault::DanglingReference},
+        {"grid as written", grid.bytes, HeifFault::None},
+        {"HEIC of one tile larger than its picture", ReadFileBytes(TestData("heif/lossy.heic")),
+         HeifFault::None},
+        {"AVIF with alpha", ReadFileBytes(TestData("avif/lossless-alpha.avif")), HeifFault::None},
+        {"grid one pixel narrower than its tiles", grid.Edited(4, {0, 127}), HeifFault::None},
+        {"tile named twice", withTile(4), HeifFault::None},
+        {"tile not listed", withTile(0x7F), HeifFault::DanglingReference},
+        {"grid naming itself", withTile(1), HeifFault::DanglingReference},
+        {"three rows: tiles missing", grid.Edited(2, {2}), HeifFault::BadGrid},
+        {"size beyond the stated picture", grid.Edited(4, {0x6D, 0x69, 0x6D, 0x65}),
+         HeifFault::BadGrid},
+        {"a column of tiles wholly outside", grid.Edited(4, {0, 64}), HeifFault::BadGrid},
+        {"32-bit sizes flagged in 8 bytes of data", grid.Edited(1, {1}), HeifFault::BadGrid},
+        {"iloc twice", WithBoxTwice(grid.bytes, "iloc", {"meta"}), HeifFault::DuplicateBox},
+        {"iinf twice", WithBoxTwice(grid.bytes, "iinf", {"meta"}), HeifFault::DuplicateBox},
+        {"ipco twice", WithBoxTwice(grid.bytes, "ipco", {"meta", "iprp"}), HeifFault::DuplicateBox},
+        {"meta twice", WithBoxTwice(grid.bytes, "meta", {}), HeifFault::DuplicateBox},
+        {"an item listed twice", WithBoxTwice(grid.bytes, "infe", {"meta", "iinf"}),
+         HeifFault::DuplicateItem},
+        {"cut inside the item boxes", cut(grid.description - 40), HeifFault::Unreadable},
+        {"cut before the boxes", cut(40), HeifFault::Unreadable},
+        {"not HEIF", ReadFileBytes(TestData("bmp/im_bmp3_24bpp.bmp")), HeifFault::Unreadable},
+        {"empty", {}, HeifFault::Unreadable},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ReadHeifItemFacts(FileView(c.file.data(), c.file.size())).danglingReference,
-                  c.dangling)
-            << c.name;
+        EXPECT_EQ(CheckHeifItems(FileView(c.file.data(), c.file.size())), c.fault) << c.name;
+    }
+}
+
+// The HEIF and AVIF files of the resource corpus (tools/make-resource-corpus.py), each refused
+// for its own reason or let through to libheif.
+TEST(HeifItemChecks, ResourceFilesAreJudgedForTheirReason) {
+    const struct {
+        const char* file;  // in tests/resource, once .heic and once .avif
+        HeifFault fault;
+    } cases[] = {
+        {"grid-32767-square-idat-twice", HeifFault::DuplicateBox},
+        {"grid-32767-square-iloc-twice", HeifFault::DuplicateBox},
+        {"grid-32767-square-iinf-twice", HeifFault::DuplicateBox},
+        {"5000-nested-grids", HeifFault::TooMany},
+        {"three-nested-grids", HeifFault::DerivationTooDeep},
+        {"two-nested-grids", HeifFault::None},
+        {"2048-unused-grids", HeifFault::TooMany},
+        {"2047-unused-grids", HeifFault::None},
+        {"overlay-negative-offset", HeifFault::BadOverlay},
+        {"grid-tiles-of-two-sizes", HeifFault::BadGrid},
+        {"grid-4096-square-under-ispe-64", HeifFault::BadGrid},
+        {"grid-32x32-tiles-of-64", HeifFault::None},
+        {"grid-33x32-tiles-of-64", HeifFault::BadGrid},
+        {"grid-4096x3072-tiles-of-512", HeifFault::None},
+    };
+    for (const auto& c : cases) {
+        for (const std::string suffix : {".heic", ".avif"}) {
+            const std::string name = (suffix == ".heic" ? "heic-" : "avif-") + std::string(c.file);
+            const Bytes file = ReadFileBytes(TestData("../resource/" + name + suffix));
+            EXPECT_EQ(CheckHeifItems(FileView(file.data(), file.size())), c.fault) << name;
+        }
+    }
+    for (const char* name :
+         {"avif-grid-140x140-tiles-of-16.avif", "heic-grid-140x140-tiles-of-64.heic"}) {
+        const Bytes file = ReadFileBytes(TestData(std::string("../resource/") + name));
+        EXPECT_EQ(CheckHeifItems(FileView(file.data(), file.size())), HeifFault::TooMany) << name;
     }
 }
 
