@@ -9,10 +9,26 @@ namespace pic2pnm {
 
 namespace {
 int64_t pixelCountCap = 0;
+PixelMemorySource memorySource = nullptr;
+StatedSizeObserver statedSizeObserver = nullptr;
+}  // namespace
+
+void SetPixelMemorySource(PixelMemorySource source) {
+    memorySource = source;
+}
+
+void SetStatedSizeObserver(StatedSizeObserver observer) {
+    statedSizeObserver = observer;
 }
 
 void SetPixelCountCapForFuzzing(int64_t maxPixels) {
     pixelCountCap = maxPixels;
+}
+
+void StateDecodedSize(int64_t width, int64_t height) {
+    if (statedSizeObserver != nullptr && width > 0 && height > 0 && width <= INT32_MAX &&
+        height <= INT32_MAX)
+        statedSizeObserver(width, height);
 }
 
 bool IsPictureSizeSupported(int64_t width, int64_t height) {
@@ -20,26 +36,45 @@ bool IsPictureSizeSupported(int64_t width, int64_t height) {
     constexpr int64_t maxBytes = INT32_MAX;
     if (width > MaxPictureWidth) return false;
     if (height > maxBytes / (4 * width)) return false;
-    return pixelCountCap == 0 || height <= pixelCountCap / width;
+    if (pixelCountCap != 0 && height > pixelCountCap / width) return false;
+    if (statedSizeObserver != nullptr) statedSizeObserver(width, height);
+    return true;
 }
 
 std::shared_ptr<PixelStore> PixelStore::Allocate(int32_t width, int32_t height) {
     if (!IsPictureSizeSupported(width, height)) return nullptr;
     const size_t bytes =
         static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t);
+    if (memorySource != nullptr) {
+        std::shared_ptr<void> keeper = memorySource(bytes);
+        if (keeper == nullptr) return nullptr;
+        auto* data = static_cast<uint32_t*>(keeper.get());
+        return Over(width, height, data, std::move(keeper));
+    }
     void* memory = AllocateLargeZeroed(bytes);
     if (memory == nullptr) return nullptr;
     try {
         return std::shared_ptr<PixelStore>(
-            new PixelStore(width, height, static_cast<uint32_t*>(memory)));
+            new PixelStore(width, height, static_cast<uint32_t*>(memory), nullptr));
     } catch (const std::bad_alloc&) {
         FreeLarge(memory, bytes);
         return nullptr;
     }
 }
 
+std::shared_ptr<PixelStore> PixelStore::Over(int32_t width, int32_t height, uint32_t* data,
+                                             std::shared_ptr<void> keeper) {
+    if (!IsPictureSizeSupported(width, height) || data == nullptr || keeper == nullptr)
+        return nullptr;
+    try {
+        return std::shared_ptr<PixelStore>(new PixelStore(width, height, data, std::move(keeper)));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 PixelStore::~PixelStore() {
-    FreeLarge(data_, PixelCount() * sizeof(uint32_t));
+    if (keeper_ == nullptr) FreeLarge(data_, PixelCount() * sizeof(uint32_t));
 }
 
 }  // namespace pic2pnm

@@ -128,6 +128,8 @@ CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
     const int storedWidth = libheif.HandleIspeWidth(decoding.handle);
     const int storedHeight = libheif.HandleIspeHeight(decoding.handle);
     const int storedSide = std::max(storedWidth, storedHeight);
+    // libheif decodes the whole stored picture before it crops it.
+    StateDecodedSize(std::max(storedWidth, width), std::max(storedHeight, height));
     // The side limit alone still lets a long, thin picture's grid ask for its longest side
     // squared; so no grid or overlay may state more pixels than the picture does.
     const uint64_t statedArea =

@@ -38,9 +38,10 @@ inline constexpr GUID Avif = ToGuid(codecs::RawFormatIds::Avif);
 inline constexpr GUID Jxl = ToGuid(codecs::RawFormatIds::Jxl);
 }  // namespace RawFormat
 
-// Tries the codec registry's rows in turn until one recognises the file. NotMyFormat when none
-// does; otherwise the recogniser's status, and on Ok the picture and its raw format. A decoder
-// may rearrange the file's bytes while it works; they are as they were again on return.
+// Tries the codec registry's rows in turn, in a confined child (codecs/common/codec_child.h),
+// until one recognises the file. NotMyFormat when none does; otherwise the recogniser's status,
+// and on Ok the picture and its raw format; Corrupt when the child failed. A decoder may
+// rearrange the file's bytes while it works; they are as they were again on return.
 codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
                                     GUID& rawFormat);
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 #include "codecs/bmp/bmp_file_bytes.h"
+#include "codecs/common/codec_child.h"
 #include "codecs/common/codec_registry.h"
 #include "codecs/common/codecs.h"
 #include "imaging/gdi/gdi.h"
@@ -14,6 +16,8 @@
 namespace pic2pnm {
 namespace {
 
+using codecs::ChildDecode;
+using codecs::ChildTask;
 using codecs::CodecStatus;
 using codecs::FileView;
 
@@ -28,11 +32,21 @@ HBITMAP MakeBitmap(std::shared_ptr<PixelStore> pixels, uint16_t bitsPerPixel) {
     return bitmap;
 }
 
+// Every decoder of hostile bytes, ours included, runs in a confined child.
+ChildDecode DecodeInChild(FileView file, ChildTask task,
+                          const std::function<CodecStatus(ChildDecode&)>& decode) {
+    ChildDecode result;
+    if (CodecStatus status = codecs::DecodeConfined(file, task, decode, result);
+        status != CodecStatus::Ok)
+        RaiseCodecFailure(status);
+    return result;
+}
+
 PictureObject LoadBitmapPicture(CodecStatus (*decode)(FileView, codecs::DecodedPicture&),
                                 FileView file) {
-    codecs::DecodedPicture picture;
-    if (CodecStatus status = decode(file, picture); status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+    codecs::DecodedPicture picture = DecodeInChild(file, ChildTask::Picture, [&](ChildDecode& out) {
+                                         return decode(file, out.picture);
+                                     }).picture;
     const int32_t width = picture.width;
     const int32_t height = picture.height;
     HBITMAP bitmap = MakeBitmap(std::move(picture.pixels), picture.bitsPerPixel);
@@ -40,9 +54,9 @@ PictureObject LoadBitmapPicture(CodecStatus (*decode)(FileView, codecs::DecodedP
 }
 
 PictureObject LoadIconPicture(FileView file) {
-    codecs::DecodedIcon icon;
-    if (CodecStatus status = codecs::DecodeIcon(file, icon); status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+    codecs::DecodedIcon icon = DecodeInChild(file, ChildTask::Icon, [&](ChildDecode& out) {
+                                   return codecs::DecodeIcon(file, out.icon);
+                               }).icon;
     HBITMAP mask = MakeBitmap(std::move(icon.mask), 1);
     HBITMAP color = 0;
     if (icon.color) {
@@ -63,9 +77,10 @@ PictureObject LoadIconPicture(FileView file) {
 }
 
 PictureObject LoadWmfPicture(FileView file) {
-    codecs::PlaceableWmfHeader header;
-    if (CodecStatus status = codecs::ParsePlaceableWmf(file, header); status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+    const codecs::PlaceableWmfHeader header =
+        DecodeInChild(file, ChildTask::PlaceableWmf, [&](ChildDecode& out) {
+            return codecs::ParsePlaceableWmf(file, out.wmf);
+        }).wmf;
     HMETAFILE handle = CreateMetaFileObject();
     if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);
     // The bounding box is in logical units, `unitsPerInch` of them to the inch.
@@ -89,9 +104,9 @@ ENHMETAHEADER ToEnhMetaHeader(const codecs::EmfHeader& emf) {
 }
 
 PictureObject LoadEmfPicture(FileView file) {
-    codecs::EmfHeader emf;
-    if (CodecStatus status = codecs::ParseEmfHeader(file, emf); status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+    const codecs::EmfHeader emf = DecodeInChild(file, ChildTask::Emf, [&](ChildDecode& out) {
+                                      return codecs::ParseEmfHeader(file, out.emf);
+                                  }).emf;
     const ENHMETAHEADER header = ToEnhMetaHeader(emf);
     HENHMETAFILE handle = CreateEnhMetaFileObject(header);
     if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);

@@ -1,0 +1,221 @@
+#include "codecs/common/codec_child.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "codecs/common/codec_child_record.h"
+#include "codecs/common/codec_libraries.h"
+#include "codecs/common/codec_quiet_standard_error.h"
+#include "codecs/common/codec_registry.h"
+#include "runtime/confined_child.h"
+#include "testing/testing_hooks.h"
+
+namespace pic2pnm::codecs {
+namespace {
+
+constexpr uint64_t MiB = uint64_t{1} << 20;
+
+// A decode that has not ended after two minutes of CPU time, or five minutes in all, is
+// stuck: the largest picture we take, 536 megapixels, decodes in well under a minute.
+constexpr uint32_t CpuSeconds = 120;
+constexpr uint32_t WallMilliseconds = 300'000;
+
+// The address space a decode needs, beyond what the program held when the child started
+// (the input's bytes and the libraries among it). Before the file has stated its size: the
+// libraries' set-up and a decoder's tables. Each processor may get a worker thread from the
+// AV1 or HEVC decoder, which takes a stack and reserves a heap of its own. Then so many bytes
+// a pixel of the largest size the file states. At 24 megapixels an 8-bit picture of most
+// formats took 4 (our store), an 8-bit HEIF 13 and AVIF 14 (libheif's planes and RGB copy),
+// a 12-bit 4:4:4 AVIF with alpha 29, and a lossy 16-bit JPEG XL with alpha 40 (libjxl's
+// floating-point planes); 48 leaves room.
+constexpr uint64_t StartAllowance = 128 * MiB;
+constexpr uint64_t PerProcessor = 80 * MiB;
+constexpr uint64_t BytesPerPixel = 48;
+constexpr uint64_t LargestPicturePixels = INT32_MAX / 4;
+
+uint32_t cpuSecondsForTesting = 0;
+uint32_t wallMillisecondsForTesting = 0;
+DecodeChildFault fault = DecodeChildFault::None;
+
+// In the child: the shared block and where its stores lie.
+SharedBlock* childBlock = nullptr;
+ChildStorePlaces places{};
+uint64_t threadAllowance = 0;
+
+uint64_t Processors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return static_cast<uint64_t>(std::max(CPU_COUNT(&set), 1));
+}
+
+ChildLimits Limits() {
+    ChildLimits limits;
+    limits.cpuSeconds = cpuSecondsForTesting != 0 ? cpuSecondsForTesting : CpuSeconds;
+    limits.wallMilliseconds =
+        wallMillisecondsForTesting != 0 ? wallMillisecondsForTesting : WallMilliseconds;
+    threadAllowance = StartAllowance + Processors() * PerProcessor;
+    limits.startAddressSpace = threadAllowance;
+    limits.mostAddressSpace = threadAllowance + BytesPerPixel * LargestPicturePixels;
+    return limits;
+}
+
+// Every store of the child is a region of the shared block.
+std::shared_ptr<void> FromSharedBlock(size_t bytes) {
+    uint64_t offset = 0;
+    std::shared_ptr<void> keeper = childBlock->Append(bytes, offset);
+    if (keeper == nullptr) return nullptr;
+    // A region mapped where a freed one was takes its place in the list.
+    ChildStorePlace* free = nullptr;
+    for (ChildStorePlace& place : places) {
+        if (place.data == keeper.get() || (free == nullptr && place.data == nullptr)) {
+            free = &place;
+            if (place.data == keeper.get()) break;
+        }
+    }
+    if (free == nullptr) return nullptr;
+    *free = {keeper.get(), offset};
+    return keeper;
+}
+
+void FitToStatedSize(int64_t width, int64_t height) {
+    const auto pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    FitAddressSpace(threadAllowance + BytesPerPixel * pixels);
+}
+
+// Before the filter: the libraries of every format whose signature the file carries (and
+// libdeflate for PNG, also inside an icon). Any other library stays closed for good.
+void OpenLibrariesFor(FileView file) {
+    for (const CodecEntry& row : CodecRegistry())
+        if (row.runtimeLibraryLoads != nullptr && row.looksLike(file)) row.runtimeLibraryLoads();
+    if (LooksLikePng(file) || LooksLikeIcon(file)) Deflate();
+    SealCodecLibraries();
+    // Standard error leads to the parent, which drops what the libraries say.
+    SetStandardErrorFilteredByParent(true);
+}
+
+// A record that claims a picture, an icon or a header the child never made.
+ChildRecordBytes LyingRecord(ChildTask task) {
+    static uint32_t pixel = 0;
+    ChildDecode lie;
+    lie.status = CodecStatus::Ok;
+    const std::shared_ptr<void> nowhere(&pixel, [](void*) {});
+    const auto store = PixelStore::Over(4096, 4096, &pixel, nowhere);
+    lie.picture = {4096, 4096, 32, PixelFormat::Argb32, false, false, 0, 0, store};
+    lie.icon.width = 4096;
+    lie.icon.height = 4096;
+    lie.icon.bitsPerPixel = 32;
+    lie.icon.color = store;
+    lie.icon.mask = store;
+    const ChildStorePlaces claimed = {ChildStorePlace{&pixel, 0}};
+    return EncodeChildRecord(task, lie, claimed);
+}
+
+// The misbehaviour a test asked for, in place of the decoder.
+void Misbehave(ChildSide& side, ChildTask task) {
+    switch (fault) {
+        case DecodeChildFault::None: return;
+        case DecodeChildFault::Crash: {
+            const volatile uintptr_t nowhere = 16;
+            *reinterpret_cast<volatile int*>(nowhere) = 1;
+            break;
+        }
+        case DecodeChildFault::Abort: std::abort();
+        case DecodeChildFault::Spin: {
+            const volatile bool forever = true;
+            while (forever) {
+            }
+            break;
+        }
+        case DecodeChildFault::AllocateForever: {
+            // Until the address-space limit says no; then as a decoder would.
+            for (;;) {
+                auto* block = static_cast<volatile char*>(std::malloc(16 * MiB));
+                if (block == nullptr) break;
+                for (size_t at = 0; at < 16 * MiB; at += 4096) block[at] = 1;
+            }
+            ChildDecode refused;
+            refused.status = CodecStatus::OutOfMemory;
+            side.Report(EncodeChildRecord(task, refused, places));
+            break;
+        }
+        case DecodeChildFault::Open:
+            ::open("pic2pnm-child-was-here", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+            break;
+        case DecodeChildFault::Socket: ::socket(AF_INET, SOCK_STREAM, 0); break;
+        case DecodeChildFault::Execve: {
+            char shell[] = "/bin/sh";
+            char option[] = "-c";
+            char command[] = "echo >pic2pnm-child-was-here";
+            char* arguments[] = {shell, option, command, nullptr};
+            ::execve(shell, arguments, nullptr);
+            break;
+        }
+        case DecodeChildFault::LyingRecord: side.Report(LyingRecord(task)); break;
+        case DecodeChildFault::ShortRecord: {
+            const ChildRecordBytes bytes = LyingRecord(task);
+            side.Report(std::span(bytes).first(bytes.size() / 2));
+            break;
+        }
+    }
+    ::_exit(0);
+}
+
+void Work(ChildSide& side, ChildTask task, const std::function<CodecStatus(ChildDecode&)>& decode) {
+    childBlock = &side.Block();
+    SetPixelMemorySource(FromSharedBlock);
+    SetStatedSizeObserver(FitToStatedSize);
+    Misbehave(side, task);
+    ChildDecode result;
+    result.status = decode(result);
+    side.Report(EncodeChildRecord(task, result, places));
+    // Nothing to clean up: the process ends, and the parent keeps the pixels.
+    ::_exit(0);
+}
+
+}  // namespace
+
+CodecStatus DecodeConfined(FileView file, ChildTask task,
+                           const std::function<CodecStatus(ChildDecode&)>& decode,
+                           ChildDecode& out) {
+    SharedBlock block;
+    ChildRecordBytes record{};
+    const ChildRun run = RunConfined(
+        Limits(), block, [file] { OpenLibrariesFor(file); },
+        [&](ChildSide& side) { Work(side, task, decode); }, record);
+    ChildDecode result;
+    if (run.end == ChildEnd::NotRun) {
+        result.status = decode(result);
+    } else if (run.end != ChildEnd::Reported) {
+        result.status = CodecStatus::Corrupt;
+        result.reason = "the decoder " + std::string(ChildEndName(run.end));
+    } else if (!ReadChildRecord(
+                   record, task, [&block](uint64_t bytes) { return block.Map(bytes); }, result)) {
+        result = ChildDecode{};
+        result.reason = "the decoder's record does not hold";
+    }
+    out = std::move(result);
+    return out.status;
+}
+
+}  // namespace pic2pnm::codecs
+
+namespace pic2pnm {
+
+void SetDecodeChildFaultForTesting(DecodeChildFault childFault) {
+    codecs::fault = childFault;
+}
+
+void SetDecodeChildTimeLimitsForTesting(uint32_t cpuSeconds, uint32_t wallMilliseconds) {
+    codecs::cpuSecondsForTesting = cpuSeconds;
+    codecs::wallMillisecondsForTesting = wallMilliseconds;
+}
+
+}  // namespace pic2pnm

@@ -1,0 +1,47 @@
+// Decoding in a confined child process. Both loaders hand the file's bytes to a decoder here;
+// the decoder runs in a child (runtime/confined_child.h) that puts its pixels into a block
+// shared with the parent and sends a small fixed record, which the parent checks field by
+// field before it believes any of it. A child that crashes, aborts, makes a forbidden call,
+// runs out of time or memory, or lies, is one more picture that cannot be decoded (Corrupt).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "codecs/common/codecs.h"
+#include "codecs/common/decoded_picture.h"
+
+namespace pic2pnm::codecs {
+
+// What the child decodes, which says which parts of ChildDecode it fills.
+enum class ChildTask : uint32_t {
+    Picture = 1,   // `picture`, and `row` when the decoder tried the registry's rows
+    Icon,          // `icon`
+    PlaceableWmf,  // `wmf`
+    Emf,           // `emf`
+};
+
+struct ChildDecode {
+    CodecStatus status = CodecStatus::Corrupt;
+    uint32_t row = 0;  // the CodecRegistry() row that decoded the picture
+    DecodedPicture picture;
+    DecodedIcon icon;
+    PlaceableWmfHeader wmf;
+    EmfHeader emf;
+    // Why the picture was refused, in a few printable words; empty when nobody said.
+    std::string reason;
+};
+
+// The longest reason a child can send.
+inline constexpr size_t ChildReasonCapacity = 95;
+
+// Runs `decode` in a confined child and returns its status, with what the task fills in `out`.
+// `file` is the input the decoder reads; the libraries of the formats whose signature it
+// carries are opened before the child is confined. Without confinement (PIC2PNM_SANDBOX=0, or
+// a system that cannot confine) `decode` runs here, in the process.
+CodecStatus DecodeConfined(FileView file, ChildTask task,
+                           const std::function<CodecStatus(ChildDecode&)>& decode,
+                           ChildDecode& out);
+
+}  // namespace pic2pnm::codecs

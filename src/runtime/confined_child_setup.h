@@ -1,0 +1,28 @@
+// The child's side of RunConfined: from the fork to its exit.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+
+#include "runtime/confined_child.h"
+
+namespace pic2pnm {
+
+struct ChildPlan {
+    pid_t parent = 0;
+    int stderrFd = -1;
+    int recordFd = -1;
+    int blockFd = -1;
+    ChildLimits limits;
+    bool logOnly = false;
+};
+
+// Confines the process, runs `prepare` before the filter and `work` after it, and exits. A
+// step that fails before the input is touched is reported as 'U' and a reason on the record
+// pipe (the parent then does the work itself); once confined, the child first writes 'C'.
+[[noreturn]] void RunChild(const ChildPlan& plan, SharedBlock& block,
+                           const std::function<void()>& prepare,
+                           const std::function<void(ChildSide&)>& work);
+
+}  // namespace pic2pnm
