@@ -32,8 +32,10 @@ constexpr bool LimitAddressSpace = false;
 constexpr bool LimitAddressSpace = true;
 #endif
 
-// The address space the child held when it started.
+// The address space the child held when it started, and the most its soft limit may reach:
+// never more than the program itself was given.
 uint64_t startAddressSpace = 0;
+rlim_t mostAddressSpace = 0;
 
 [[noreturn]] void NotConfinable(int recordFd, const char* step, int error) {
     char text[160];
@@ -98,12 +100,14 @@ uint64_t AddressSpaceInUse() {
     return std::strtoull(text, nullptr, 10) * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
 }
 
-// Lowers a limit to `soft` and `hard`, never above what the program was given.
-bool LowerLimit(int resource, rlim_t soft, rlim_t hard) {
+// Lowers a limit to `soft` and `hard`, never above what the program was given, soft or hard;
+// `given` receives the soft limit the program had.
+bool LowerLimit(int resource, rlim_t soft, rlim_t hard, rlim_t* given = nullptr) {
     rlimit limit{};
     if (::getrlimit(resource, &limit) != 0) return false;
+    if (given != nullptr) *given = limit.rlim_cur;
     limit.rlim_max = std::min(limit.rlim_max, hard);
-    limit.rlim_cur = std::min(limit.rlim_max, soft);
+    limit.rlim_cur = std::min({limit.rlim_cur, limit.rlim_max, soft});
     return ::setrlimit(resource, &limit) == 0;
 }
 
@@ -119,9 +123,12 @@ const char* SetLimits(const ChildLimits& limits) {
     if (LimitAddressSpace && limits.mostAddressSpace != 0) {
         startAddressSpace = AddressSpaceInUse();
         if (startAddressSpace == 0) return "address space in use";
-        if (!LowerLimit(RLIMIT_AS, SaturatingAdd(startAddressSpace, limits.startAddressSpace),
-                        SaturatingAdd(startAddressSpace, limits.mostAddressSpace)))
+        const rlim_t most = SaturatingAdd(startAddressSpace, limits.mostAddressSpace);
+        rlim_t given = 0;
+        if (!LowerLimit(RLIMIT_AS, SaturatingAdd(startAddressSpace, limits.startAddressSpace), most,
+                        &given))
             return "address-space limit";
+        mostAddressSpace = std::min(given, most);
     }
     return nullptr;
 }
@@ -140,7 +147,8 @@ void FitAddressSpace(uint64_t bytes) {
     if (startAddressSpace == 0) return;
     rlimit limit{};
     if (::getrlimit(RLIMIT_AS, &limit) != 0) return;
-    const rlim_t wanted = std::min<rlim_t>(SaturatingAdd(startAddressSpace, bytes), limit.rlim_max);
+    const rlim_t wanted = std::min(
+        {rlim_t{SaturatingAdd(startAddressSpace, bytes)}, mostAddressSpace, limit.rlim_max});
     if (wanted <= limit.rlim_cur) return;
     limit.rlim_cur = wanted;
     ::setrlimit(RLIMIT_AS, &limit);
