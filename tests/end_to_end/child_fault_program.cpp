@@ -5,11 +5,15 @@
 //                              what every decode child does in place of decoding
 //   PIC2PNM_CHILD_CPU_SECONDS  the child's CPU-time limit
 //   PIC2PNM_CHILD_WALL_MS      the child's wall-clock limit
+//   PIC2PNM_CHILD_ENDS         when set, how each decode child ended, one line on standard
+//                              error ("decode child: reported 0"), to tally over a corpus
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
 
 #include "frontend/main_sequence.h"
+#include "runtime/confined_child.h"
 #include "testing/testing_hooks.h"
 
 namespace {
@@ -36,5 +40,13 @@ int main(int argc, char** argv) {
         pic2pnm::SetDecodeChildFaultForTesting(faults.at(fault));
     pic2pnm::SetDecodeChildTimeLimitsForTesting(Setting("PIC2PNM_CHILD_CPU_SECONDS"),
                                                 Setting("PIC2PNM_CHILD_WALL_MS"));
+    if (std::getenv("PIC2PNM_CHILD_ENDS") != nullptr) {
+        pic2pnm::SetConfinedChildObserver([](int end, int detail) {
+            const std::string_view name =
+                pic2pnm::ChildEndName(static_cast<pic2pnm::ChildEnd>(end));
+            std::fprintf(stderr, "decode child: %.*s %d\n", static_cast<int>(name.size()),
+                         name.data(), detail);
+        });
+    }
     return pic2pnm::RunProcess(argc, argv);
 }
