@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <seccomp.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -12,6 +13,15 @@
 
 namespace pic2pnm {
 namespace {
+
+#ifdef PIC2PNM_SANITIZER_RUNTIME
+constexpr bool SanitizerRuntime = true;
+#else
+constexpr bool SanitizerRuntime = false;
+#endif
+
+// The flags of an open for writing.
+constexpr uint64_t Writing = O_ACCMODE | O_CREAT | O_TRUNC | O_APPEND;
 
 // Every call below was seen while the test pictures, the hostile files, the resource files and
 // the benchmark pictures were decoded under the filter in log mode (PIC2PNM_SANDBOX=log), or
@@ -117,10 +127,31 @@ void AllowThreads(Filter& filter, const ChildFilterPlan& plan) {
 void AllowReadingNothing(Filter& filter) {
     // A worker's heap that shrinks makes the C library read a system setting once; refused, it
     // takes the safe default. The child has no file to read: every open for reading is told
-    // "permission denied" (sanitizer builds allow it, below), and any open for writing ends
-    // the child like every other forbidden call.
-    constexpr uint64_t writing = O_ACCMODE | O_CREAT | O_TRUNC | O_APPEND;
-    filter.Refuse(SCMP_SYS(openat), EACCES, BitsClear(2, writing));
+    // "permission denied", and any open for writing ends the child like every other forbidden
+    // call.
+    filter.Refuse(SCMP_SYS(openat), EACCES, BitsClear(2, Writing));
+}
+
+// Builds with sanitizers only: what their run-time needs to check the program and to report
+// what it finds, symbols included. Writing files, sockets and new programs stay forbidden.
+void AllowSanitizerRuntime(Filter& filter) {
+    // An alternate signal stack on every thread, for the report of a crash.
+    filter.Allow(SCMP_SYS(sigaltstack));
+    // Whether memory may be read is asked of the kernel by writing it into a pipe.
+    filter.Allow(SCMP_SYS(pipe2));
+    filter.Allow(SCMP_SYS(write));
+    filter.Allow(SCMP_SYS(close));
+    filter.Allow(SCMP_SYS(sched_yield));  // the run-time's own locks
+    // A report: is standard error a terminal, the memory map, the program's symbols.
+    filter.Allow(SCMP_SYS(ioctl), Is(1, TCGETS));
+    filter.Allow(SCMP_SYS(open), BitsClear(1, Writing));
+    filter.Allow(SCMP_SYS(openat), BitsClear(2, Writing));
+    filter.Allow(SCMP_SYS(dup));    // the run-time keeps its files above descriptor 2
+    filter.Allow(SCMP_SYS(fcntl));  // and closed on exec
+    filter.Allow(SCMP_SYS(read));
+    filter.Allow(SCMP_SYS(newfstatat));
+    filter.Allow(SCMP_SYS(readlink));
+    filter.Allow(SCMP_SYS(mmap), BitsClear(2, PROT_EXEC));
 }
 
 void AllowReporting(Filter& filter, const ChildFilterPlan& plan) {
@@ -140,7 +171,10 @@ int LoadChildFilter(const ChildFilterPlan& plan) {
     AllowMemory(filter, plan);
     AllowThreads(filter, plan);
     AllowReporting(filter, plan);
-    AllowReadingNothing(filter);
+    if (SanitizerRuntime)
+        AllowSanitizerRuntime(filter);
+    else
+        AllowReadingNothing(filter);
     return filter.Load();
 }
 
