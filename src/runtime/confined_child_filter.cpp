@@ -152,6 +152,8 @@ void AllowSanitizerRuntime(Filter& filter) {
     filter.Allow(SCMP_SYS(newfstatat));
     filter.Allow(SCMP_SYS(readlink));
     filter.Allow(SCMP_SYS(mmap), BitsClear(2, PROT_EXEC));
+    // A run-time that starts a symbolizer of its own is told no, and reports without it.
+    filter.Refuse(SCMP_SYS(clone), EPERM, BitsClear(0, CLONE_THREAD));
 }
 
 void AllowReporting(Filter& filter, const ChildFilterPlan& plan) {
