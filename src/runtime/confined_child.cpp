@@ -3,13 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -26,6 +27,8 @@ using Clock = std::chrono::steady_clock;
 // What the child writes first: confined, or not confinable here.
 constexpr std::byte Confined{'C'};
 constexpr std::byte NotConfinable{'U'};
+// What the parent asks of a child whose memory it may not read.
+constexpr char SendRegions = 'S';
 
 // Standard error of a child kept for the sanitizer report it may hold; the rest is drained.
 constexpr size_t KeptStandardError = 64 * 1024;
@@ -104,77 +107,93 @@ int MillisecondsLeft(Clock::time_point deadline) {
     return left <= 0 ? 0 : left > INT32_MAX ? INT32_MAX : static_cast<int>(left);
 }
 
-// What the parent hears from the child until both pipes end or the deadline passes.
-struct Heard {
-    std::vector<std::byte> record;  // the handshake byte, then the record
-    std::string standardError;
-    bool overflow = false;  // more bytes than a handshake and a record
-    bool timedOut = false;
-};
+// What the parent hears from the child on its two pipes.
+class Listener {
+  public:
+    Listener(int recordFd, int stderrFd, size_t recordSize)
+        : fds_{{recordFd, POLLIN, 0}, {stderrFd, POLLIN, 0}}, expected_(1 + recordSize) {
+        record_.reserve(expected_);
+    }
 
-void Listen(int recordFd, int stderrFd, size_t recordSize, Clock::time_point deadline,
-            Heard& heard) {
-    const size_t expected = 1 + recordSize;
-    heard.record.reserve(expected);
-    pollfd fds[2] = {{recordFd, POLLIN, 0}, {stderrFd, POLLIN, 0}};
-    char buffer[4096];
-    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-        const int left = MillisecondsLeft(deadline);
-        if (left == 0) {
-            heard.timedOut = true;
+    // Listens until the record is whole (when `untilRecord`), both pipes have ended or the
+    // deadline passes; false at the deadline.
+    bool Listen(Clock::time_point deadline, bool untilRecord) {
+        char buffer[4096];
+        while (fds_[0].fd >= 0 || fds_[1].fd >= 0) {
+            if (untilRecord && record_.size() == expected_) return true;
+            const int left = MillisecondsLeft(deadline);
+            if (left == 0) return false;
+            const int ready = ::poll(fds_, 2, left);
+            if (ready < 0 && errno != EINTR) return true;
+            if (ready <= 0) continue;
+            for (int i = 0; i < 2; ++i) {
+                if (fds_[i].fd < 0 || fds_[i].revents == 0) continue;
+                // The record is read no further than its end: what follows is the parent's
+                // to read (regions the child sends), or too much.
+                const size_t want =
+                    i == 0 ? std::max<size_t>(expected_ - record_.size(), 1) : sizeof buffer;
+                const ssize_t n = ::read(fds_[i].fd, buffer, std::min(want, sizeof buffer));
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) {
+                    fds_[i].fd = -1;
+                    continue;
+                }
+                Take(i, buffer, static_cast<size_t>(n));
+            }
+        }
+        return true;
+    }
+
+    bool RecordWhole() const { return record_.size() == expected_ && !overflow_; }
+    bool Overflowed() const { return overflow_; }
+    const std::vector<std::byte>& Record() const { return record_; }
+    const std::string& StandardError() const { return standardError_; }
+
+  private:
+    void Take(int pipe, const char* bytes, size_t count) {
+        if (pipe == 1) {
+            if (standardError_.size() < KeptStandardError)
+                standardError_.append(bytes,
+                                      std::min(count, KeptStandardError - standardError_.size()));
             return;
         }
-        const int ready = ::poll(fds, 2, left);
-        if (ready < 0 && errno != EINTR) return;
-        if (ready <= 0) continue;
-        for (pollfd& fd : fds) {
-            if (fd.fd < 0 || fd.revents == 0) continue;
-            const ssize_t n = ::read(fd.fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                fd.fd = -1;
-                continue;
-            }
-            const auto count = static_cast<size_t>(n);
-            if (&fd == &fds[0]) {
-                const size_t room = expected - heard.record.size();
-                if (count > room) heard.overflow = true;
-                const auto* bytes = reinterpret_cast<const std::byte*>(buffer);
-                heard.record.insert(heard.record.end(), bytes, bytes + std::min(count, room));
-            } else if (heard.standardError.size() < KeptStandardError) {
-                heard.standardError.append(
-                    buffer, std::min(count, KeptStandardError - heard.standardError.size()));
-            }
-        }
+        const size_t room = expected_ - record_.size();
+        if (count > room) overflow_ = true;
+        const auto* start = reinterpret_cast<const std::byte*>(bytes);
+        record_.insert(record_.end(), start, start + std::min(count, room));
     }
-}
 
-// Waits for the child to end, killing it at the deadline. The exit status, and whether the
-// parent killed it.
+    pollfd fds_[2];
+    size_t expected_;
+    std::vector<std::byte> record_;  // the handshake byte, then the record
+    std::string standardError_;
+    bool overflow_ = false;
+};
+
+// Waits for the child to end, killing it at the deadline or at once. The wait status, and
+// whether the parent killed it.
 int Reap(pid_t child, Clock::time_point deadline, bool killNow, bool& killed) {
     killed = false;
-    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
-    if (!killNow && pidfd >= 0) {
-        pollfd fd{pidfd, POLLIN, 0};
-        while (MillisecondsLeft(deadline) > 0) {
-            const int ready = ::poll(&fd, 1, MillisecondsLeft(deadline));
-            if (ready > 0 || (ready < 0 && errno != EINTR)) break;
-        }
-    } else if (!killNow) {
-        // Without process descriptors: look every millisecond.
-        int status = 0;
-        while (MillisecondsLeft(deadline) > 0) {
-            const pid_t done = ::waitpid(child, &status, WNOHANG);
-            if (done == child) {
-                if (pidfd >= 0) ::close(pidfd);
-                return status;
+    int status = 0;
+    if (!killNow) {
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+        if (pidfd >= 0) {
+            pollfd fd{pidfd, POLLIN, 0};
+            while (MillisecondsLeft(deadline) > 0) {
+                const int ready = ::poll(&fd, 1, MillisecondsLeft(deadline));
+                if (ready > 0 || (ready < 0 && errno != EINTR)) break;
             }
-            if (done < 0 && errno != EINTR) break;
-            ::usleep(1000);
+            ::close(pidfd);
+        } else {
+            // Without process descriptors (Linux before 5.3): look every millisecond.
+            while (MillisecondsLeft(deadline) > 0) {
+                const pid_t done = ::waitpid(child, &status, WNOHANG);
+                if (done == child) return status;
+                if (done < 0 && errno != EINTR) break;
+                ::usleep(1000);
+            }
         }
     }
-    if (pidfd >= 0) ::close(pidfd);
-    int status = 0;
     pid_t done = ::waitpid(child, &status, WNOHANG);
     if (done == 0) {
         ::kill(child, SIGKILL);
@@ -201,7 +220,9 @@ bool HoldsSanitizerReport(const std::string& text) {
            text.find("runtime error:") != std::string::npos;
 }
 
-ChildRun Classify(int status, bool killed, const Heard& heard, size_t recordSize) {
+ChildRun Classify(int status, bool killed, bool believed, bool refused, const Listener& listener) {
+    // The parent ended a child whose record did not hold, or one that ran out of time.
+    if (refused) return {ChildEnd::RecordRefused, 0};
     if (killed) return {ChildEnd::OverTime, SIGKILL};
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
@@ -211,9 +232,7 @@ ChildRun Classify(int status, bool killed, const Heard& heard, size_t recordSize
         return {ChildEnd::Crashed, signal};
     }
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (code == 0 && !heard.overflow && heard.record.size() == 1 + recordSize &&
-        heard.record.front() == Confined)
-        return {ChildEnd::Reported, 0};
+    if (code == 0 && believed && !listener.Overflowed()) return {ChildEnd::Reported, 0};
     return {ChildEnd::NoRecord, code};
 }
 
@@ -233,6 +252,7 @@ std::string_view ChildEndName(ChildEnd end) {
         case ChildEnd::OverCpuTime: return "over its CPU time";
         case ChildEnd::OverTime: return "over its time";
         case ChildEnd::NoRecord: return "no record";
+        case ChildEnd::RecordRefused: return "record refused";
     }
     return "unknown";
 }
@@ -244,6 +264,50 @@ bool ChildSide::Report(std::span<const std::byte> record) {
         // library's touches the record.
         const ssize_t n =
             ::syscall(SYS_write, recordFd_, record.data() + done, record.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void ChildSide::HandOver(std::span<const std::span<const std::byte>> regions) {
+    for (;;) {
+        char command = 0;
+        const ssize_t n = ::syscall(SYS_read, commandFd_, &command, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || command != SendRegions) return;  // let go
+        for (const std::span<const std::byte> region : regions)
+            if (!Report(region)) return;
+    }
+}
+
+bool ChildAccess::Read(uint64_t address, std::span<std::byte> out) {
+    if (out.empty()) return true;
+    if (streaming_) return ReadFromPipe(out);
+    const iovec local{out.data(), out.size()};
+    const iovec remote{reinterpret_cast<void*>(static_cast<uintptr_t>(address)), out.size()};
+    const ssize_t n = ::process_vm_readv(child_, &local, 1, &remote, 1, 0);
+    if (n >= 0) return static_cast<size_t>(n) == out.size();
+    // Ptrace restrictions (Yama's scope 2 and 3, a container's filter) forbid reading another
+    // process's memory: the child sends what it hands over instead.
+    if (errno != EPERM && errno != ENOSYS) return false;
+    const char command = SendRegions;
+    if (::write(commandFd_, &command, 1) != 1) return false;
+    streaming_ = true;
+    return ReadFromPipe(out);
+}
+
+bool ChildAccess::ReadFromPipe(std::span<std::byte> out) {
+    size_t done = 0;
+    pollfd fd{recordFd_, POLLIN, 0};
+    while (done < out.size()) {
+        const int left = MillisecondsLeft(deadline_);
+        if (left == 0) return false;
+        const int ready = ::poll(&fd, 1, left);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) continue;
+        const ssize_t n = ::read(recordFd_, out.data() + done, out.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
@@ -263,18 +327,16 @@ void SetConfinedChildObserver(ConfinedChildObserver childObserver) {
     observer = std::move(childObserver);
 }
 
-ChildRun RunConfined(const ChildLimits& limits, SharedBlock& block,
-                     const std::function<void()>& prepare,
-                     const std::function<void(ChildSide&)>& work, std::span<std::byte> record) {
+ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& prepare,
+                     const std::function<void(ChildSide&)>& work, size_t recordSize,
+                     const RecordReader& read) {
     const Mode wanted = CurrentMode();
     if (wanted == Mode::Off || unavailable) return Finish({ChildEnd::NotRun, 0});
-    if (!block.Create()) {
-        Unavailable(std::string("no memory file: ") + std::strerror(errno));
-        return Finish({ChildEnd::NotRun, 0});
-    }
     Pipe recordPipe;
     Pipe errorPipe;
-    if (!recordPipe.Made() || !errorPipe.Made()) return Finish({ChildEnd::NoRecord, -1});
+    Pipe commandPipe;
+    if (!recordPipe.Made() || !errorPipe.Made() || !commandPipe.Made())
+        return Finish({ChildEnd::NoRecord, -1});
 
     const ChildSignalDefault childSignal;
     const auto deadline = Clock::now() + std::chrono::milliseconds(limits.wallMilliseconds);
@@ -289,34 +351,47 @@ ChildRun RunConfined(const ChildLimits& limits, SharedBlock& block,
         plan.parent = parent;
         plan.stderrFd = errorPipe.Write();
         plan.recordFd = recordPipe.Write();
-        plan.blockFd = block.Descriptor();
+        plan.commandFd = commandPipe.Read();
         plan.limits = limits;
         plan.logOnly = wanted == Mode::LogOnly;
-        RunChild(plan, block, prepare, work);  // never returns
+        RunChild(plan, prepare, work);  // never returns
     }
     recordPipe.CloseWrite();
     errorPipe.CloseWrite();
+    commandPipe.CloseRead();
 
-    Heard heard;
-    Listen(recordPipe.Read(), errorPipe.Read(), record.size(), deadline, heard);
+    Listener listener(recordPipe.Read(), errorPipe.Read(), recordSize);
+    bool inTime = listener.Listen(deadline, /*untilRecord=*/true);
+    const std::vector<std::byte>& record = listener.Record();
+    // Only a child that has not yet touched the input says so, before its filter is on.
+    if (inTime && !record.empty() && record.front() == NotConfinable) {
+        bool killed = false;
+        Reap(child, deadline, false, killed);
+        Unavailable(PrintableText(std::span(record).subspan(1)));
+        return Finish({ChildEnd::NotRun, 0});
+    }
+    bool believed = false;
+    bool refused = false;
+    if (inTime && listener.RecordWhole() && record.front() == Confined) {
+        ChildAccess access(child, recordPipe.Read(), commandPipe.Write(), deadline);
+        believed = read(std::span(record).subspan(1), access);
+        refused = !believed;
+    }
+    // Let go: the child reads the end of its command pipe and exits; one that lied is ended.
+    commandPipe.CloseWrite();
+    if (refused) ::kill(child, SIGKILL);
+    if (inTime && !refused) inTime = listener.Listen(deadline, /*untilRecord=*/false);
     bool killed = false;
-    const int status = Reap(child, deadline, heard.timedOut, killed);
+    const int status = Reap(child, deadline, !inTime || refused, killed);
 #ifdef PIC2PNM_SANITIZER_RUNTIME
     // A sanitizer's report from inside a codec library reaches the developer; the libraries'
     // own chatter never does.
-    if (HoldsSanitizerReport(heard.standardError)) ::fputs(heard.standardError.c_str(), stderr);
+    if (HoldsSanitizerReport(listener.StandardError()))
+        std::fputs(listener.StandardError().c_str(), stderr);
 #else
     (void)HoldsSanitizerReport;
 #endif
-    // Only a child that has not yet touched the input says so, before its filter is on.
-    if (!heard.record.empty() && heard.record.front() == NotConfinable && !killed) {
-        Unavailable(PrintableText(std::span(heard.record).subspan(1)));
-        return Finish({ChildEnd::NotRun, 0});
-    }
-    const ChildRun run = Classify(status, killed, heard, record.size());
-    if (run.end == ChildEnd::Reported)
-        std::memcpy(record.data(), heard.record.data() + 1, record.size());
-    return Finish(run);
+    return Finish(Classify(status, killed, believed, refused, listener));
 }
 
 }  // namespace pic2pnm

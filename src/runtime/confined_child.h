@@ -1,35 +1,41 @@
 // Work on hostile bytes runs in a child process that can do little more than compute: forked
-// for the one task (no exec), it keeps only standard error, its record pipe and the shared
-// block, drops its capabilities, may not gain privileges, has limits on CPU time and address
-// space, and runs under a system-call filter that allows memory, threads, writing its report
-// and ending. Whatever the child does (crash, abort, a forbidden call, a lie), the parent
-// reaps it and learns one ChildEnd; it trusts nothing of the record but its size.
+// for the one task (no exec), it keeps only standard error and the two ends of its pipes to the
+// parent, drops its capabilities, may not gain privileges, has limits on CPU time and address
+// space, and runs under a system-call filter that allows memory, threads, its report and
+// ending. It sends a fixed record and waits while the parent copies what the record names out
+// of its memory. Whatever the child does (crash, abort, a forbidden call, a lie), the parent
+// reaps it and learns one ChildEnd; it trusts nothing the child says that it has not checked.
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string_view>
 
-#include "runtime/shared_block.h"
-
 namespace pic2pnm {
 
 enum class ChildEnd {
-    Reported,     // exited after writing its whole record
-    NotRun,       // no child: confinement is off or cannot be set up here; do the work in-process
-    Crashed,      // ended by a signal of its own (SIGSEGV, SIGBUS, SIGABRT, ...)
-    Refused,      // killed by the system-call filter (SIGSYS)
-    OverCpuTime,  // ended at its CPU-time limit
-    OverTime,     // killed by the parent at the wall-clock limit
-    NoRecord,     // exited without its whole record, or with more than a record
+    Reported,       // sent its record, which the parent believed, and exited
+    NotRun,         // no child: confinement is off or cannot be set up here; do the work in-process
+    Crashed,        // ended by a signal of its own (SIGSEGV, SIGBUS, SIGABRT, ...)
+    Refused,        // killed by the system-call filter (SIGSYS)
+    OverCpuTime,    // ended at its CPU-time limit
+    OverTime,       // killed by the parent at the wall-clock limit
+    NoRecord,       // ended without its whole record, or sent more than it was asked for
+    RecordRefused,  // its record did not hold, or what it names could not be copied
 };
 
 // A short name of each end, for tests and diagnostics.
 std::string_view ChildEndName(ChildEnd end);
+
+struct ChildRun {
+    ChildEnd end = ChildEnd::NotRun;
+    int detail = 0;  // the ending signal, or the exit status
+};
 
 struct ChildLimits {
     uint32_t cpuSeconds = 120;
@@ -44,29 +50,51 @@ struct ChildLimits {
 // What the work in the child has at hand.
 class ChildSide {
   public:
-    ChildSide(int recordFd, SharedBlock& block) : recordFd_(recordFd), block_(block) {}
+    ChildSide(int recordFd, int commandFd) : recordFd_(recordFd), commandFd_(commandFd) {}
     // Sends the record; false when it could not be written whole.
     bool Report(std::span<const std::byte> record);
-    SharedBlock& Block() { return block_; }
+    // After Report: waits until the parent has copied what it wants; when the parent may not
+    // read the child's memory, sends `regions` down the record pipe, in order, on its asking.
+    void HandOver(std::span<const std::span<const std::byte>> regions);
 
   private:
     int recordFd_;
-    SharedBlock& block_;
+    int commandFd_;
 };
 
-struct ChildRun {
-    ChildEnd end = ChildEnd::NotRun;
-    int detail = 0;  // the ending signal, or the exit status
+// The parent's way to the memory of a child that has sent its record and waits.
+class ChildAccess {
+  public:
+    using Clock = std::chrono::steady_clock;
+    ChildAccess(pid_t child, int recordFd, int commandFd, Clock::time_point deadline)
+        : child_(child), recordFd_(recordFd), commandFd_(commandFd), deadline_(deadline) {}
+    // Copies out.size() bytes of the child's memory from `address`: read straight from it, or,
+    // where the system lets no process read another's memory, from the record pipe, down which
+    // the child then sends the regions it hands over, in order (the calls must ask for them in
+    // that order). False when the bytes cannot be had whole.
+    bool Read(uint64_t address, std::span<std::byte> out);
+
+  private:
+    bool ReadFromPipe(std::span<std::byte> out);
+
+    pid_t child_;
+    int recordFd_;
+    int commandFd_;
+    Clock::time_point deadline_;
+    bool streaming_ = false;
 };
+
+// Checks a child's record and copies what it names; false when it does not hold.
+using RecordReader = std::function<bool(std::span<const std::byte> record, ChildAccess& child)>;
 
 // Runs `prepare` (before the filter: it may open libraries; it must not look at more of the
-// input than the libraries' signatures) and then `work` in a confined child, and waits for
-// it. On Reported, `record` holds the record the child sent, which had exactly its size.
-// NotRun when confinement is off (PIC2PNM_SANDBOX=0) or cannot be set up (no memory files,
-// fork refused, no system-call filter); the reason is told once through the notice handler.
-ChildRun RunConfined(const ChildLimits& limits, SharedBlock& block,
-                     const std::function<void()>& prepare,
-                     const std::function<void(ChildSide&)>& work, std::span<std::byte> record);
+// input than the libraries' signatures) and then `work` in a confined child, waits for its
+// record of `recordSize` bytes, hands it to `read` while the child waits, then lets the child
+// go and reaps it. NotRun when confinement is off (PIC2PNM_SANDBOX=0) or cannot be set up (fork
+// refused, no system-call filter); the reason is told once through the notice handler.
+ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& prepare,
+                     const std::function<void(ChildSide&)>& work, size_t recordSize,
+                     const RecordReader& read);
 
 // In the child: lets the address space grow to `bytes` beyond what the child held when it
 // started (never past ChildLimits::mostAddressSpace, never lower than it is).

@@ -80,12 +80,11 @@ scmp_arg_cmp Is(unsigned argument, uint64_t value) {
     return scmp_arg_cmp{argument, SCMP_CMP_EQ, value, 0};
 }
 
-void AllowMemory(Filter& filter, const ChildFilterPlan& plan) {
+void AllowMemory(Filter& filter) {
     // The C library's heap and the libraries' own buffers. Nothing is mapped executable, and
-    // only anonymous memory or the shared block is mapped at all.
+    // only anonymous memory is mapped at all.
     filter.Allow(SCMP_SYS(brk));
     filter.Allow(SCMP_SYS(mmap), IntIs(4, -1), BitsClear(2, PROT_EXEC));
-    filter.Allow(SCMP_SYS(mmap), IntIs(4, plan.blockFd), BitsClear(2, PROT_EXEC));
     filter.Allow(SCMP_SYS(munmap));
     filter.Allow(SCMP_SYS(mremap));
     // Freed heap and thread stacks are given back; huge pages are asked for.
@@ -95,8 +94,6 @@ void AllowMemory(Filter& filter, const ChildFilterPlan& plan) {
     filter.Allow(SCMP_SYS(sysinfo));
     // Guard pages of thread stacks, and the C library's heaps of other threads growing.
     filter.Allow(SCMP_SYS(mprotect), BitsClear(2, PROT_EXEC));
-    // The shared block grows as the pictures are allocated in it.
-    filter.Allow(SCMP_SYS(ftruncate), IntIs(0, plan.blockFd));
     // The address space grows to the size the file states (FitAddressSpace): only that limit,
     // and only of the child itself. Without capabilities it cannot rise past the hard limit.
     filter.Allow(SCMP_SYS(prlimit64), Is(0, 0), Is(1, RLIMIT_AS));
@@ -157,10 +154,11 @@ void AllowSanitizerRuntime(Filter& filter) {
 }
 
 void AllowReporting(Filter& filter, const ChildFilterPlan& plan) {
-    // The record goes to the parent on its pipe; library messages on standard error, which the
-    // parent reads and drops.
+    // The record goes to the parent on its pipe, then the child waits to be let go (or asked
+    // for its pixels); library messages go to standard error, which the parent reads and drops.
     filter.Allow(SCMP_SYS(write), IntIs(0, plan.recordFd));
     filter.Allow(SCMP_SYS(write), IntIs(0, plan.stderrFd));
+    filter.Allow(SCMP_SYS(read), IntIs(0, plan.commandFd));
     filter.Allow(SCMP_SYS(exit_group));
 }
 
@@ -170,7 +168,7 @@ int LoadChildFilter(const ChildFilterPlan& plan) {
     Filter filter(plan.logOnly ? SCMP_ACT_LOG : SCMP_ACT_KILL_PROCESS);
     // libseccomp makes no filter whose default action the kernel cannot take.
     if (!filter.Made()) return ENOSYS;
-    AllowMemory(filter, plan);
+    AllowMemory(filter);
     AllowThreads(filter, plan);
     AllowReporting(filter, plan);
     if (SanitizerRuntime)

@@ -6,10 +6,10 @@
 namespace pic2pnm {
 
 struct ChildFilterPlan {
-    int stderrFd = 2;  // library messages, and sanitizer reports, go to the parent here
-    int recordFd = 3;  // the child's record
-    int blockFd = 4;   // the shared block
-    pid_t pid = 0;     // the child itself, the one process it may signal
+    int stderrFd = 2;   // library messages, and sanitizer reports, go to the parent here
+    int recordFd = 3;   // the child's record, and what it hands over when asked
+    int commandFd = 4;  // where the parent lets the child go
+    pid_t pid = 0;      // the child itself, the one process it may signal
     // Every call outside the filter is allowed and logged by the kernel instead of ending the
     // child: how the list below was found (PIC2PNM_SANDBOX=log).
     bool logOnly = false;

@@ -22,7 +22,7 @@ namespace {
 // Where the child keeps what it keeps; everything above is closed.
 constexpr int StderrFd = 2;
 constexpr int RecordFd = 3;
-constexpr int BlockFd = 4;
+constexpr int CommandFd = 4;
 constexpr int FirstClosedFd = 5;
 
 #ifdef PIC2PNM_SANITIZER_RUNTIME
@@ -61,16 +61,15 @@ void ResetSignals() {
             signal == SIGABRT || signal == SIGTRAP)
             continue;
 #endif
-        // A write to a pipe whose reader has gone fails instead; the shared block cannot grow
-        // past a file-size limit, which fails the allocation.
-        ::signal(signal, signal == SIGPIPE || signal == SIGXFSZ ? SIG_IGN : SIG_DFL);
+        // A write to a pipe whose reader has gone fails instead.
+        ::signal(signal, signal == SIGPIPE ? SIG_IGN : SIG_DFL);
     }
 }
 
 // Moves the three kept descriptors to 2, 3 and 4 and closes every other one.
 bool KeepOnlyOwnDescriptors(const ChildPlan& plan) {
-    const int kept[] = {plan.stderrFd, plan.recordFd, plan.blockFd};
-    const int places[] = {StderrFd, RecordFd, BlockFd};
+    const int kept[] = {plan.stderrFd, plan.recordFd, plan.commandFd};
+    const int places[] = {StderrFd, RecordFd, CommandFd};
     int moved[3];
     for (int i = 0; i < 3; ++i) {
         moved[i] = ::fcntl(kept[i], F_DUPFD, 16);
@@ -154,15 +153,13 @@ void FitAddressSpace(uint64_t bytes) {
     ::setrlimit(RLIMIT_AS, &limit);
 }
 
-void RunChild(const ChildPlan& plan, SharedBlock& block, const std::function<void()>& prepare,
+void RunChild(const ChildPlan& plan, const std::function<void()>& prepare,
               const std::function<void(ChildSide&)>& work) {
     // The child goes with its parent, whatever ends the parent.
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != plan.parent) ::_exit(1);
     ResetSignals();
     if (!KeepOnlyOwnDescriptors(plan)) NotConfinable(plan.recordFd, "descriptors", errno);
-    block.Renumber(BlockFd);
     if (const char* step = SetLimits(plan.limits)) NotConfinable(RecordFd, step, errno);
-    if (::prctl(PR_SET_DUMPABLE, 0) != 0) NotConfinable(RecordFd, "not dumpable", errno);
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         NotConfinable(RecordFd, "no new privileges", errno);
     if (!DropCapabilities()) NotConfinable(RecordFd, "capabilities", errno);
@@ -170,12 +167,12 @@ void RunChild(const ChildPlan& plan, SharedBlock& block, const std::function<voi
     ChildFilterPlan filter;
     filter.stderrFd = StderrFd;
     filter.recordFd = RecordFd;
-    filter.blockFd = BlockFd;
+    filter.commandFd = CommandFd;
     filter.pid = ::getpid();
     filter.logOnly = plan.logOnly;
     if (const int error = LoadChildFilter(filter); error != 0)
         NotConfinable(RecordFd, "no system-call filter", error);
-    ChildSide side(RecordFd, block);
+    ChildSide side(RecordFd, CommandFd);
     const std::byte confined{'C'};
     if (!side.Report({&confined, 1})) ::_exit(1);
     work(side);

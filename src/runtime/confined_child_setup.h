@@ -12,8 +12,8 @@ namespace pic2pnm {
 struct ChildPlan {
     pid_t parent = 0;
     int stderrFd = -1;
-    int recordFd = -1;
-    int blockFd = -1;
+    int recordFd = -1;   // the child's end for writing
+    int commandFd = -1;  // the child's end for reading
     ChildLimits limits;
     bool logOnly = false;
 };
@@ -21,8 +21,7 @@ struct ChildPlan {
 // Confines the process, runs `prepare` before the filter and `work` after it, and exits. A
 // step that fails before the input is touched is reported as 'U' and a reason on the record
 // pipe (the parent then does the work itself); once confined, the child first writes 'C'.
-[[noreturn]] void RunChild(const ChildPlan& plan, SharedBlock& block,
-                           const std::function<void()>& prepare,
+[[noreturn]] void RunChild(const ChildPlan& plan, const std::function<void()>& prepare,
                            const std::function<void(ChildSide&)>& work);
 
 }  // namespace pic2pnm

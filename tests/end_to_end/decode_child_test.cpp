@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -148,6 +149,45 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FallbackCase{"NoSystemCallFilter", ForbidFilters, "no system-call filter: "},
                       FallbackCase{"NoFork", ForbidFork, "fork: Resource temporarily unavailable"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// As where ptrace restrictions forbid reading another process's memory.
+bool ForbidReadingOtherProcesses() {
+    scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
+    const bool made =
+        filter != nullptr &&
+        seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(process_vm_readv), 0) == 0 &&
+        seccomp_load(filter) == 0;
+    seccomp_release(filter);
+    return made;
+}
+
+class DecodeChildPipeTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DecodeChildPipeTest, PixelsComeDownThePipeWhereTheChildsMemoryCannotBeRead) {
+    TempDir dir;
+    const std::string in = (TestData("e2e") / GetParam()).string();
+    const ProgramRun read = RunProgram({"PPM", in, (dir / "read.ppm").string()});
+    RunOptions options;
+    options.childSetup = ForbidReadingOtherProcesses;
+    const ProgramRun piped = RunProgram({"PPM", in, (dir / "piped.ppm").string()}, options);
+    ASSERT_NE(piped.exitStatus, ChildSetupFailed) << "the test's own filter cannot be installed";
+    EXPECT_EQ(piped.exitStatus, read.exitStatus);
+    EXPECT_EQ(piped.output.substr(0, 20), read.output.substr(0, 20)) << piped.output;
+    EXPECT_EQ(fs::exists(dir / "piped.ppm"), fs::exists(dir / "read.ppm"));
+    if (fs::exists(dir / "read.ppm")) {
+        EXPECT_EQ(ReadFileText(dir / "piped.ppm"), ReadFileText(dir / "read.ppm"));
+    }
+}
+
+// A picture through each loader, and an icon: a colour bitmap and a mask from one child.
+INSTANTIATE_TEST_SUITE_P(EveryLoader, DecodeChildPipeTest,
+                         ::testing::Values("photo.png", "photo.bmp", "bmp-image.ico"),
+                         [](const auto& testCase) {
+                             std::string name = testCase.param;
+                             for (char& c : name)
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace pic2pnm::testing

@@ -44,9 +44,6 @@ uint32_t cpuSecondsForTesting = 0;
 uint32_t wallMillisecondsForTesting = 0;
 DecodeChildFault fault = DecodeChildFault::None;
 
-// In the child: the shared block and where its stores lie.
-SharedBlock* childBlock = nullptr;
-ChildStorePlaces places{};
 uint64_t threadAllowance = 0;
 
 uint64_t Processors() {
@@ -67,24 +64,6 @@ ChildLimits Limits() {
     return limits;
 }
 
-// Every store of the child is a region of the shared block.
-std::shared_ptr<void> FromSharedBlock(size_t bytes) {
-    uint64_t offset = 0;
-    std::shared_ptr<void> keeper = childBlock->Append(bytes, offset);
-    if (keeper == nullptr) return nullptr;
-    // A region mapped where a freed one was takes its place in the list.
-    ChildStorePlace* free = nullptr;
-    for (ChildStorePlace& place : places) {
-        if (place.data == keeper.get() || (free == nullptr && place.data == nullptr)) {
-            free = &place;
-            if (place.data == keeper.get()) break;
-        }
-    }
-    if (free == nullptr) return nullptr;
-    *free = {keeper.get(), offset};
-    return keeper;
-}
-
 void FitToStatedSize(int64_t width, int64_t height) {
     const auto pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     FitAddressSpace(threadAllowance + BytesPerPixel * pixels);
@@ -101,21 +80,26 @@ void OpenLibrariesFor(FileView file) {
     SetStandardErrorFilteredByParent(true);
 }
 
-// A record that claims a picture, an icon or a header the child never made.
+// A record that claims a picture, an icon or a header the child never made: stores of 4096 x
+// 4096 pixels where the child holds one.
 ChildRecordBytes LyingRecord(ChildTask task) {
-    static uint32_t pixel = 0;
     ChildDecode lie;
     lie.status = CodecStatus::Ok;
-    const std::shared_ptr<void> nowhere(&pixel, [](void*) {});
-    const auto store = PixelStore::Over(4096, 4096, &pixel, nowhere);
-    lie.picture = {4096, 4096, 32, PixelFormat::Argb32, false, false, 0, 0, store};
-    lie.icon.width = 4096;
-    lie.icon.height = 4096;
+    const std::shared_ptr<PixelStore> pixel = PixelStore::Allocate(1, 1);
+    lie.picture = {1, 1, 32, PixelFormat::Argb32, false, false, 0, 0, pixel};
+    lie.icon.width = 1;
+    lie.icon.height = 1;
     lie.icon.bitsPerPixel = 32;
-    lie.icon.color = store;
-    lie.icon.mask = store;
-    const ChildStorePlaces claimed = {ChildStorePlace{&pixel, 0}};
-    return EncodeChildRecord(task, lie, claimed);
+    lie.icon.color = pixel;
+    lie.icon.mask = pixel;
+    ChildRecordBytes bytes = EncodeChildRecord(task, lie);
+    ChildDecodeRecord record;
+    std::memcpy(&record, bytes.data(), sizeof record);
+    record.width = record.height = 4096;
+    for (ChildStoreRecord& store : record.stores)
+        if (store.width != 0) store.width = store.height = 4096;
+    std::memcpy(bytes.data(), &record, sizeof record);
+    return bytes;
 }
 
 // The misbehaviour a test asked for, in place of the decoder.
@@ -143,7 +127,8 @@ void Misbehave(ChildSide& side, ChildTask task) {
             }
             ChildDecode refused;
             refused.status = CodecStatus::OutOfMemory;
-            side.Report(EncodeChildRecord(task, refused, places));
+            side.Report(EncodeChildRecord(task, refused));
+            side.HandOver({});
             break;
         }
         case DecodeChildFault::Open:
@@ -158,7 +143,10 @@ void Misbehave(ChildSide& side, ChildTask task) {
             ::execve(shell, arguments, nullptr);
             break;
         }
-        case DecodeChildFault::LyingRecord: side.Report(LyingRecord(task)); break;
+        case DecodeChildFault::LyingRecord:
+            side.Report(LyingRecord(task));
+            side.HandOver({});
+            break;
         case DecodeChildFault::ShortRecord: {
             const ChildRecordBytes bytes = LyingRecord(task);
             side.Report(std::span(bytes).first(bytes.size() / 2));
@@ -169,15 +157,23 @@ void Misbehave(ChildSide& side, ChildTask task) {
 }
 
 void Work(ChildSide& side, ChildTask task, const std::function<CodecStatus(ChildDecode&)>& decode) {
-    childBlock = &side.Block();
-    SetPixelMemorySource(FromSharedBlock);
     SetStatedSizeObserver(FitToStatedSize);
     Misbehave(side, task);
     ChildDecode result;
     result.status = decode(result);
-    side.Report(EncodeChildRecord(task, result, places));
-    // Nothing to clean up: the process ends, and the parent keeps the pixels.
+    if (side.Report(EncodeChildRecord(task, result)))
+        side.HandOver(ChildStoreRegions(task, result));
+    // Nothing to clean up: the process ends.
     ::_exit(0);
+}
+
+// In the parent: a store of its own holding the child's pixels.
+std::shared_ptr<PixelStore> CopyStore(ChildAccess& child, uint64_t address, int32_t width,
+                                      int32_t height) {
+    std::shared_ptr<PixelStore> store = PixelStore::Allocate(width, height);
+    if (store == nullptr) return nullptr;
+    const auto bytes = std::as_writable_bytes(std::span(store->Data(), store->PixelCount()));
+    return child.Read(address, bytes) ? store : nullptr;
 }
 
 }  // namespace
@@ -185,21 +181,21 @@ void Work(ChildSide& side, ChildTask task, const std::function<CodecStatus(Child
 CodecStatus DecodeConfined(FileView file, ChildTask task,
                            const std::function<CodecStatus(ChildDecode&)>& decode,
                            ChildDecode& out) {
-    SharedBlock block;
-    ChildRecordBytes record{};
-    const ChildRun run = RunConfined(
-        Limits(), block, [file] { OpenLibrariesFor(file); },
-        [&](ChildSide& side) { Work(side, task, decode); }, record);
     ChildDecode result;
+    const RecordReader read = [&](std::span<const std::byte> record, ChildAccess& child) {
+        const FetchChildStore fetch = [&child](uint64_t address, int32_t width, int32_t height) {
+            return CopyStore(child, address, width, height);
+        };
+        return ReadChildRecord(record, task, fetch, result);
+    };
+    const ChildRun run = RunConfined(
+        Limits(), [file] { OpenLibrariesFor(file); },
+        [&](ChildSide& side) { Work(side, task, decode); }, sizeof(ChildDecodeRecord), read);
     if (run.end == ChildEnd::NotRun) {
         result.status = decode(result);
     } else if (run.end != ChildEnd::Reported) {
-        result.status = CodecStatus::Corrupt;
-        result.reason = "the decoder " + std::string(ChildEndName(run.end));
-    } else if (!ReadChildRecord(
-                   record, task, [&block](uint64_t bytes) { return block.Map(bytes); }, result)) {
         result = ChildDecode{};
-        result.reason = "the decoder's record does not hold";
+        result.reason = "the decoder " + std::string(ChildEndName(run.end));
     }
     out = std::move(result);
     return out.status;

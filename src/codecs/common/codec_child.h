@@ -1,8 +1,9 @@
 // Decoding in a confined child process. Both loaders hand the file's bytes to a decoder here;
-// the decoder runs in a child (runtime/confined_child.h) that puts its pixels into a block
-// shared with the parent and sends a small fixed record, which the parent checks field by
-// field before it believes any of it. A child that crashes, aborts, makes a forbidden call,
-// runs out of time or memory, or lies, is one more picture that cannot be decoded (Corrupt).
+// the decoder runs in a child (runtime/confined_child.h) that sends a small fixed record, which
+// the parent checks field by field before it believes any of it, and then copies the pixel
+// stores the record names out of the child's memory into stores of its own. A child that
+// crashes, aborts, makes a forbidden call, runs out of time or memory, or lies, is one more
+// picture that cannot be decoded (Corrupt).
 #pragma once
 
 #include <cstdint>

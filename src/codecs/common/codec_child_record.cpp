@@ -6,7 +6,6 @@
 #include <type_traits>
 
 #include "codecs/common/codec_registry.h"
-#include "runtime/shared_block.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -18,15 +17,14 @@ constexpr uint32_t EmfHeaderType = 1;
 constexpr uint32_t EmfSignature = 0x464D4520;  // " EMF"
 constexpr uint32_t SmallestEmfHeader = 88;
 
-ChildStoreRecord StoreRecord(const std::shared_ptr<PixelStore>& store,
-                             const ChildStorePlaces& places, bool& found) {
+ChildStoreRecord StoreRecord(const std::shared_ptr<PixelStore>& store) {
     if (store == nullptr) return {};
-    for (const ChildStorePlace& place : places) {
-        if (place.data != nullptr && place.data == store->Data())
-            return {place.offset, store->Width(), store->Height()};
-    }
-    found = false;
-    return {};
+    return {reinterpret_cast<uintptr_t>(store->Data()), store->Width(), store->Height()};
+}
+
+std::span<const std::byte> StoreRegion(const std::shared_ptr<PixelStore>& store) {
+    if (store == nullptr) return {};
+    return std::as_bytes(std::span(store->Data(), store->PixelCount()));
 }
 
 bool IsBitmapDepth(uint32_t bits) {
@@ -46,43 +44,25 @@ bool IsStore(const ChildStoreRecord& store, int64_t width, int64_t height) {
 }
 
 bool IsNoStore(const ChildStoreRecord& store) {
-    return store.width == 0 && store.height == 0 && store.offset == 0;
+    return store.width == 0 && store.height == 0 && store.address == 0;
 }
 
-// The stores of the record over one mapping of the block: each must start on a page, hold a
-// supported size, end inside the block and overlap no other.
-bool MapStores(const ChildDecodeRecord& record, const MapSharedBytes& map,
-               std::shared_ptr<PixelStore> (&stores)[2]) {
-    uint64_t starts[2] = {};
-    uint64_t ends[2] = {};
-    uint64_t blockBytes = 0;
+// The stores the record names, each copied out of the child, in the order named.
+bool FetchStores(const ChildDecodeRecord& record, const FetchChildStore& fetch,
+                 std::shared_ptr<PixelStore> (&stores)[2]) {
     for (int i = 0; i < 2; ++i) {
         const ChildStoreRecord& store = record.stores[i];
         if (IsNoStore(store)) continue;
         if (!IsPictureSizeSupported(store.width, store.height)) return false;
-        if (store.offset % PageSize() != 0) return false;
-        const uint64_t bytes = uint64_t(store.width) * uint64_t(store.height) * 4;
-        if (store.offset > UINT64_MAX - bytes) return false;
-        starts[i] = store.offset;
-        ends[i] = store.offset + bytes;
-        blockBytes = std::max(blockBytes, ends[i]);
-    }
-    if (ends[0] != 0 && ends[1] != 0 && starts[0] < ends[1] && starts[1] < ends[0]) return false;
-    if (blockBytes == 0) return true;
-    const std::shared_ptr<void> mapping = map(blockBytes);
-    if (mapping == nullptr) return false;
-    for (int i = 0; i < 2; ++i) {
-        if (ends[i] == 0) continue;
-        auto* data =
-            reinterpret_cast<uint32_t*>(static_cast<std::byte*>(mapping.get()) + starts[i]);
-        stores[i] =
-            PixelStore::Over(record.stores[i].width, record.stores[i].height, data, mapping);
-        if (stores[i] == nullptr) return false;
+        stores[i] = fetch(store.address, store.width, store.height);
+        if (stores[i] == nullptr || stores[i]->Width() != store.width ||
+            stores[i]->Height() != store.height)
+            return false;
     }
     return true;
 }
 
-bool ReadPicture(const ChildDecodeRecord& r, const MapSharedBytes& map, ChildDecode& out) {
+bool ReadPicture(const ChildDecodeRecord& r, const FetchChildStore& fetch, ChildDecode& out) {
     if (r.row >= CodecRegistry().size()) return false;
     if (!IsPictureSizeSupported(r.width, r.height) || !IsBitmapDepth(r.bitsPerPixel) ||
         r.pixelFormat == 0 || !IsFlag(r.hasAlpha) || !IsFlag(r.premultipliedAlpha) ||
@@ -90,7 +70,7 @@ bool ReadPicture(const ChildDecodeRecord& r, const MapSharedBytes& map, ChildDec
         return false;
     if (!IsStore(r.stores[0], r.width, r.height) || !IsNoStore(r.stores[1])) return false;
     std::shared_ptr<PixelStore> stores[2];
-    if (!MapStores(r, map, stores)) return false;
+    if (!FetchStores(r, fetch, stores)) return false;
     out.row = r.row;
     DecodedPicture& picture = out.picture;
     picture.width = r.width;
@@ -107,7 +87,7 @@ bool ReadPicture(const ChildDecodeRecord& r, const MapSharedBytes& map, ChildDec
 
 // A monochrome icon has its mask alone, twice as high; every other one a colour bitmap and a
 // mask of the icon's size.
-bool ReadIcon(const ChildDecodeRecord& r, const MapSharedBytes& map, ChildDecode& out) {
+bool ReadIcon(const ChildDecodeRecord& r, const FetchChildStore& fetch, ChildDecode& out) {
     if (!IsFlag(r.isIcon) || !IsPictureSizeSupported(r.width, r.height) ||
         !IsBitmapDepth(r.bitsPerPixel))
         return false;
@@ -117,7 +97,7 @@ bool ReadIcon(const ChildDecodeRecord& r, const MapSharedBytes& map, ChildDecode
             : !IsStore(r.stores[0], r.width, r.height) || !IsStore(r.stores[1], r.width, r.height))
         return false;
     std::shared_ptr<PixelStore> stores[2];
-    if (!MapStores(r, map, stores)) return false;
+    if (!FetchStores(r, fetch, stores)) return false;
     DecodedIcon& icon = out.icon;
     icon.isIcon = r.isIcon != 0;
     icon.hotspotX = r.hotspotX;
@@ -138,8 +118,7 @@ bool IsEmfHeader(const EmfHeader& h) {
 
 }  // namespace
 
-ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode,
-                                   const ChildStorePlaces& places) {
+ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode) {
     ChildDecodeRecord record{};
     record.magic = RecordMagic;
     record.task = static_cast<uint32_t>(task);
@@ -147,7 +126,6 @@ ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode,
     const size_t reasonLength = std::min(decode.reason.size(), ChildReasonCapacity);
     record.reasonLength = static_cast<uint8_t>(reasonLength);
     std::memcpy(record.reason, decode.reason.data(), reasonLength);
-    bool found = true;
     if (decode.status == CodecStatus::Ok) {
         switch (task) {
             case ChildTask::Picture: {
@@ -161,7 +139,7 @@ ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode,
                 record.premultipliedAlpha = p.premultipliedAlpha;
                 record.dpiX = p.dpiX;
                 record.dpiY = p.dpiY;
-                record.stores[0] = StoreRecord(p.pixels, places, found);
+                record.stores[0] = StoreRecord(p.pixels);
                 break;
             }
             case ChildTask::Icon: {
@@ -172,23 +150,35 @@ ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode,
                 record.width = i.width;
                 record.height = i.height;
                 record.bitsPerPixel = i.bitsPerPixel;
-                record.stores[0] = StoreRecord(i.color, places, found);
-                record.stores[1] = StoreRecord(i.mask, places, found);
+                record.stores[0] = StoreRecord(i.color);
+                record.stores[1] = StoreRecord(i.mask);
                 break;
             }
             case ChildTask::PlaceableWmf: record.wmf = decode.wmf; break;
             case ChildTask::Emf: record.emf = decode.emf; break;
         }
     }
-    if (!found) record.status = static_cast<int32_t>(CodecStatus::Corrupt);
     ChildRecordBytes bytes;
     std::memcpy(bytes.data(), &record, sizeof record);
     return bytes;
 }
 
-bool ReadChildRecord(const ChildRecordBytes& bytes, ChildTask task, const MapSharedBytes& map,
+std::vector<std::span<const std::byte>> ChildStoreRegions(ChildTask task,
+                                                          const ChildDecode& decode) {
+    std::vector<std::span<const std::byte>> regions;
+    if (decode.status != CodecStatus::Ok) return regions;
+    if (task == ChildTask::Picture) regions.push_back(StoreRegion(decode.picture.pixels));
+    if (task == ChildTask::Icon) {
+        regions.push_back(StoreRegion(decode.icon.color));
+        regions.push_back(StoreRegion(decode.icon.mask));
+    }
+    return regions;
+}
+
+bool ReadChildRecord(std::span<const std::byte> bytes, ChildTask task, const FetchChildStore& fetch,
                      ChildDecode& out) {
     ChildDecodeRecord r;
+    if (bytes.size() != sizeof r) return false;
     std::memcpy(&r, bytes.data(), sizeof r);
     if (r.magic != RecordMagic || r.task != static_cast<uint32_t>(task)) return false;
     if (r.status < static_cast<int32_t>(CodecStatus::Ok) ||
@@ -202,8 +192,8 @@ bool ReadChildRecord(const ChildRecordBytes& bytes, ChildTask task, const MapSha
     out.reason.assign(r.reason, r.reasonLength);
     if (out.status != CodecStatus::Ok) return true;
     switch (task) {
-        case ChildTask::Picture: return ReadPicture(r, map, out);
-        case ChildTask::Icon: return ReadIcon(r, map, out);
+        case ChildTask::Picture: return ReadPicture(r, fetch, out);
+        case ChildTask::Icon: return ReadIcon(r, fetch, out);
         case ChildTask::PlaceableWmf: out.wmf = r.wmf; return r.wmf.unitsPerInch != 0;
         case ChildTask::Emf: out.emf = r.emf; return IsEmfHeader(r.emf);
     }

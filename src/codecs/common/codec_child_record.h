@@ -1,21 +1,24 @@
 // The record a decode child sends its parent: fixed in size, plain numbers only. The child
 // fills it from what its decoder gave; the parent reads it back into a ChildDecode only when
-// every field it uses holds a value the decoder could have given, and the pixel stores it
-// names lie inside the shared block.
+// every field it uses holds a value the decoder could have given and the pixel stores it names
+// can be copied whole out of the child.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "codecs/common/codec_child.h"
 
 namespace pic2pnm::codecs {
 
-// A pixel store in the shared block; width 0 when there is none.
+// A pixel store in the child's memory; width 0 when there is none.
 struct ChildStoreRecord {
-    uint64_t offset = 0;
+    uint64_t address = 0;
     int32_t width = 0;
     int32_t height = 0;
 };
@@ -47,23 +50,19 @@ struct ChildDecodeRecord {
 
 using ChildRecordBytes = std::array<std::byte, sizeof(ChildDecodeRecord)>;
 
-// Where each pixel store of the child lies in the shared block, by the address of its pixels.
-struct ChildStorePlace {
-    const void* data = nullptr;
-    uint64_t offset = 0;
-};
-using ChildStorePlaces = std::array<ChildStorePlace, 4>;
+// In the child: the record of `decode` for `task`, and the stores' pixels in the order the
+// record names them (what the child hands over).
+ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode);
+std::vector<std::span<const std::byte>> ChildStoreRegions(ChildTask task,
+                                                          const ChildDecode& decode);
 
-// In the child: the record of `decode` for `task`. False when a store is not in the block
-// (then the record says Corrupt).
-ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode,
-                                   const ChildStorePlaces& places);
-
-// In the parent: reads `bytes` into `out`, mapping the stores from the block through `map`
-// (the block's first N bytes, or null). False when any field is out of range, a store lies
-// outside the block, or the record is not of `task`.
-using MapSharedBytes = std::function<std::shared_ptr<void>(uint64_t bytes)>;
-bool ReadChildRecord(const ChildRecordBytes& bytes, ChildTask task, const MapSharedBytes& map,
+// In the parent: a store of width x height pixels holding what the child has at `address`,
+// or null when it cannot be had.
+using FetchChildStore =
+    std::function<std::shared_ptr<PixelStore>(uint64_t address, int32_t width, int32_t height)>;
+// Reads `bytes` into `out`, fetching the stores in the order the record names them. False when
+// any field is out of range, a store cannot be fetched, or the record is not of `task`.
+bool ReadChildRecord(std::span<const std::byte> bytes, ChildTask task, const FetchChildStore& fetch,
                      ChildDecode& out);
 
 }  // namespace pic2pnm::codecs

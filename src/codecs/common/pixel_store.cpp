@@ -9,26 +9,21 @@ namespace pic2pnm {
 
 namespace {
 int64_t pixelCountCap = 0;
-PixelMemorySource memorySource = nullptr;
 StatedSizeObserver statedSizeObserver = nullptr;
 }  // namespace
 
-void SetPixelMemorySource(PixelMemorySource source) {
-    memorySource = source;
-}
-
 void SetStatedSizeObserver(StatedSizeObserver observer) {
     statedSizeObserver = observer;
-}
-
-void SetPixelCountCapForFuzzing(int64_t maxPixels) {
-    pixelCountCap = maxPixels;
 }
 
 void StateDecodedSize(int64_t width, int64_t height) {
     if (statedSizeObserver != nullptr && width > 0 && height > 0 && width <= INT32_MAX &&
         height <= INT32_MAX)
         statedSizeObserver(width, height);
+}
+
+void SetPixelCountCapForFuzzing(int64_t maxPixels) {
+    pixelCountCap = maxPixels;
 }
 
 bool IsPictureSizeSupported(int64_t width, int64_t height) {
@@ -45,36 +40,19 @@ std::shared_ptr<PixelStore> PixelStore::Allocate(int32_t width, int32_t height) 
     if (!IsPictureSizeSupported(width, height)) return nullptr;
     const size_t bytes =
         static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(uint32_t);
-    if (memorySource != nullptr) {
-        std::shared_ptr<void> keeper = memorySource(bytes);
-        if (keeper == nullptr) return nullptr;
-        auto* data = static_cast<uint32_t*>(keeper.get());
-        return Over(width, height, data, std::move(keeper));
-    }
     void* memory = AllocateLargeZeroed(bytes);
     if (memory == nullptr) return nullptr;
     try {
         return std::shared_ptr<PixelStore>(
-            new PixelStore(width, height, static_cast<uint32_t*>(memory), nullptr));
+            new PixelStore(width, height, static_cast<uint32_t*>(memory)));
     } catch (const std::bad_alloc&) {
         FreeLarge(memory, bytes);
         return nullptr;
     }
 }
 
-std::shared_ptr<PixelStore> PixelStore::Over(int32_t width, int32_t height, uint32_t* data,
-                                             std::shared_ptr<void> keeper) {
-    if (!IsPictureSizeSupported(width, height) || data == nullptr || keeper == nullptr)
-        return nullptr;
-    try {
-        return std::shared_ptr<PixelStore>(new PixelStore(width, height, data, std::move(keeper)));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
 PixelStore::~PixelStore() {
-    if (keeper_ == nullptr) FreeLarge(data_, PixelCount() * sizeof(uint32_t));
+    FreeLarge(data_, PixelCount() * sizeof(uint32_t));
 }
 
 }  // namespace pic2pnm

@@ -2,14 +2,12 @@
 //
 // Rows run bottom-up without gaps (element width * r + c is column c of row r counted from the
 // bottom), one 32-bit value per pixel: blue in bits 0-7, green 8-15, red 16-23, alpha 24-31.
-// Decoders write straight into it, so that a picture is held once. In a decode child the store
-// lies in the block shared with the parent, which then keeps the very same pages.
+// Decoders write straight into it, so that a picture is held once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <utility>
 
 namespace pic2pnm {
 
@@ -28,10 +26,6 @@ class PixelStore {
     // system or calloc costs nothing more to zero); null when the size is not supported or
     // memory runs out. Never throws.
     static std::shared_ptr<PixelStore> Allocate(int32_t width, int32_t height);
-    // Width x height pixels at `data`, in memory that `keeper` holds (a store of a block shared
-    // with another process); null when the size is not supported or memory runs out.
-    static std::shared_ptr<PixelStore> Over(int32_t width, int32_t height, uint32_t* data,
-                                            std::shared_ptr<void> keeper);
 
     ~PixelStore();
     PixelStore(const PixelStore&) = delete;
@@ -50,21 +44,13 @@ class PixelStore {
     uint32_t* RowFromTop(int32_t row) { return RowFromBottom(height_ - 1 - row); }
 
   private:
-    PixelStore(int32_t width, int32_t height, uint32_t* data, std::shared_ptr<void> keeper)
-        : width_(width), height_(height), data_(data), keeper_(std::move(keeper)) {}
+    PixelStore(int32_t width, int32_t height, uint32_t* data)
+        : width_(width), height_(height), data_(data) {}
 
     int32_t width_;
     int32_t height_;
     uint32_t* data_;
-    std::shared_ptr<void> keeper_;  // null: data_ is ours, from AllocateLargeZeroed
 };
-
-// Where Allocate takes its memory when not from AllocateLargeZeroed: `bytes` zeroed bytes,
-// held by the keeper returned (its get() is the start); null when there is no more.
-using PixelMemorySource = std::shared_ptr<void> (*)(size_t bytes);
-// A decode child hands every store out of the block it shares with the parent; null restores
-// AllocateLargeZeroed.
-void SetPixelMemorySource(PixelMemorySource source);
 
 // Called with the size each passing IsPictureSizeSupported check lets through, and each size
 // StateDecodedSize tells: the sizes a file states, before its pixels are decoded. A decode

@@ -17,7 +17,6 @@
 #include "codecs/common/codec_child_record.h"
 #include "codecs/common/codec_registry.h"
 #include "runtime/confined_child.h"
-#include "runtime/shared_block.h"
 #include "support/sanitizer_build.h"
 #include "support/test_files.h"
 #include "testing/testing_hooks.h"
@@ -181,8 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
                   CodecStatus::Corrupt},
         FaultCase{"Execve", DecodeChildFault::Execve, ChildEnd::Refused, ChildEnd::Refused,
                   CodecStatus::Corrupt},
-        FaultCase{"LyingRecord", DecodeChildFault::LyingRecord, ChildEnd::Reported,
-                  ChildEnd::Reported, CodecStatus::Corrupt},
+        FaultCase{"LyingRecord", DecodeChildFault::LyingRecord, ChildEnd::RecordRefused,
+                  ChildEnd::RecordRefused, CodecStatus::Corrupt},
         FaultCase{"ShortRecord", DecodeChildFault::ShortRecord, ChildEnd::NoRecord,
                   ChildEnd::NoRecord, CodecStatus::Corrupt}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
@@ -212,66 +211,73 @@ struct LieCase {
     Lie lie;
 };
 
-// Two pages in place of the shared block.
-MapSharedBytes TwoPageBlock() {
-    return [](uint64_t bytes) -> std::shared_ptr<void> {
-        if (bytes > 2 * PageSize()) return nullptr;
-        return std::shared_ptr<void>(new std::byte[2 * PageSize()](),
-                                     std::default_delete<std::byte[]>());
-    };
-}
-
-// An honest record of `task`: a 4 x 4 picture at the start of the block, a 4 x 2 icon's colour
-// bitmap there and its mask on the next page, or headers as their parsers give them.
-ChildRecordBytes HonestRecord(ChildTask task) {
-    static uint32_t pixels[2][16] = {};
-    const std::shared_ptr<void> keeper(pixels, [](void*) {});
+// An honest record of `task`: a 4 x 4 picture, a 4 x 2 icon's colour bitmap and mask, or
+// headers as their parsers give them.
+struct HonestDecode {
+    HonestDecode() {
+        decode.status = CodecStatus::Ok;
+        decode.picture = {4, 4, 32, PixelFormat::Argb32, true, false, 96, 96, Pixels(4, 4)};
+        decode.icon.width = 4;
+        decode.icon.height = 2;
+        decode.icon.bitsPerPixel = 8;
+        decode.icon.color = Pixels(4, 2);
+        decode.icon.mask = Pixels(4, 2);
+        decode.wmf.unitsPerInch = 1440;
+        decode.emf.iType = 1;
+        decode.emf.dSignature = 0x464D4520;
+        decode.emf.nSize = 108;
+        decode.emf.nBytes = 200;
+    }
+    static std::shared_ptr<PixelStore> Pixels(int32_t width, int32_t height) {
+        auto store = PixelStore::Allocate(width, height);
+        for (size_t i = 0; i < store->PixelCount(); ++i) store->Data()[i] = uint32_t(i * 0x10101);
+        return store;
+    }
+    // Copies a store of the decode from where the record says it is, as from a child.
+    FetchChildStore Fetch() const {
+        return [this](uint64_t address, int32_t width, int32_t height) {
+            for (const auto& store : {decode.picture.pixels, decode.icon.color, decode.icon.mask}) {
+                if (reinterpret_cast<uintptr_t>(store->Data()) != address) continue;
+                if (store->Width() != width || store->Height() != height) return Store();
+                auto copy = PixelStore::Allocate(width, height);
+                std::memcpy(copy->Data(), store->Data(), store->PixelCount() * 4);
+                return copy;
+            }
+            return Store();
+        };
+    }
+    using Store = std::shared_ptr<PixelStore>;
     ChildDecode decode;
-    decode.status = CodecStatus::Ok;
-    decode.picture = {4,
-                      4,
-                      32,
-                      PixelFormat::Argb32,
-                      true,
-                      false,
-                      96,
-                      96,
-                      PixelStore::Over(4, 4, pixels[0], keeper)};
-    decode.icon.width = 4;
-    decode.icon.height = 2;
-    decode.icon.bitsPerPixel = 8;
-    decode.icon.color = PixelStore::Over(4, 2, pixels[0], keeper);
-    decode.icon.mask = PixelStore::Over(4, 2, pixels[1], keeper);
-    decode.wmf.unitsPerInch = 1440;
-    decode.emf.iType = 1;
-    decode.emf.dSignature = 0x464D4520;
-    decode.emf.nSize = 108;
-    decode.emf.nBytes = 200;
-    const ChildStorePlaces places = {ChildStorePlace{pixels[0], 0},
-                                     ChildStorePlace{pixels[1], PageSize()}};
-    return EncodeChildRecord(task, decode, places);
-}
+};
 
 class ChildRecordTest : public ::testing::TestWithParam<LieCase> {};
 
 TEST(ChildRecordTest, HonestRecordIsBelieved) {
+    const HonestDecode honest;
     for (const ChildTask task :
          {ChildTask::Picture, ChildTask::Icon, ChildTask::PlaceableWmf, ChildTask::Emf}) {
         ChildDecode out;
-        EXPECT_TRUE(ReadChildRecord(HonestRecord(task), task, TwoPageBlock(), out));
+        EXPECT_TRUE(
+            ReadChildRecord(EncodeChildRecord(task, honest.decode), task, honest.Fetch(), out));
         EXPECT_EQ(out.status, CodecStatus::Ok);
+        EXPECT_TRUE(SamePixels(out.picture.pixels, task == ChildTask::Picture
+                                                       ? honest.decode.picture.pixels
+                                                       : nullptr));
+        EXPECT_TRUE(
+            SamePixels(out.icon.mask, task == ChildTask::Icon ? honest.decode.icon.mask : nullptr));
     }
 }
 
 TEST_P(ChildRecordTest, LieIsRefused) {
     const LieCase& c = GetParam();
-    ChildRecordBytes bytes = HonestRecord(c.task);
+    const HonestDecode honest;
+    ChildRecordBytes bytes = EncodeChildRecord(c.task, honest.decode);
     ChildDecodeRecord record;
     std::memcpy(&record, bytes.data(), sizeof record);
     c.lie(record);
     std::memcpy(bytes.data(), &record, sizeof record);
     ChildDecode out;
-    EXPECT_FALSE(ReadChildRecord(bytes, c.task, TwoPageBlock(), out));
+    EXPECT_FALSE(ReadChildRecord(bytes, c.task, honest.Fetch(), out));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -290,11 +296,8 @@ INSTANTIATE_TEST_SUITE_P(
         LieCase{"Resolution", ChildTask::Picture, [](auto& r) { r.dpiX = std::nanf(""); }},
         LieCase{"NegativeResolution", ChildTask::Picture, [](auto& r) { r.dpiY = -1; }},
         LieCase{"StoreOfAnotherSize", ChildTask::Picture, [](auto& r) { r.stores[0].width = 8; }},
-        LieCase{"StoreOffPage", ChildTask::Picture, [](auto& r) { r.stores[0].offset = 4; }},
-        LieCase{"StoreBeyondTheBlock", ChildTask::Picture,
-                [](auto& r) { r.stores[0].offset = 2 * PageSize(); }},
-        LieCase{"StoreWrapsAround", ChildTask::Picture,
-                [](auto& r) { r.stores[0].offset = UINT64_MAX - PageSize() + 1; }},
+        LieCase{"StoreTheChildDoesNotHave", ChildTask::Picture,
+                [](auto& r) { r.stores[0].address += 4; }},
         LieCase{"SecondStore", ChildTask::Picture, [](auto& r) { r.stores[1] = r.stores[0]; }},
         LieCase{"LongReason", ChildTask::Picture, [](auto& r) { r.reasonLength = 200; }},
         LieCase{"UnprintableReason", ChildTask::Picture,
@@ -302,7 +305,7 @@ INSTANTIATE_TEST_SUITE_P(
                     r.reasonLength = 1;
                     r.reason[0] = '\n';
                 }},
-        LieCase{"IconStoresOverlap", ChildTask::Icon, [](auto& r) { r.stores[1].offset = 0; }},
+        LieCase{"IconMaskOfAnotherSize", ChildTask::Icon, [](auto& r) { r.stores[1].height = 4; }},
         LieCase{"MonochromeIconWithColour", ChildTask::Icon, [](auto& r) { r.bitsPerPixel = 1; }},
         LieCase{"WmfWithoutUnits", ChildTask::PlaceableWmf,
                 [](auto& r) { r.wmf.unitsPerInch = 0; }},
