@@ -110,8 +110,10 @@ int MillisecondsLeft(Clock::time_point deadline) {
 // What the parent hears from the child on its two pipes.
 class Listener {
   public:
-    Listener(int recordFd, int stderrFd, size_t recordSize)
-        : fds_{{recordFd, POLLIN, 0}, {stderrFd, POLLIN, 0}}, expected_(1 + recordSize) {
+    Listener(int recordFd, int stderrFd, size_t recordSize, const std::function<void()>& confined)
+        : fds_{{recordFd, POLLIN, 0}, {stderrFd, POLLIN, 0}},
+          expected_(1 + recordSize),
+          confined_(confined) {
         record_.reserve(expected_);
     }
 
@@ -160,11 +162,14 @@ class Listener {
         const size_t room = expected_ - record_.size();
         if (count > room) overflow_ = true;
         const auto* start = reinterpret_cast<const std::byte*>(bytes);
+        const bool first = record_.empty();
         record_.insert(record_.end(), start, start + std::min(count, room));
+        if (first && !record_.empty() && record_.front() == Confined && confined_) confined_();
     }
 
     pollfd fds_[2];
     size_t expected_;
+    const std::function<void()>& confined_;
     std::vector<std::byte> record_;  // the handshake byte, then the record
     std::string standardError_;
     bool overflow_ = false;
@@ -236,6 +241,18 @@ ChildRun Classify(int status, bool killed, bool believed, bool refused, const Li
     return {ChildEnd::NoRecord, code};
 }
 
+// A sanitizer's report from inside a codec library reaches the developer; the libraries' own
+// chatter never does.
+void PassOnSanitizerReport(const Listener& listener) {
+#ifdef PIC2PNM_SANITIZER_RUNTIME
+    if (HoldsSanitizerReport(listener.StandardError()))
+        std::fputs(listener.StandardError().c_str(), stderr);
+#else
+    (void)listener;
+    (void)HoldsSanitizerReport;
+#endif
+}
+
 ChildRun Finish(ChildRun run) {
     if (observer) observer(static_cast<int>(run.end), run.detail);
     return run;
@@ -282,20 +299,84 @@ void ChildSide::HandOver(std::span<const std::span<const std::byte>> regions) {
     }
 }
 
+namespace {
+
+// Copies out.size() bytes of another process's memory: the count, or -1 with errno set.
+ssize_t ReadProcessMemory(pid_t process, uint64_t address, std::span<std::byte> out) {
+    size_t done = 0;
+    while (done < out.size()) {
+        const iovec local{out.data() + done, out.size() - done};
+        const iovec remote{reinterpret_cast<void*>(static_cast<uintptr_t>(address + done)),
+                           out.size() - done};
+        const ssize_t n = ::process_vm_readv(process, &local, 1, &remote, 1, 0);
+        if (n < 0) return done == 0 ? -1 : static_cast<ssize_t>(done);
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+HeldChild::~HeldChild() {
+    ::kill(child_, SIGKILL);
+    pid_t done;
+    do done = ::waitpid(child_, nullptr, 0);
+    while (done < 0 && errno == EINTR);
+}
+
+bool HeldChild::Read(uint64_t address, std::span<std::byte> out) const {
+    if (address > UINT64_MAX - out.size()) return false;
+    return ReadProcessMemory(child_, address, out) == static_cast<ssize_t>(out.size());
+}
+
+bool ChildAccess::CanReadStraight(uint64_t address, size_t bytes) {
+    if (denied_ || bytes == 0 || address > UINT64_MAX - bytes) return false;
+    std::byte probe[1];
+    for (const uint64_t at : {address, address + bytes - 1}) {
+        if (ReadProcessMemory(child_, at, probe) == 1) continue;
+        // Ptrace restrictions (Yama's scope 2 and 3, a container's filter) forbid reading
+        // another process's memory.
+        denied_ = errno == EPERM || errno == ENOSYS;
+        return false;
+    }
+    return true;
+}
+
 bool ChildAccess::Read(uint64_t address, std::span<std::byte> out) {
     if (out.empty()) return true;
     if (streaming_) return ReadFromPipe(out);
-    const iovec local{out.data(), out.size()};
-    const iovec remote{reinterpret_cast<void*>(static_cast<uintptr_t>(address)), out.size()};
-    const ssize_t n = ::process_vm_readv(child_, &local, 1, &remote, 1, 0);
-    if (n >= 0) return static_cast<size_t>(n) == out.size();
-    // Ptrace restrictions (Yama's scope 2 and 3, a container's filter) forbid reading another
-    // process's memory: the child sends what it hands over instead.
-    if (errno != EPERM && errno != ENOSYS) return false;
+    if (address > UINT64_MAX - out.size()) return false;
+    if (!denied_) {
+        const ssize_t n = ReadProcessMemory(child_, address, out);
+        if (n >= 0) return static_cast<size_t>(n) == out.size();
+        denied_ = errno == EPERM || errno == ENOSYS;
+        if (!denied_) return false;
+    }
+    // The child sends what it hands over instead.
     const char command = SendRegions;
     if (::write(commandFd_, &command, 1) != 1) return false;
     streaming_ = true;
     return ReadFromPipe(out);
+}
+
+std::shared_ptr<HeldChild> ChildAccess::Hold() {
+    if (denied_ || streaming_ || held_) return nullptr;
+    // Stopped, the child can change nothing of what the parent will read; it uses no CPU time
+    // and runs out of no clock.
+    if (::kill(child_, SIGSTOP) != 0) return nullptr;
+    int status = 0;
+    pid_t done;
+    do done = ::waitpid(child_, &status, WUNTRACED);
+    while (done < 0 && errno == EINTR);
+    if (done != child_ || !WIFSTOPPED(status)) return nullptr;
+    try {
+        auto held = std::make_shared<HeldChild>(child_);
+        held_ = true;
+        return held;
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // the child is reaped as one whose record did not hold
+    }
 }
 
 bool ChildAccess::ReadFromPipe(std::span<std::byte> out) {
@@ -329,7 +410,7 @@ void SetConfinedChildObserver(ConfinedChildObserver childObserver) {
 
 ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& prepare,
                      const std::function<void(ChildSide&)>& work, size_t recordSize,
-                     const RecordReader& read) {
+                     const RecordReader& read, const std::function<void()>& confined) {
     const Mode wanted = CurrentMode();
     if (wanted == Mode::Off || unavailable) return Finish({ChildEnd::NotRun, 0});
     Pipe recordPipe;
@@ -360,7 +441,7 @@ ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& pre
     errorPipe.CloseWrite();
     commandPipe.CloseRead();
 
-    Listener listener(recordPipe.Read(), errorPipe.Read(), recordSize);
+    Listener listener(recordPipe.Read(), errorPipe.Read(), recordSize, confined);
     bool inTime = listener.Listen(deadline, /*untilRecord=*/true);
     const std::vector<std::byte>& record = listener.Record();
     // Only a child that has not yet touched the input says so, before its filter is on.
@@ -376,6 +457,12 @@ ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& pre
         ChildAccess access(child, recordPipe.Read(), commandPipe.Write(), deadline);
         believed = read(std::span(record).subspan(1), access);
         refused = !believed;
+        // A child held for its pixels is the holder's to end and reap.
+        if (access.Held()) {
+            PassOnSanitizerReport(listener);
+            return Finish(believed ? ChildRun{ChildEnd::Reported, 0}
+                                   : ChildRun{ChildEnd::RecordRefused, 0});
+        }
     }
     // Let go: the child reads the end of its command pipe and exits; one that lied is ended.
     commandPipe.CloseWrite();
@@ -383,14 +470,7 @@ ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& pre
     if (inTime && !refused) inTime = listener.Listen(deadline, /*untilRecord=*/false);
     bool killed = false;
     const int status = Reap(child, deadline, !inTime || refused, killed);
-#ifdef PIC2PNM_SANITIZER_RUNTIME
-    // A sanitizer's report from inside a codec library reaches the developer; the libraries'
-    // own chatter never does.
-    if (HoldsSanitizerReport(listener.StandardError()))
-        std::fputs(listener.StandardError().c_str(), stderr);
-#else
-    (void)HoldsSanitizerReport;
-#endif
+    PassOnSanitizerReport(listener);
     return Finish(Classify(status, killed, believed, refused, listener));
 }
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -62,6 +63,23 @@ class ChildSide {
     int commandFd_;
 };
 
+// A confined child whose record was believed, stopped (SIGSTOP, so that its memory no longer
+// changes) and kept, so that the pixels it decoded are copied out of its memory once, where the
+// program needs them. The last holder ends it and reaps it.
+class HeldChild {
+  public:
+    explicit HeldChild(pid_t child) : child_(child) {}
+    ~HeldChild();
+    HeldChild(const HeldChild&) = delete;
+    HeldChild& operator=(const HeldChild&) = delete;
+    // Copies out.size() bytes of the child's memory from `address`; false when they cannot be
+    // had whole.
+    bool Read(uint64_t address, std::span<std::byte> out) const;
+
+  private:
+    pid_t child_;
+};
+
 // The parent's way to the memory of a child that has sent its record and waits.
 class ChildAccess {
   public:
@@ -73,6 +91,15 @@ class ChildAccess {
     // the child then sends the regions it hands over, in order (the calls must ask for them in
     // that order). False when the bytes cannot be had whole.
     bool Read(uint64_t address, std::span<std::byte> out);
+    // Whether the `bytes` bytes at `address` can be read straight from the child's memory, as
+    // far as their first and last byte tell; false also where the system lets no process read
+    // another's memory (Denied then true, and Read goes through the pipe).
+    bool CanReadStraight(uint64_t address, size_t bytes);
+    bool Denied() const { return denied_; }
+    // Keeps the child, stopped, instead of letting it go; null when it could not be stopped, or
+    // its memory is not read straight.
+    std::shared_ptr<HeldChild> Hold();
+    bool Held() const { return held_; }
 
   private:
     bool ReadFromPipe(std::span<std::byte> out);
@@ -81,7 +108,9 @@ class ChildAccess {
     int recordFd_;
     int commandFd_;
     Clock::time_point deadline_;
+    bool denied_ = false;
     bool streaming_ = false;
+    bool held_ = false;
 };
 
 // Checks a child's record and copies what it names; false when it does not hold.
@@ -90,11 +119,15 @@ using RecordReader = std::function<bool(std::span<const std::byte> record, Child
 // Runs `prepare` (before the filter: it may open libraries; it must not look at more of the
 // input than the libraries' signatures) and then `work` in a confined child, waits for its
 // record of `recordSize` bytes, hands it to `read` while the child waits, then lets the child
-// go and reaps it. NotRun when confinement is off (PIC2PNM_SANDBOX=0) or cannot be set up (fork
-// refused, no system-call filter); the reason is told once through the notice handler.
+// go and reaps it, unless `read` held it (ChildAccess::Hold). `confined`, when given, runs in the
+// parent as soon as the child is confined: what only the child needs from then on (the input's
+// bytes) may be given back there, so that the child owns those pages alone and writes them without
+// copies. NotRun when confinement is off (PIC2PNM_SANDBOX=0) or cannot be set up (fork refused, no
+// system-call filter), and then `confined` has not run; the reason is told once through the notice
+// handler.
 ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& prepare,
                      const std::function<void(ChildSide&)>& work, size_t recordSize,
-                     const RecordReader& read);
+                     const RecordReader& read, const std::function<void()>& confined = {});
 
 // In the child: lets the address space grow to `bytes` beyond what the child held when it
 // started (never past ChildLimits::mostAddressSpace, never lower than it is).

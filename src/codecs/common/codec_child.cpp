@@ -156,11 +156,15 @@ void Misbehave(ChildSide& side, ChildTask task) {
     ::_exit(0);
 }
 
-void Work(ChildSide& side, ChildTask task, const std::function<CodecStatus(ChildDecode&)>& decode) {
+void Work(ChildSide& side, ChildTask task, const std::function<CodecStatus(ChildDecode&)>& decode,
+          const std::function<void()>& releaseFile) {
     SetStatedSizeObserver(FitToStatedSize);
     Misbehave(side, task);
     ChildDecode result;
+    result.confined = true;
     result.status = decode(result);
+    // The child may be held until the picture is written: it keeps its pixels and nothing more.
+    if (releaseFile) releaseFile();
     if (side.Report(EncodeChildRecord(task, result)))
         side.HandOver(ChildStoreRegions(task, result));
     // Nothing to clean up: the process ends.
@@ -176,21 +180,40 @@ std::shared_ptr<PixelStore> CopyStore(ChildAccess& child, uint64_t address, int3
     return child.Read(address, bytes) ? store : nullptr;
 }
 
+// A picture's pixels stay in the child, which is held, stopped, until they are copied out
+// where the program needs them (GetDIBits): no store of the parent's own, no copy more than
+// decoding in the process makes. Icons, small, and pixels the system does not let the parent
+// read straight are copied into stores of the parent's own.
+std::shared_ptr<PixelStore> FetchStore(ChildAccess& child, ChildTask task,
+                                       std::shared_ptr<HeldChild>& held, uint64_t address,
+                                       int32_t width, int32_t height) {
+    const size_t bytes = size_t(width) * size_t(height) * sizeof(uint32_t);
+    if (task == ChildTask::Picture && child.CanReadStraight(address, bytes)) {
+        if (held == nullptr) held = child.Hold();
+        if (held == nullptr) return nullptr;
+        return PixelStore::InChild(width, height, held, address);
+    }
+    if (task == ChildTask::Picture && !child.Denied()) return nullptr;  // nothing there
+    return CopyStore(child, address, width, height);
+}
+
 }  // namespace
 
 CodecStatus DecodeConfined(FileView file, ChildTask task,
-                           const std::function<CodecStatus(ChildDecode&)>& decode,
-                           ChildDecode& out) {
+                           const std::function<CodecStatus(ChildDecode&)>& decode, ChildDecode& out,
+                           const std::function<void()>& releaseFile) {
     ChildDecode result;
+    std::shared_ptr<HeldChild> held;
     const RecordReader read = [&](std::span<const std::byte> record, ChildAccess& child) {
-        const FetchChildStore fetch = [&child](uint64_t address, int32_t width, int32_t height) {
-            return CopyStore(child, address, width, height);
+        const FetchChildStore fetch = [&](uint64_t address, int32_t width, int32_t height) {
+            return FetchStore(child, task, held, address, width, height);
         };
         return ReadChildRecord(record, task, fetch, result);
     };
     const ChildRun run = RunConfined(
         Limits(), [file] { OpenLibrariesFor(file); },
-        [&](ChildSide& side) { Work(side, task, decode); }, sizeof(ChildDecodeRecord), read);
+        [&](ChildSide& side) { Work(side, task, decode, releaseFile); }, sizeof(ChildDecodeRecord),
+        read, releaseFile);
     if (run.end == ChildEnd::NotRun) {
         result.status = decode(result);
     } else if (run.end != ChildEnd::Reported) {

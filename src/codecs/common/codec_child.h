@@ -32,6 +32,9 @@ struct ChildDecode {
     EmfHeader emf;
     // Why the picture was refused, in a few printable words; empty when nobody said.
     std::string reason;
+    // Set for the decoder when it runs in the child, whose pixel stores the parent then only
+    // reads.
+    bool confined = false;
 };
 
 // The longest reason a child can send.
@@ -39,10 +42,13 @@ inline constexpr size_t ChildReasonCapacity = 95;
 
 // Runs `decode` in a confined child and returns its status, with what the task fills in `out`.
 // `file` is the input the decoder reads; the libraries of the formats whose signature it
-// carries are opened before the child is confined. Without confinement (PIC2PNM_SANDBOX=0, or
-// a system that cannot confine) `decode` runs here, in the process.
+// carries are opened before the child is confined. `releaseFile`, when given, frees the
+// parent's copy of the file as soon as the child is confined, before the child writes to its
+// own (a decoder that rearranges the bytes in place), so that no page is copied; `file` is not
+// to be read afterwards. Without confinement (PIC2PNM_SANDBOX=0, or a system that cannot
+// confine) `decode` runs here, in the process, and `releaseFile` is not called.
 CodecStatus DecodeConfined(FileView file, ChildTask task,
-                           const std::function<CodecStatus(ChildDecode&)>& decode,
-                           ChildDecode& out);
+                           const std::function<CodecStatus(ChildDecode&)>& decode, ChildDecode& out,
+                           const std::function<void()>& releaseFile = {});
 
 }  // namespace pic2pnm::codecs

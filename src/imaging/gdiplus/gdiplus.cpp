@@ -80,7 +80,12 @@ GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GU
     PictureFileBytes bytes;
     const PictureFileStatus read = ReadPictureFile(path, bytes);
     if (read != PictureFileStatus::Ok) return StatusOf(read);
-    return StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat));
+    // The child keeps the only copy of the bytes while it decodes.
+    const auto release = [&bytes] {
+        PictureFileBytes gone;
+        gone.Swap(bytes);
+    };
+    return StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat, release));
 }
 
 float DpiOrDefault(float dpi) {

@@ -2,6 +2,7 @@
 
 #include "codecs/common/codec_child.h"
 #include "codecs/common/codec_registry.h"
+#include "imaging/gdiplus/gdiplus_images.h"
 
 namespace pic2pnm {
 namespace {
@@ -17,6 +18,9 @@ codecs::CodecStatus TryEveryRow(std::span<uint8_t> file, codecs::ChildDecode& ou
                                                : format.decode(file, picture);
         if (status == codecs::CodecStatus::NotMyFormat) continue;
         if (status == codecs::CodecStatus::Ok) {
+            // The parent reads a child's pixels and never writes them: they are made opaque
+            // here, where AddGdipImage would have.
+            if (out.confined && !picture.hasAlpha && picture.pixels) MakeOpaque(*picture.pixels);
             out.picture = std::move(picture);
             out.row = static_cast<uint32_t>(row);
         }
@@ -28,13 +32,14 @@ codecs::CodecStatus TryEveryRow(std::span<uint8_t> file, codecs::ChildDecode& ou
 }  // namespace
 
 codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
-                                    GUID& rawFormat) {
+                                    GUID& rawFormat, const std::function<void()>& releaseFile) {
     // The rows decode in a confined child: whatever a codec library does with the bytes, the
     // worst is a picture that cannot be decoded.
     codecs::ChildDecode result;
     const codecs::CodecStatus status = codecs::DecodeConfined(
         file, codecs::ChildTask::Picture,
-        [file](codecs::ChildDecode& decoded) { return TryEveryRow(file, decoded); }, result);
+        [file](codecs::ChildDecode& decoded) { return TryEveryRow(file, decoded); }, result,
+        releaseFile);
     if (status == codecs::CodecStatus::Ok) {
         out = std::move(result.picture);
         rawFormat = ToGuid(codecs::CodecRegistry()[result.row].rawFormat);

@@ -85,6 +85,14 @@ TEST_P(ChildRoundTripTest, GivesWhatTheDecoderGivesInProcess) {
     ASSERT_EQ(DecodeConfined(file, c.task, decode, there), CodecStatus::Ok) << there.reason;
     EXPECT_EQ(ends.Ends(), std::vector<ChildEnd>{ChildEnd::Reported});
     const DecodedPicture& p = there.picture;
+    // A picture stays in the child, held, until it is read; icons are copied at once.
+    EXPECT_EQ(p.pixels != nullptr && p.pixels->IsInChild(), c.task == ChildTask::Picture);
+    EXPECT_EQ(NoChildLeft(), c.task != ChildTask::Picture);
+    if (p.pixels != nullptr) {
+        std::vector<uint32_t> rows(p.pixels->PixelCount());
+        EXPECT_TRUE(p.pixels->CopyRowsFromBottom(0, p.height, rows.data()));
+        EXPECT_EQ(std::memcmp(rows.data(), here.picture.pixels->Data(), rows.size() * 4), 0);
+    }
     EXPECT_TRUE(p.width == here.picture.width && p.height == here.picture.height &&
                 p.bitsPerPixel == here.picture.bitsPerPixel &&
                 p.pixelFormat == here.picture.pixelFormat && p.hasAlpha == here.picture.hasAlpha &&
@@ -98,6 +106,7 @@ TEST_P(ChildRoundTripTest, GivesWhatTheDecoderGivesInProcess) {
     EXPECT_TRUE(SamePixels(i.color, here.icon.color) && SamePixels(i.mask, here.icon.mask));
     EXPECT_EQ(std::memcmp(&there.wmf, &here.wmf, sizeof there.wmf), 0);
     EXPECT_EQ(std::memcmp(&there.emf, &here.emf, sizeof there.emf), 0);
+    there = ChildDecode{};  // the last holder of the child's pixels ends it
     EXPECT_TRUE(NoChildLeft());
 }
 
