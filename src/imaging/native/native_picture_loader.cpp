@@ -32,29 +32,40 @@ HBITMAP MakeBitmap(std::shared_ptr<PixelStore> pixels, uint16_t bitsPerPixel) {
     return bitmap;
 }
 
+// The file's bytes, and how the parent gives them back once a confined child has them: the
+// child alone keeps a copy from then on, and drops it too before it reports.
+struct InputFile {
+    FileView view;
+    std::function<void()> release;
+};
+
 // Every decoder of hostile bytes, ours included, runs in a confined child.
-ChildDecode DecodeInChild(FileView file, ChildTask task,
+ChildDecode DecodeInChild(const InputFile& input, ChildTask task,
                           const std::function<CodecStatus(ChildDecode&)>& decode) {
     ChildDecode result;
-    if (CodecStatus status = codecs::DecodeConfined(file, task, decode, result);
+    if (CodecStatus status =
+            codecs::DecodeConfined(input.view, task, decode, result, input.release);
         status != CodecStatus::Ok)
         RaiseCodecFailure(status);
     return result;
 }
 
 PictureObject LoadBitmapPicture(CodecStatus (*decode)(FileView, codecs::DecodedPicture&),
-                                FileView file) {
-    codecs::DecodedPicture picture = DecodeInChild(file, ChildTask::Picture, [&](ChildDecode& out) {
-                                         return decode(file, out.picture);
-                                     }).picture;
+                                const InputFile& input) {
+    const FileView file = input.view;
+    codecs::DecodedPicture picture =
+        DecodeInChild(input, ChildTask::Picture, [&](ChildDecode& out) {
+            return decode(file, out.picture);
+        }).picture;
     const int32_t width = picture.width;
     const int32_t height = picture.height;
     HBITMAP bitmap = MakeBitmap(std::move(picture.pixels), picture.bitsPerPixel);
     return PictureObject(PICTYPE_BITMAP, bitmap, PixelsToHimetric(width), PixelsToHimetric(height));
 }
 
-PictureObject LoadIconPicture(FileView file) {
-    codecs::DecodedIcon icon = DecodeInChild(file, ChildTask::Icon, [&](ChildDecode& out) {
+PictureObject LoadIconPicture(const InputFile& input) {
+    const FileView file = input.view;
+    codecs::DecodedIcon icon = DecodeInChild(input, ChildTask::Icon, [&](ChildDecode& out) {
                                    return codecs::DecodeIcon(file, out.icon);
                                }).icon;
     HBITMAP mask = MakeBitmap(std::move(icon.mask), 1);
@@ -76,9 +87,10 @@ PictureObject LoadIconPicture(FileView file) {
                          PixelsToHimetric(icon.height));
 }
 
-PictureObject LoadWmfPicture(FileView file) {
+PictureObject LoadWmfPicture(const InputFile& input) {
+    const FileView file = input.view;
     const codecs::PlaceableWmfHeader header =
-        DecodeInChild(file, ChildTask::PlaceableWmf, [&](ChildDecode& out) {
+        DecodeInChild(input, ChildTask::PlaceableWmf, [&](ChildDecode& out) {
             return codecs::ParsePlaceableWmf(file, out.wmf);
         }).wmf;
     HMETAFILE handle = CreateMetaFileObject();
@@ -103,8 +115,9 @@ ENHMETAHEADER ToEnhMetaHeader(const codecs::EmfHeader& emf) {
                          emf.cbPixelFormat,  emf.offPixelFormat,  emf.bOpenGL};
 }
 
-PictureObject LoadEmfPicture(FileView file) {
-    const codecs::EmfHeader emf = DecodeInChild(file, ChildTask::Emf, [&](ChildDecode& out) {
+PictureObject LoadEmfPicture(const InputFile& input) {
+    const FileView file = input.view;
+    const codecs::EmfHeader emf = DecodeInChild(input, ChildTask::Emf, [&](ChildDecode& out) {
                                       return codecs::ParseEmfHeader(file, out.emf);
                                   }).emf;
     const ENHMETAHEADER header = ToEnhMetaHeader(emf);
@@ -133,14 +146,20 @@ PictureObject LoadPicture(std::string_view path) {
         case PictureFileStatus::TooLarge: RaiseError(ErrorNumber::InvalidPicture);
     }
     const FileView file = bytes.View();
+    // Whatever a child makes of them, the bytes are not read here again: a failed decode
+    // leaves the second decoder to read the file anew.
+    const InputFile input{file, [&bytes] {
+                              PictureFileBytes gone;
+                              gone.Swap(bytes);
+                          }};
     for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
         if (format.nativeBitmap && format.looksLike(file)) {
-            return LoadBitmapPicture(format.decode, file);
+            return LoadBitmapPicture(format.decode, input);
         }
     }
-    if (codecs::LooksLikeIcon(file)) return LoadIconPicture(file);
-    if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(file);
-    if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(file);
+    if (codecs::LooksLikeIcon(file)) return LoadIconPicture(input);
+    if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(input);
+    if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(input);
     // Not a format of ours: the GDI+ loader will want these same bytes next.
     KeepForNextRead(path, bytes);
     RaiseError(ErrorNumber::InvalidPicture);
