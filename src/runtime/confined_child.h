@@ -20,7 +20,7 @@
 namespace pic2pnm {
 
 enum class ChildEnd {
-    Reported,       // sent its record, which the parent believed, and exited
+    Reported,       // sent its record, which the parent believed; exited, or is held
     NotRun,         // no child: confinement is off or cannot be set up here; do the work in-process
     Crashed,        // ended by a signal of its own (SIGSEGV, SIGBUS, SIGABRT, ...)
     Refused,        // killed by the system-call filter (SIGSYS)
