@@ -39,7 +39,9 @@ struct ChildRun {
 };
 
 struct ChildLimits {
-    uint32_t cpuSeconds = 120;
+    // CPU time at first, and at most after FitCpuTime; the wall-clock time the parent gives.
+    uint32_t cpuSeconds = 30;
+    uint32_t mostCpuSeconds = 30;
     uint32_t wallMilliseconds = 300'000;
     // Address space the child may take beyond what it holds when it starts: at first, and at
     // most after FitAddressSpace. Ignored under AddressSanitizer, whose shadow memory takes
@@ -132,6 +134,9 @@ ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& pre
 // In the child: lets the address space grow to `bytes` beyond what the child held when it
 // started (never past ChildLimits::mostAddressSpace, never lower than it is).
 void FitAddressSpace(uint64_t bytes);
+// In the child: lets the CPU time grow to `seconds` (never past ChildLimits::mostCpuSeconds,
+// never lower than it is).
+void FitCpuTime(uint64_t seconds);
 
 // Receives the one line that says why pictures are decoded without confinement, the first
 // time it happens in a run. The front end prints it; lower layers never print.

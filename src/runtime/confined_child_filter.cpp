@@ -94,9 +94,11 @@ void AllowMemory(Filter& filter) {
     filter.Allow(SCMP_SYS(sysinfo));
     // Guard pages of thread stacks, and the C library's heaps of other threads growing.
     filter.Allow(SCMP_SYS(mprotect), BitsClear(2, PROT_EXEC));
-    // The address space grows to the size the file states (FitAddressSpace): only that limit,
-    // and only of the child itself. Without capabilities it cannot rise past the hard limit.
+    // The address space and the CPU time grow to the size the file states (FitAddressSpace,
+    // FitCpuTime): only those limits, and only of the child itself. Without capabilities they
+    // cannot rise past their hard limits.
     filter.Allow(SCMP_SYS(prlimit64), Is(0, 0), Is(1, RLIMIT_AS));
+    filter.Allow(SCMP_SYS(prlimit64), Is(0, 0), Is(1, RLIMIT_CPU));
 }
 
 void AllowThreads(Filter& filter, const ChildFilterPlan& plan) {

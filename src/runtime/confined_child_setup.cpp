@@ -32,10 +32,11 @@ constexpr bool LimitAddressSpace = false;
 constexpr bool LimitAddressSpace = true;
 #endif
 
-// The address space the child held when it started, and the most its soft limit may reach:
+// The address space the child held when it started, and the most its soft limits may reach:
 // never more than the program itself was given.
 uint64_t startAddressSpace = 0;
 rlim_t mostAddressSpace = 0;
+rlim_t mostCpuSeconds = 0;
 
 [[noreturn]] void NotConfinable(int recordFd, const char* step, int error) {
     char text[160];
@@ -117,8 +118,11 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
 const char* SetLimits(const ChildLimits& limits) {
     // No core file is left behind by a crash.
     if (!LowerLimit(RLIMIT_CORE, 0, 0)) return "core file limit";
-    // SIGXCPU at the soft limit, SIGKILL a second later.
-    if (!LowerLimit(RLIMIT_CPU, limits.cpuSeconds, limits.cpuSeconds + 1)) return "CPU limit";
+    // SIGXCPU at the soft limit, SIGKILL a second after the most it may reach.
+    rlim_t givenCpu = 0;
+    if (!LowerLimit(RLIMIT_CPU, limits.cpuSeconds, rlim_t{limits.mostCpuSeconds} + 1, &givenCpu))
+        return "CPU limit";
+    mostCpuSeconds = std::min<rlim_t>(givenCpu, limits.mostCpuSeconds);
     if (LimitAddressSpace && limits.mostAddressSpace != 0) {
         startAddressSpace = AddressSpaceInUse();
         if (startAddressSpace == 0) return "address space in use";
@@ -141,6 +145,15 @@ bool DropCapabilities() {
 }
 
 }  // namespace
+
+void FitCpuTime(uint64_t seconds) {
+    rlimit limit{};
+    if (mostCpuSeconds == 0 || ::getrlimit(RLIMIT_CPU, &limit) != 0) return;
+    const rlim_t wanted = std::min({rlim_t{seconds}, mostCpuSeconds, limit.rlim_max});
+    if (wanted <= limit.rlim_cur) return;
+    limit.rlim_cur = wanted;
+    ::setrlimit(RLIMIT_CPU, &limit);
+}
 
 void FitAddressSpace(uint64_t bytes) {
     if (startAddressSpace == 0) return;
