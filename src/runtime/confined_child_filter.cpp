@@ -24,9 +24,10 @@ constexpr bool SanitizerRuntime = false;
 constexpr uint64_t Writing = O_ACCMODE | O_CREAT | O_TRUNC | O_APPEND;
 
 // Every call below was seen while the test pictures, the hostile files, the resource files and
-// the benchmark pictures were decoded under the filter in log mode (PIC2PNM_SANDBOX=log), or
-// is the way abort() ends a process; each is allowed for the reason beside it and, where an
-// argument can say more, only with that argument. Any other call ends the child (SIGSYS).
+// the benchmark pictures were decoded under the filter in log mode (PIC2PNM_SANDBOX=log), or is
+// the way abort() ends a process, or says why it is there; each is allowed for the reason beside
+// it and, where an argument can say more, only with that argument. Any other call ends the
+// child (SIGSYS).
 
 class Filter {
   public:
@@ -86,6 +87,7 @@ void AllowMemory(Filter& filter) {
     filter.Allow(SCMP_SYS(brk));
     filter.Allow(SCMP_SYS(mmap), IntIs(4, -1), BitsClear(2, PROT_EXEC));
     filter.Allow(SCMP_SYS(munmap));
+    // Not seen in the corpus, but the C library's realloc of a large block moves it this way.
     filter.Allow(SCMP_SYS(mremap));
     // Freed heap and thread stacks are given back; huge pages are asked for.
     filter.Allow(SCMP_SYS(madvise));
