@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
@@ -55,10 +56,14 @@ void Unavailable(const std::string& why) {
     if (noticeHandler != nullptr) noticeHandler("decoding without the sandbox: " + why);
 }
 
+// A pipe, or a pair of connected sockets where the parent writes to a child that may have gone:
+// a socket can be sent to without SIGPIPE.
 class Pipe {
   public:
-    Pipe() {
-        if (::pipe2(ends_, O_CLOEXEC) != 0) ends_[0] = ends_[1] = -1;
+    explicit Pipe(bool socket = false) {
+        const int made = socket ? ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends_)
+                                : ::pipe2(ends_, O_CLOEXEC);
+        if (made != 0) ends_[0] = ends_[1] = -1;
     }
     ~Pipe() {
         CloseRead();
@@ -355,7 +360,7 @@ bool ChildAccess::Read(uint64_t address, std::span<std::byte> out) {
     }
     // The child sends what it hands over instead.
     const char command = SendRegions;
-    if (::write(commandFd_, &command, 1) != 1) return false;
+    if (::send(commandFd_, &command, 1, MSG_NOSIGNAL) != 1) return false;
     streaming_ = true;
     return ReadFromPipe(out);
 }
@@ -415,7 +420,7 @@ ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& pre
     if (wanted == Mode::Off || unavailable) return Finish({ChildEnd::NotRun, 0});
     Pipe recordPipe;
     Pipe errorPipe;
-    Pipe commandPipe;
+    Pipe commandPipe(/*socket=*/true);
     if (!recordPipe.Made() || !errorPipe.Made() || !commandPipe.Made())
         return Finish({ChildEnd::NoRecord, -1});
 
@@ -434,12 +439,13 @@ ChildRun RunConfined(const ChildLimits& limits, const std::function<void()>& pre
         plan.recordFd = recordPipe.Write();
         plan.commandFd = commandPipe.Read();
         plan.limits = limits;
-        plan.logOnly = wanted == Mode::LogOnly;
         RunChild(plan, prepare, work);  // never returns
     }
     recordPipe.CloseWrite();
     errorPipe.CloseWrite();
     commandPipe.CloseRead();
+    // While the child sets itself up: its filter, made here, on the other processor.
+    SendChildFilter(commandPipe.Write(), child, wanted == Mode::LogOnly);
 
     Listener listener(recordPipe.Read(), errorPipe.Read(), recordSize, confined);
     bool inTime = listener.Listen(deadline, /*untilRecord=*/true);

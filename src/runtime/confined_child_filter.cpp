@@ -2,12 +2,15 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstdint>
 
@@ -45,9 +48,19 @@ class Filter {
     void Refuse(int call, int error, Conditions... conditions) {
         Add(SCMP_ACT_ERRNO(static_cast<uint32_t>(error)), call, conditions...);
     }
-    int Load() {
+    // The program libseccomp makes, read back from a memory file it is written to.
+    int Export(ChildFilterProgram& program) {
         if (failure_ != 0) return failure_;
-        const int result = seccomp_load(context_);
+        const int fd = ::memfd_create("pic2pnm-filter", MFD_CLOEXEC);
+        if (fd < 0) return errno;
+        int result = seccomp_export_bpf(context_, fd);
+        const off_t bytes = result == 0 ? ::lseek(fd, 0, SEEK_END) : -1;
+        if (result == 0 && (bytes <= 0 || bytes % sizeof(sock_filter) != 0)) result = -EINVAL;
+        if (result == 0) {
+            program.resize(static_cast<size_t>(bytes) / sizeof(sock_filter));
+            if (::pread(fd, program.data(), static_cast<size_t>(bytes), 0) != bytes) result = -EIO;
+        }
+        ::close(fd);
         return result < 0 ? -result : 0;
     }
 
@@ -168,7 +181,7 @@ void AllowReporting(Filter& filter, const ChildFilterPlan& plan) {
 
 }  // namespace
 
-int LoadChildFilter(const ChildFilterPlan& plan) {
+int MakeChildFilter(const ChildFilterPlan& plan, ChildFilterProgram& program) {
     Filter filter(plan.logOnly ? SCMP_ACT_LOG : SCMP_ACT_KILL_PROCESS);
     // libseccomp makes no filter whose default action the kernel cannot take.
     if (!filter.Made()) return ENOSYS;
@@ -179,7 +192,17 @@ int LoadChildFilter(const ChildFilterPlan& plan) {
         AllowSanitizerRuntime(filter);
     else
         AllowReadingNothing(filter);
-    return filter.Load();
+    return filter.Export(program);
+}
+
+int LoadChildFilter(const ChildFilterProgram& program) {
+    sock_fprog filter{static_cast<unsigned short>(program.size()),
+                      const_cast<sock_filter*>(program.data())};
+    if (program.empty() || program.size() > BPF_MAXINSNS) return EINVAL;
+    if (::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &filter) == 0) return 0;
+    if (errno != ENOSYS) return errno;
+    // Kernels before 3.17 know the filter by prctl alone.
+    return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0 ? 0 : errno;
 }
 
 }  // namespace pic2pnm

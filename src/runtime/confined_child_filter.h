@@ -1,7 +1,12 @@
-// The system-call filter of a confined child: what decoding needs and nothing else.
+// The system-call filter of a confined child: what decoding needs and nothing else. The parent
+// makes it (with libseccomp) while the child sets itself up, and sends it over; the child loads
+// it.
 #pragma once
 
+#include <linux/filter.h>
 #include <sys/types.h>
+
+#include <vector>
 
 namespace pic2pnm {
 
@@ -15,8 +20,15 @@ struct ChildFilterPlan {
     bool logOnly = false;
 };
 
-// Loads the filter into the calling process: 0, or the errno of the failure (ENOSYS, EINVAL or
-// EACCES where the kernel or a container allows no filter).
-int LoadChildFilter(const ChildFilterPlan& plan);
+// The filter as the kernel takes it.
+using ChildFilterProgram = std::vector<sock_filter>;
+
+// Makes the filter of a child: 0, or the errno of the failure (ENOSYS where the kernel has no
+// filter that ends a whole process).
+int MakeChildFilter(const ChildFilterPlan& plan, ChildFilterProgram& program);
+
+// Loads a filter into the calling process, which may no longer gain privileges: 0, or the errno
+// of the failure (ENOSYS, EINVAL or EACCES where the kernel or a container allows no filter).
+int LoadChildFilter(const ChildFilterProgram& program);
 
 }  // namespace pic2pnm

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -89,6 +90,17 @@ bool KeepOnlyOwnDescriptors(const ChildPlan& plan) {
     return true;
 }
 
+bool ReadWhole(int fd, void* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, static_cast<char*>(buffer) + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 // Pages of address space the process holds now, from /proc/self/statm.
 uint64_t AddressSpaceInUse() {
     const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
@@ -136,6 +148,16 @@ const char* SetLimits(const ChildLimits& limits) {
     return nullptr;
 }
 
+// The filter the parent made meanwhile (SendChildFilter): 0, or the errno that kept it from
+// being made or sent.
+int ReceiveFilter(int fd, ChildFilterProgram& filter) {
+    uint32_t header[2] = {};  // the count of instructions, or 0 and an errno
+    if (!ReadWhole(fd, header, sizeof header)) return EIO;
+    if (header[0] == 0 || header[0] > BPF_MAXINSNS) return header[1] != 0 ? int(header[1]) : EIO;
+    filter.resize(header[0]);
+    return ReadWhole(fd, filter.data(), filter.size() * sizeof(sock_filter)) ? 0 : EIO;
+}
+
 // A child of a program run by root gives up root's powers: it could otherwise raise its own
 // limits again.
 bool DropCapabilities() {
@@ -145,6 +167,30 @@ bool DropCapabilities() {
 }
 
 }  // namespace
+
+void SendChildFilter(int fd, pid_t child, bool logOnly) {
+    ChildFilterPlan plan;
+    plan.stderrFd = StderrFd;
+    plan.recordFd = RecordFd;
+    plan.commandFd = CommandFd;
+    plan.pid = child;
+    plan.logOnly = logOnly;
+    ChildFilterProgram filter;
+    const int error = MakeChildFilter(plan, filter);
+    const uint32_t header[2] = {error == 0 ? static_cast<uint32_t>(filter.size()) : 0,
+                                static_cast<uint32_t>(error)};
+    // A child that has gone reads nothing: no SIGPIPE for that.
+    if (::send(fd, header, sizeof header, MSG_NOSIGNAL) != sizeof header || error != 0) return;
+    const size_t bytes = filter.size() * sizeof(sock_filter);
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::send(fd, reinterpret_cast<const char*>(filter.data()) + done,
+                                 bytes - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<size_t>(n);
+    }
+}
 
 void FitCpuTime(uint64_t seconds) {
     rlimit limit{};
@@ -177,12 +223,9 @@ void RunChild(const ChildPlan& plan, const std::function<void()>& prepare,
         NotConfinable(RecordFd, "no new privileges", errno);
     if (!DropCapabilities()) NotConfinable(RecordFd, "capabilities", errno);
     prepare();
-    ChildFilterPlan filter;
-    filter.stderrFd = StderrFd;
-    filter.recordFd = RecordFd;
-    filter.commandFd = CommandFd;
-    filter.pid = ::getpid();
-    filter.logOnly = plan.logOnly;
+    ChildFilterProgram filter;
+    if (const int error = ReceiveFilter(CommandFd, filter); error != 0)
+        NotConfinable(RecordFd, "no system-call filter", error);
     if (const int error = LoadChildFilter(filter); error != 0)
         NotConfinable(RecordFd, "no system-call filter", error);
     ChildSide side(RecordFd, CommandFd);

@@ -199,7 +199,8 @@ std::shared_ptr<PixelStore> FetchStore(ChildAccess& child, ChildTask task,
     const size_t bytes = size_t(width) * size_t(height) * sizeof(uint32_t);
     if (task == ChildTask::Picture && child.CanReadStraight(address, bytes)) {
         if (held == nullptr) held = child.Hold();
-        if (held == nullptr) return nullptr;
+        // Asked again once the child is stopped, when nothing there changes any more.
+        if (held == nullptr || !child.CanReadStraight(address, bytes)) return nullptr;
         return PixelStore::InChild(width, height, held, address);
     }
     if (task == ChildTask::Picture && !child.Denied()) return nullptr;  // nothing there
