@@ -65,7 +65,7 @@ function(pic2pnm_runtime_packages variable)
   set(${variable} "${joined}" PARENT_SCOPE)
 endfunction()
 if(PIC2PNM_DPKG_QUERY)
-  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_DEPENDS TURBOJPEG GIF TIFF WEBP WEBPDEMUX)
+  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_DEPENDS TURBOJPEG GIF TIFF WEBP WEBPDEMUX DEFLATE)
   # HEIF, AVIF and JPEG XL are read when their libraries are installed; without them only those
   # formats fail ("Not implemented"), so the package recommends them rather than depending.
   pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_RECOMMENDS HEIF JXL)
