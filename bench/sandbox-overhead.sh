@@ -4,8 +4,10 @@
 # program with the sandbox on and off (PIC2PNM_SANDBOX=0), the two taking turns, and the best
 # of the runs of each compared: wall time, user + system CPU time and peak memory.
 #
-# Usage: bench/sandbox-overhead.sh [--runs N] [--program PATH] [--pictures DIR]
+# Usage: bench/sandbox-overhead.sh [--runs N] [--discard] [--program PATH] [--pictures DIR]
 #   --runs N        runs of each side of each cell (default 10)
+#   --discard       the output goes to /dev/null: the conversion without the disk, whose
+#                   syncing and page cache make the times of files swing by several per cent
 #   --program PATH  the program to time (default: built in Release into build/bench-release)
 #   --pictures DIR  the pictures (default build/bench-pictures/6000x4000, made by
 #                   bench/make-bench-pictures.sh when missing)
@@ -16,15 +18,17 @@
 set -euo pipefail
 
 runs=10
+discard=0
 program=""
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 pictures="$root/build/bench-pictures/6000x4000"
 while [[ $# -gt 0 ]]; do
     case "$1" in
         --runs) runs="$2"; shift 2 ;;
+        --discard) discard=1; shift ;;
         --program) program="$2"; shift 2 ;;
         --pictures) pictures="$2"; shift 2 ;;
-        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
         *) echo "sandbox-overhead.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -42,13 +46,15 @@ fi
 
 work=$(mktemp -d "$root/build/sandbox-overhead.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+output="$work/out"
+[[ $discard -eq 1 ]] && output=/dev/null
 
 # One run: wall seconds, CPU seconds (GNU time's hundredths), peak kilobytes.
 run_once() {  # sandbox-setting type input
     local start end
     start=$EPOCHREALTIME
     PIC2PNM_SANDBOX=$1 /usr/bin/time -f "%U %S %M" -o "$work/time" \
-        "$program" "$2" "$3" "$work/out" >/dev/null
+        "$program" "$2" "$3" "$output" >/dev/null 2>&1
     end=$EPOCHREALTIME
     rm -f "$work/out"
     read -r user system peak <"$work/time"
