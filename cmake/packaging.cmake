@@ -43,8 +43,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "pic2pnm developers <pic2pnm@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The libraries the program links become dependencies through dpkg-shlibdeps (package
-# dpkg-dev). Those it opens at run time are not seen there: the packages that hold them are
+# The libraries the program links (libspng, zlib, libseccomp) become dependencies through
+# dpkg-shlibdeps (package dpkg-dev). Those it opens at run time are not seen there: the packages that hold them are
 # named here, as dpkg knows them on the build machine.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 find_program(PIC2PNM_DPKG_QUERY dpkg-query)
@@ -65,7 +65,7 @@ function(pic2pnm_runtime_packages variable)
   set(${variable} "${joined}" PARENT_SCOPE)
 endfunction()
 if(PIC2PNM_DPKG_QUERY)
-  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_DEPENDS TURBOJPEG GIF TIFF WEBP WEBPDEMUX)
+  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_DEPENDS TURBOJPEG GIF TIFF WEBP WEBPDEMUX DEFLATE)
   # HEIF, AVIF and JPEG XL are read when their libraries are installed; without them only those
   # formats fail ("Not implemented"), so the package recommends them rather than depending.
   pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_RECOMMENDS HEIF JXL)

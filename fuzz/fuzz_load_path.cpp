@@ -1,106 +1,12 @@
 // The whole load-and-extract path the program runs on a file: the native picture loader, then
 // GDI+ when it fails, then the copy of the bitmap's pixels. Whatever the input, every GDI
-// object, GDI+ image, GDI+ start-up and numbered file must be released again afterwards.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
-#include "fuzz_checks.h"
-#include "imaging/gdi/gdi.h"
-#include "imaging/gdiplus/gdiplus.h"
-#include "imaging/native/picture_object.h"
-#include "netpbm/get_bitmap_pixels.h"
-#include "netpbm/pixel_buffer.h"
-#include "picture/picture_loader.h"
-#include "runtime/file_numbers.h"
-#include "runtime/run_time_error.h"
-#include "shared/picture_info.h"
-
-namespace {
-
-using namespace pic2pnm;
-
-// The loader reads files by name, so every input goes through one file per process, created
-// on first use, rewritten for each input and removed when the process ends normally.
-class InputFile {
-  public:
-    InputFile() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "pic2pnm-fuzz-XXXXXX").string();
-        fd_ = mkstemp(pattern.data());
-        if (fd_ < 0) {
-            std::perror("fuzz_load_path: cannot create its input file");
-            std::abort();
-        }
-        path_ = pattern;
-    }
-    ~InputFile() {
-        close(fd_);
-        unlink(path_.c_str());
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    void Write(const uint8_t* data, size_t size) {
-        fuzzing::Require(ftruncate(fd_, 0) == 0);
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
-            fuzzing::Require(n > 0);
-            done += static_cast<size_t>(n);
-        }
-    }
-    const std::string& Path() const { return path_; }
-
-  private:
-    int fd_ = -1;
-    std::string path_;
-};
-
-struct LiveCounts {
-    size_t gdiObjects = LiveGdiObjects();
-    size_t gdipImages = LiveGdipImages();
-    size_t gdipStartups = GdiplusStartupCount();
-    int openFiles = OpenFileCount();
-
-    bool operator==(const LiveCounts&) const = default;
-};
-
-void LoadAndExtract(const std::string& path) {
-    PictureInfo info;
-    PictureObject picture;
-    PixelBuffer pixels;
-    Err().Clear();
-    ResumeNext([&] { picture = LoadPictureEx(path, info, 0, false); });
-    if (Err().Number != 0 || picture.Type() != PICTYPE_BITMAP) return;
-    fuzzing::Require(info.Width > 0 && info.Height > 0);
-    ResumeNext([&] { GetBitmapPixels(picture, info, pixels); });
-    if (Err().Number != 0) return;
-    const size_t needed = static_cast<size_t>(info.Width) * static_cast<size_t>(info.Height);
-    fuzzing::Require(pixels.Count() >= needed);
-}
-
-}  // namespace
+// object, GDI+ image, GDI+ start-up and numbered file must be released again afterwards. The
+// decoders run in this process, as in every fuzz target but fuzz_confined_load.
+#include "fuzz_load.h"
+#include "testing/testing_hooks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static InputFile input;
-    input.Write(data, size);
-    const LiveCounts before;
-    LoadAndExtract(input.Path());
-    const LiveCounts after;
-    if (!(after == before)) {
-        std::fprintf(stderr,
-                     "fuzz_load_path: objects left alive: GDI %zu -> %zu, GDI+ images %zu -> %zu, "
-                     "GDI+ start-ups %zu -> %zu, open files %d -> %d\n",
-                     before.gdiObjects, after.gdiObjects, before.gdipImages, after.gdipImages,
-                     before.gdipStartups, after.gdipStartups, before.openFiles, after.openFiles);
-        __builtin_trap();
-    }
-    Err().Clear();
+    pic2pnm::SetConfinementOffForFuzzing(true);
+    pic2pnm::fuzzing::LoadAndCheckReleases(data, size, "fuzz_load_path");
     return 0;
 }

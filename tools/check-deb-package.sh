@@ -43,8 +43,9 @@ done
 [ "$(dpkg-deb --field "$deb" Package)" = pic2pnm ] || fail "the package is not named pic2pnm"
 [ "$(dpkg-deb --field "$deb" Section)" = graphics ] || fail "the section is not graphics"
 depends=$(dpkg-deb --field "$deb" Depends)
-# dpkg-shlibdeps must have turned the linked codec libraries into dependencies.
-for library in libspng libturbojpeg libgif libtiff libwebp libdeflate; do
+# dpkg-shlibdeps must have turned the linked libraries (codecs, and libseccomp for the decode
+# child's filter) into dependencies.
+for library in libspng libturbojpeg libgif libtiff libwebp libdeflate libseccomp; do
     grep -q "$library" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
 # HEIF, AVIF and JPEG XL are optional: their libraries are recommended, never required.

@@ -18,14 +18,14 @@ processors=$(nproc 2>/dev/null || echo 2)
 jobs=${FUZZ_JOBS:-$((processors < 2 ? processors : 2))}
 build=${FUZZ_BUILD:-build/fuzz}
 targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_png fuzz_tiff fuzz_webp fuzz_icon fuzz_pnm fuzz_qoi fuzz_tga
-    fuzz_heif fuzz_avif fuzz_jxl fuzz_codecs fuzz_load_path)
+    fuzz_heif fuzz_avif fuzz_jxl fuzz_codecs fuzz_load_path fuzz_confined_load)
 
 # The picture folders under tests/data that seed each target; the hostile files are chosen by
 # the same format names, which begin their file names.
 formats_of() {
     case $1 in
         fuzz_icon) echo "icon metafile" ;;
-        fuzz_load_path | fuzz_codecs) echo "bmp gif jpeg png tiff webp icon metafile pnm qoi tga heif avif jxl" ;;
+        fuzz_load_path | fuzz_confined_load | fuzz_codecs) echo "bmp gif jpeg png tiff webp icon metafile pnm qoi tga heif avif jxl" ;;
         *) echo "${1#fuzz_}" ;;
     esac
 }
@@ -101,7 +101,7 @@ seed_corpus() {  # target, corpus folder
     for file in tests/hostile/any-* tests/hostile/found-"$target"-*; do
         [ -f "$file" ] && cp "$file" "$corpus/"
     done
-    if [ "$target" = fuzz_load_path ]; then
+    if [ "$target" = fuzz_load_path ] || [ "$target" = fuzz_confined_load ]; then
         for file in tests/hostile/found-*; do
             [ -f "$file" ] && cp "$file" "$corpus/"
         done

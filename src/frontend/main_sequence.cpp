@@ -12,6 +12,7 @@
 #include "imaging/gdi/gdi.h"
 #include "imaging/gdiplus/gdiplus.h"
 #include "runtime/app_object.h"
+#include "runtime/confined_child.h"
 #include "runtime/exit_status.h"
 #include "runtime/file_numbers.h"
 #include "runtime/run_time_error.h"
@@ -35,6 +36,12 @@ int CheckEverythingReleased() {
                  "%s: left behind: %zu GDI objects, %zu GDI+ images, %zu GDI+ tokens, %d files\n",
                  App().EXEName.c_str(), gdiObjects, images, tokens, files);
     return 99;
+}
+
+// Once a run, on standard error, when pictures are decoded without the sandbox.
+void PrintConfinementNotice(std::string_view notice) {
+    std::fprintf(stderr, "%s: %.*s\n", App().EXEName.c_str(), static_cast<int>(notice.size()),
+                 notice.data());
 }
 
 }  // namespace
@@ -64,6 +71,7 @@ int RunProcess(int argc, char** argv) {
     // A pipe whose reader has gone makes the write fail (EPIPE), which the program reports,
     // instead of ending the process without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    SetConfinementNoticeHandler(PrintConfinementNotice);
     try {
         Main();
     } catch (...) {

@@ -132,6 +132,7 @@ void MappedFile::Swap(MappedFile& other) noexcept {
     std::swap(mappedBytes_, other.mappedBytes_);
     std::swap(slot_, other.slot_);
     std::swap(fd_, other.fd_);
+    std::swap(watchedBytes_, other.watchedBytes_);
 }
 
 bool MappedFile::Map(int fd, size_t bytes) {
@@ -173,27 +174,40 @@ bool MappedFile::Map(int fd, size_t bytes) {
     return true;
 }
 
-void MappedFile::Unmap() noexcept {
+void MappedFile::UnmapKeepingWatch() noexcept {
     if (data_ == nullptr) return;
     Slot& slot = slots[slot_];
+    const bool damaged = slot.damaged.load(std::memory_order_acquire);
     slot.start.store(0, std::memory_order_release);
     slot.end.store(0, std::memory_order_release);
     Unpoison(data_ + size_, mappedBytes_ - size_);
     ::munmap(data_, mappedBytes_);
     slot.taken.store(false);
-    ::close(fd_);
-    fd_ = -1;
+    // A file already found cut short is remembered as one that can never be long enough.
+    watchedBytes_ = damaged ? SIZE_MAX : size_;
     data_ = nullptr;
     size_ = 0;
     mappedBytes_ = 0;
     slot_ = -1;
 }
 
+void MappedFile::Unmap() noexcept {
+    UnmapKeepingWatch();
+    CloseWatch();
+}
+
+void MappedFile::CloseWatch() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    watchedBytes_ = 0;
+}
+
 bool MappedFile::Damaged() const {
-    if (data_ == nullptr) return false;
-    if (slots[slot_].damaged.load(std::memory_order_acquire)) return true;
+    if (fd_ < 0) return false;
+    if (slot_ >= 0 && slots[slot_].damaged.load(std::memory_order_acquire)) return true;
+    const size_t bytes = data_ != nullptr ? size_ : watchedBytes_;
     struct stat info {};
-    return ::fstat(fd_, &info) != 0 || static_cast<uint64_t>(info.st_size) < size_;
+    return ::fstat(fd_, &info) != 0 || static_cast<uint64_t>(info.st_size) < bytes;
 }
 
 }  // namespace pic2pnm

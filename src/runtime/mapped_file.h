@@ -19,7 +19,10 @@ namespace pic2pnm {
 class MappedFile {
   public:
     MappedFile() = default;
-    ~MappedFile() { Unmap(); }
+    ~MappedFile() {
+        Unmap();
+        CloseWatch();
+    }
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
     MappedFile(MappedFile&& other) noexcept { Swap(other); }
@@ -34,7 +37,11 @@ class MappedFile {
     // nothing mapped, when the file system cannot map files, the address space is used up or
     // too many files are mapped at once.
     bool Map(int fd, size_t bytes);
+    // Gives back the pages and the file; Damaged() is false from then on.
     void Unmap() noexcept;
+    // Gives back the pages but keeps the file, so that Damaged() can still tell whether it was
+    // cut short below the mapped bytes (by now or while another process read it).
+    void UnmapKeepingWatch() noexcept;
 
     uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
@@ -45,9 +52,12 @@ class MappedFile {
   private:
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
-    size_t mappedBytes_ = 0;  // with the zero pages after the file
-    int slot_ = -1;           // in the table the SIGBUS handler reads
-    int fd_ = -1;             // the file, to look at its size again
+    size_t mappedBytes_ = 0;   // with the zero pages after the file
+    int slot_ = -1;            // in the table the SIGBUS handler reads
+    int fd_ = -1;              // the file, to look at its size again
+    size_t watchedBytes_ = 0;  // after UnmapKeepingWatch, the size the file had
+
+    void CloseWatch() noexcept;
 };
 
 }  // namespace pic2pnm

@@ -21,6 +21,36 @@ void SetCodecLibrariesMissingForTesting(bool missing);
 // Makes GetDC fail, so that callers' handling of a missing screen device context is tested.
 void SetScreenDcUnavailableForTesting(bool unavailable);
 
+// Turns the confinement of decoding off, so that fuzz targets decode in their own process at
+// full speed; false turns it on again (as PIC2PNM_SANDBOX decides).
+void SetConfinementOffForFuzzing(bool off);
+
+// What the next decode children do in place of decoding, once confined, to show that each
+// such end is caught: touch memory they do not have, abort, spin, allocate without end, call
+// what the filter forbids (creating a file, a socket, running a shell), or send a record that
+// lies about the pixels or stops half way.
+enum class DecodeChildFault {
+    None,
+    Crash,
+    Abort,
+    Spin,
+    AllocateForever,
+    Open,
+    Socket,
+    Execve,
+    LyingRecord,
+    ShortRecord,
+};
+void SetDecodeChildFaultForTesting(DecodeChildFault fault);
+// Shorter limits of CPU time and wall-clock time for decode children; 0 restores the normal
+// ones.
+void SetDecodeChildTimeLimitsForTesting(uint32_t cpuSeconds, uint32_t wallMilliseconds);
+
+// Sees how every confined child ended (the value of ChildEnd, runtime/confined_child.h) and
+// its signal or exit status.
+using ConfinedChildObserver = std::function<void(int end, int detail)>;
+void SetConfinedChildObserver(ConfinedChildObserver observer);
+
 // Sees the text of every WriteText call, in order, before it is buffered.
 using FileWriteObserver = std::function<void(int32_t number, std::string_view block)>;
 void SetFileWriteObserver(FileWriteObserver observer);

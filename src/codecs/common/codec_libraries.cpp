@@ -224,17 +224,22 @@ DeflateLibrary LoadDeflate(bool& complete) {
 }
 
 bool librariesMissing = false;
+bool librariesSealed = false;
 
-// Loads a table once, the first time it is asked for.
+// Loads a table once, the first time it is asked for (unless the libraries are sealed by then).
 template <typename Table, Table (*Load)(bool&)>
 const Table* Once() {
     if (librariesMissing) return nullptr;
     static bool complete = false;
-    static const Table table = Load(complete);
+    static const Table table = librariesSealed ? Table{} : Load(complete);
     return complete ? &table : nullptr;
 }
 
 }  // namespace
+
+void SealCodecLibraries() {
+    librariesSealed = true;
+}
 
 const TurboJpegLibrary* TurboJpeg() {
     return Once<TurboJpegLibrary, LoadTurboJpeg>();

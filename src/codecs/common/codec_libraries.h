@@ -180,6 +180,10 @@ struct DeflateLibrary {
     decltype(&libdeflate_crc32) Crc32;
 };
 
+// From now on no library is opened: a table not yet loaded is reported missing. A decode
+// child opens what its input needs and then seals, before its filter forbids opening files.
+void SealCodecLibraries();
+
 const TurboJpegLibrary* TurboJpeg();
 const GifLibrary* Gif();
 const TiffLibrary* Tiff();

@@ -4,8 +4,16 @@
 #include <unistd.h>
 
 namespace pic2pnm::codecs {
+namespace {
+bool filteredByParent = false;
+}
 
-QuietStandardError::QuietStandardError() : saved_(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3)) {
+void SetStandardErrorFilteredByParent(bool filtered) {
+    filteredByParent = filtered;
+}
+
+QuietStandardError::QuietStandardError()
+    : saved_(filteredByParent ? -1 : ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3)) {
     if (saved_ < 0) return;
     const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (nowhere < 0) return;

@@ -7,6 +7,10 @@
 
 namespace pic2pnm::codecs {
 
+// In a decode child standard error is a pipe to the parent, which drops the libraries' words
+// itself: nothing is redirected there (the child may not open /dev/null).
+void SetStandardErrorFilteredByParent(bool filtered);
+
 class QuietStandardError {
   public:
     QuietStandardError();

@@ -6,6 +6,14 @@
 namespace pic2pnm::codecs {
 namespace {
 
+// libheif with the HEVC and AV1 decoders the program puts in its place (libde265, dav1d): all
+// three are opened together, before a confined decode closes the door on further libraries.
+bool HeifLibrariesLoad() {
+    De265();
+    Dav1d();
+    return Heif() != nullptr;
+}
+
 constexpr CodecEntry Registry[] = {
     {"png", LooksLikePng, DecodePng, RawFormatIds::Png, false, "", nullptr, DecodePngInPlace},
     {"tiff", LooksLikeTiff, DecodeTiff, RawFormatIds::Tiff, false, "libtiff.so",
@@ -20,10 +28,8 @@ constexpr CodecEntry Registry[] = {
     {"icon", LooksLikeIcon, DecodeIconAsPicture, RawFormatIds::Icon, false, "", nullptr},
     {"pnm", LooksLikePnm, DecodePnm, RawFormatIds::Pnm, false, "", nullptr},
     {"qoi", LooksLikeQoi, DecodeQoi, RawFormatIds::Qoi, false, "", nullptr},
-    {"heif", LooksLikeHeif, DecodeHeif, RawFormatIds::Heif, false, "libheif.so",
-     [] { return Heif() != nullptr; }},
-    {"avif", LooksLikeAvif, DecodeAvif, RawFormatIds::Avif, false, "libheif.so",
-     [] { return Heif() != nullptr; }},
+    {"heif", LooksLikeHeif, DecodeHeif, RawFormatIds::Heif, false, "libheif.so", HeifLibrariesLoad},
+    {"avif", LooksLikeAvif, DecodeAvif, RawFormatIds::Avif, false, "libheif.so", HeifLibrariesLoad},
     {"jxl", LooksLikeJxl, DecodeJxl, RawFormatIds::Jxl, false, "libjxl.so",
      [] { return Jxl() != nullptr; }},
     // No signature at all: only a wholly consistent file counts, so it is tried last.

@@ -136,6 +136,8 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
     const int storedWidth = libheif.HandleIspeWidth(decoding.handle);
     const int storedHeight = libheif.HandleIspeHeight(decoding.handle);
     const int storedSide = std::max(storedWidth, storedHeight);
+    // libheif decodes the whole stored picture before it crops it.
+    StateDecodedSize(std::max(storedWidth, width), std::max(storedHeight, height));
     // What the file states its picture to be, before and after its transformations: no
     // decoding may deliver more.
     const uint64_t pictureArea =

@@ -110,16 +110,18 @@ int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t startScan, uint32_t lines, void* 
     const size_t rowPixels = static_cast<size_t>(pixels.Width());
     auto* out = static_cast<uint32_t*>(bits);
     if (!topDown) {
-        // Our storage is bottom-up already: one copy.
-        std::memcpy(out, pixels.Data() + startScan * rowPixels,
-                    static_cast<size_t>(count) * rowPixels * sizeof(uint32_t));
+        // Our storage is bottom-up already: one copy, straight from a decode child's memory
+        // when the pixels are still there.
+        if (!pixels.CopyRowsFromBottom(static_cast<int32_t>(startScan), static_cast<int32_t>(count),
+                                       out))
+            return 0;
     } else {
         // Scan line numbers count from the bottom also for a top-down buffer; the buffer
         // starts with the highest of the copied lines.
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t scan = startScan + count - 1 - i;
-            std::memcpy(out + i * rowPixels, pixels.Data() + scan * rowPixels,
-                        rowPixels * sizeof(uint32_t));
+            if (!pixels.CopyRowsFromBottom(static_cast<int32_t>(scan), 1, out + i * rowPixels))
+                return 0;
         }
     }
     return static_cast<int>(count);

@@ -80,8 +80,11 @@ GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GU
     PictureFileBytes bytes;
     const PictureFileStatus read = ReadPictureFile(path, bytes);
     if (read != PictureFileStatus::Ok) return StatusOf(read);
+    // The child keeps the only copy of the bytes while it decodes; what stays here is enough to
+    // tell whether the file was cut short meanwhile.
+    const auto release = [&bytes] { bytes.GiveBackKeepingWatch(); };
     const GpStatus status =
-        StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat));
+        StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat, release));
     // A file cut short while it was decoded gave zeros for what it lost: a failed read.
     if (bytes.Damaged()) {
         picture = codecs::DecodedPicture();

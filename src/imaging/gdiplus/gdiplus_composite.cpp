@@ -82,10 +82,14 @@ std::shared_ptr<PixelStore> PixelsOverBackground(const GdipImageRecord& image, A
     const PixelStore& source = *image.pixels;
     std::shared_ptr<PixelStore> result = PixelStore::Allocate(source.Width(), source.Height());
     if (!result) return nullptr;
+    // Pixels still in a decode child are copied once, into the result, and composited there.
+    const uint32_t* pixels = source.IsInChild() ? result->Data() : source.Data();
+    if (source.IsInChild() && !source.CopyRowsFromBottom(0, source.Height(), result->Data()))
+        return nullptr;
     if (image.premultipliedAlpha)
-        CompositePremultipliedAlpha(source.Data(), result->Data(), source.PixelCount(), background);
+        CompositePremultipliedAlpha(pixels, result->Data(), source.PixelCount(), background);
     else
-        CompositeStraightAlpha(source.Data(), result->Data(), source.PixelCount(), background);
+        CompositeStraightAlpha(pixels, result->Data(), source.PixelCount(), background);
     return result;
 }
 

@@ -1,6 +1,8 @@
 // Which decoder a GDI+ image comes from: the file's content decides, never its name.
 #pragma once
 
+#include <functional>
+
 #include "codecs/common/decoded_picture.h"
 #include "codecs/common/raw_format.h"
 #include "imaging/gdi/win32_types.h"
@@ -38,10 +40,13 @@ inline constexpr GUID Avif = ToGuid(codecs::RawFormatIds::Avif);
 inline constexpr GUID Jxl = ToGuid(codecs::RawFormatIds::Jxl);
 }  // namespace RawFormat
 
-// Tries the codec registry's rows in turn until one recognises the file. NotMyFormat when none
-// does; otherwise the recogniser's status, and on Ok the picture and its raw format. A decoder
-// may rearrange the file's bytes while it works; they are as they were again on return.
+// Tries the codec registry's rows in turn, in a confined child (codecs/common/codec_child.h),
+// until one recognises the file. NotMyFormat when none does; otherwise the recogniser's status,
+// and on Ok the picture and its raw format; Corrupt when the child failed. A decoder may
+// rearrange the file's bytes while it works; they are as they were again on return.
+// `releaseFile`, when given, frees the file's bytes once a confined child has them (the bytes
+// are then gone on return).
 codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
-                                    GUID& rawFormat);
+                                    GUID& rawFormat, const std::function<void()>& releaseFile = {});
 
 }  // namespace pic2pnm

@@ -31,14 +31,6 @@ class ImageTable {
     GpImage next_ = 0x47500001;
 };
 
-// A picture without alpha leaves bits 24-31 undefined. Setting them now, while nothing else
-// holds the store, lets GDI bitmaps share the store and still read back as opaque.
-void MakeOpaque(PixelStore& pixels) {
-    uint32_t* data = pixels.Data();
-    const size_t count = pixels.PixelCount();
-    for (size_t i = 0; i < count; ++i) data[i] |= 0xFF000000u;
-}
-
 ImageTable& Images() {
     static ImageTable table;
     return table;
@@ -46,9 +38,17 @@ ImageTable& Images() {
 
 }  // namespace
 
+void MakeOpaque(PixelStore& pixels) {
+    uint32_t* data = pixels.Data();
+    const size_t count = pixels.PixelCount();
+    for (size_t i = 0; i < count; ++i) data[i] |= 0xFF000000u;
+}
+
 GpImage AddGdipImage(GdipImageRecord image) noexcept {
     if (!image.pixels) return 0;
-    if (!image.hasAlpha) MakeOpaque(*image.pixels);
+    // A picture without alpha leaves bits 24-31 undefined. Setting them now, while nothing else
+    // holds the store, lets GDI bitmaps share the store and still read back as opaque.
+    if (!image.hasAlpha && !image.pixels->IsInChild()) MakeOpaque(*image.pixels);
     return Images().Add(std::move(image));
 }
 

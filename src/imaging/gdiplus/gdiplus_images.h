@@ -27,8 +27,12 @@ struct GdipImageRecord {
 };
 
 // Takes the record into the table; 0 when memory runs out or it has no pixels. The pixels of
-// an image without alpha are made opaque (bits 24-31 set) first.
+// an image without alpha are made opaque (bits 24-31 set) first; those still in a decode child
+// were made opaque there.
 GpImage AddGdipImage(GdipImageRecord image) noexcept;
+
+// Sets bits 24-31 of every pixel.
+void MakeOpaque(PixelStore& pixels);
 // The image of a live handle, null otherwise.
 const GdipImageRecord* FindGdipImage(GpImage image);
 // Frees the image of a live handle; false when there is none.

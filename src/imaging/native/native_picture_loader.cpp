@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 #include "codecs/bmp/bmp_file_bytes.h"
+#include "codecs/common/codec_child.h"
 #include "codecs/common/codec_registry.h"
 #include "codecs/common/codecs.h"
 #include "imaging/gdi/gdi.h"
@@ -14,6 +16,8 @@
 namespace pic2pnm {
 namespace {
 
+using codecs::ChildDecode;
+using codecs::ChildTask;
 using codecs::CodecStatus;
 using codecs::FileView;
 
@@ -28,21 +32,42 @@ HBITMAP MakeBitmap(std::shared_ptr<PixelStore> pixels, uint16_t bitsPerPixel) {
     return bitmap;
 }
 
-PictureObject LoadBitmapPicture(CodecStatus (*decode)(FileView, codecs::DecodedPicture&),
-                                FileView file) {
-    codecs::DecodedPicture picture;
-    if (CodecStatus status = decode(file, picture); status != CodecStatus::Ok)
+// The file's bytes, and how the parent gives them back once a confined child has them: the
+// child alone keeps a copy from then on, and drops it too before it reports.
+struct InputFile {
+    FileView view;
+    std::function<void()> release;
+};
+
+// Every decoder of hostile bytes, ours included, runs in a confined child.
+ChildDecode DecodeInChild(const InputFile& input, ChildTask task,
+                          const std::function<CodecStatus(ChildDecode&)>& decode) {
+    ChildDecode result;
+    if (CodecStatus status =
+            codecs::DecodeConfined(input.view, task, decode, result, input.release);
+        status != CodecStatus::Ok)
         RaiseCodecFailure(status);
+    return result;
+}
+
+PictureObject LoadBitmapPicture(CodecStatus (*decode)(FileView, codecs::DecodedPicture&),
+                                const InputFile& input) {
+    const FileView file = input.view;
+    codecs::DecodedPicture picture =
+        DecodeInChild(input, ChildTask::Picture, [&](ChildDecode& out) {
+            return decode(file, out.picture);
+        }).picture;
     const int32_t width = picture.width;
     const int32_t height = picture.height;
     HBITMAP bitmap = MakeBitmap(std::move(picture.pixels), picture.bitsPerPixel);
     return PictureObject(PICTYPE_BITMAP, bitmap, PixelsToHimetric(width), PixelsToHimetric(height));
 }
 
-PictureObject LoadIconPicture(FileView file) {
-    codecs::DecodedIcon icon;
-    if (CodecStatus status = codecs::DecodeIcon(file, icon); status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+PictureObject LoadIconPicture(const InputFile& input) {
+    const FileView file = input.view;
+    codecs::DecodedIcon icon = DecodeInChild(input, ChildTask::Icon, [&](ChildDecode& out) {
+                                   return codecs::DecodeIcon(file, out.icon);
+                               }).icon;
     HBITMAP mask = MakeBitmap(std::move(icon.mask), 1);
     HBITMAP color = 0;
     if (icon.color) {
@@ -62,10 +87,12 @@ PictureObject LoadIconPicture(FileView file) {
                          PixelsToHimetric(icon.height));
 }
 
-PictureObject LoadWmfPicture(FileView file) {
-    codecs::PlaceableWmfHeader header;
-    if (CodecStatus status = codecs::ParsePlaceableWmf(file, header); status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+PictureObject LoadWmfPicture(const InputFile& input) {
+    const FileView file = input.view;
+    const codecs::PlaceableWmfHeader header =
+        DecodeInChild(input, ChildTask::PlaceableWmf, [&](ChildDecode& out) {
+            return codecs::ParsePlaceableWmf(file, out.wmf);
+        }).wmf;
     HMETAFILE handle = CreateMetaFileObject();
     if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);
     // The bounding box is in logical units, `unitsPerInch` of them to the inch.
@@ -88,10 +115,11 @@ ENHMETAHEADER ToEnhMetaHeader(const codecs::EmfHeader& emf) {
                          emf.cbPixelFormat,  emf.offPixelFormat,  emf.bOpenGL};
 }
 
-PictureObject LoadEmfPicture(FileView file) {
-    codecs::EmfHeader emf;
-    if (CodecStatus status = codecs::ParseEmfHeader(file, emf); status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+PictureObject LoadEmfPicture(const InputFile& input) {
+    const FileView file = input.view;
+    const codecs::EmfHeader emf = DecodeInChild(input, ChildTask::Emf, [&](ChildDecode& out) {
+                                      return codecs::ParseEmfHeader(file, out.emf);
+                                  }).emf;
     const ENHMETAHEADER header = ToEnhMetaHeader(emf);
     HENHMETAFILE handle = CreateEnhMetaFileObject(header);
     if (handle == 0) RaiseError(ErrorNumber::OutOfMemory);
@@ -105,15 +133,16 @@ PictureObject LoadEmfPicture(FileView file) {
 }
 
 // The picture of the first loader that takes the file; an empty object when none does.
-PictureObject LoadFromBytes(FileView file) {
+PictureObject LoadFromBytes(const InputFile& input) {
+    const FileView file = input.view;
     for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
         if (format.nativeBitmap && format.looksLike(file)) {
-            return LoadBitmapPicture(format.decode, file);
+            return LoadBitmapPicture(format.decode, input);
         }
     }
-    if (codecs::LooksLikeIcon(file)) return LoadIconPicture(file);
-    if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(file);
-    if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(file);
+    if (codecs::LooksLikeIcon(file)) return LoadIconPicture(input);
+    if (codecs::LooksLikePlaceableWmf(file)) return LoadWmfPicture(input);
+    if (codecs::LooksLikeEmf(file)) return LoadEmfPicture(input);
     return PictureObject();
 }
 
@@ -130,7 +159,11 @@ PictureObject LoadPicture(std::string_view path) {
         case PictureFileStatus::ReadError:
         case PictureFileStatus::TooLarge: RaiseError(ErrorNumber::InvalidPicture);
     }
-    PictureObject picture = LoadFromBytes(bytes.View());
+    // Whatever a child makes of them, the bytes are not read here again: a failed decode
+    // leaves the second decoder to read the file anew. What stays is enough to tell whether
+    // the file was cut short meanwhile.
+    const InputFile input{bytes.View(), [&bytes] { bytes.GiveBackKeepingWatch(); }};
+    PictureObject picture = LoadFromBytes(input);
     // A file cut short while it was decoded gave zeros for what it lost: not its picture.
     if (bytes.Damaged()) RaiseError(ErrorNumber::InvalidPicture);
     if (picture.Type() != PICTYPE_NONE) return picture;

@@ -168,6 +168,12 @@ void KeepForNextRead(std::string_view path, PictureFileBytes& bytes) {
     kept.bytes.Swap(bytes);
 }
 
+void PictureFileBytes::GiveBackKeepingWatch() noexcept {
+    block_ = LargeBlock();
+    mapping_.UnmapKeepingWatch();
+    size_ = 0;
+}
+
 bool PictureFileBytes::Map(int fd, size_t bytes) {
     block_ = LargeBlock();
     if (!mapping_.Map(fd, bytes)) return false;

@@ -41,6 +41,9 @@ class PictureFileBytes {
     bool Reserve(size_t capacity, size_t keep);
     // Maps the first `bytes` bytes of the regular file `fd` instead; false when it cannot.
     bool Map(int fd, size_t bytes);
+    // Gives back the bytes (a decoder in another process has its own copy of them) but keeps
+    // what Damaged() needs.
+    void GiveBackKeepingWatch() noexcept;
     // True when the mapped file was cut short while it was read: what the decoder saw is not
     // the file, and its reading failed.
     bool Damaged() const { return mapping_.Damaged(); }
