@@ -168,6 +168,26 @@ TEST_P(CutShortTest, ReadsZerosPastTheCutAndSaysSo) {
     EXPECT_EQ(before, 'x');
     EXPECT_EQ(after, c.readAt < c.cutTo ? 'x' : 0);
     EXPECT_EQ(bytes.Damaged(), c.damaged);
+    // Once a decode child has the bytes, the parent gives them back and still knows.
+    bytes.GiveBackKeepingWatch();
+    EXPECT_EQ(bytes.Size(), 0u);
+    EXPECT_EQ(bytes.Damaged(), c.damaged);
+}
+
+// The bytes given back first, the file cut afterwards (while a child decodes it).
+TEST(PictureFileTest, AFileCutAfterItsBytesWereGivenBackIsToldApart) {
+    for (const bool cut : {false, true}) {
+        TempDir dir;
+        const std::string path = (dir / "watched.png").string();
+        WriteFileText(path, std::string(kCutFileBytes, 'x'));
+        PictureFileBytes bytes;
+        ASSERT_EQ(ReadPictureFile(path, bytes), PictureFileStatus::Ok);
+        bytes.GiveBackKeepingWatch();
+        if (cut) {
+            ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+        }
+        EXPECT_EQ(bytes.Damaged(), cut);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CutShortTest,
