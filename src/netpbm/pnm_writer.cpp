@@ -81,7 +81,8 @@ void WritePnmFile(const ConvertRequest& Request, const PictureInfo& Info,
         out = std::make_unique<CBufferedOut>();
         // The output replaces an existing file only once it is complete: a failure, the input
         // named as the output or a second run on the same name never leaves half a picture.
-        out->ReplaceFile(Request.OutFileName);
+        // Replacing the input itself, it reaches the disk first: a crash cannot lose both.
+        out->ReplaceFile(Request.OutFileName, Request.InFileName);
         out->WriteFile(Magic(Request.OutputType));
         if (!Request.NoComment) out->WriteFile("# Created by " + AppTitleVersion(App()) + "\n");
         out->WriteFile(std::to_string(Info.Width) + " " + std::to_string(Info.Height) + "\n");

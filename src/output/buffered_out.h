@@ -27,8 +27,10 @@ class CBufferedOut {
     // Closes any file first (also on a new writer), then creates or replaces the named file.
     void OpenFile(std::string_view FileName);
     // Like OpenFile, but the named file is replaced only when CloseFile succeeds; a writer
-    // destroyed before that leaves it as it was (see OpenForReplacement).
-    void ReplaceFile(std::string_view FileName);
+    // destroyed before that leaves it as it was (see OpenForReplacement). When the file is
+    // SourceFileName's own (by any name or link), the new contents reach the disk before they
+    // replace it.
+    void ReplaceFile(std::string_view FileName, std::string_view SourceFileName = {});
     // Flushes, closes the file and sets the file number to 0.
     void CloseFile();
     // Writes the pending text, if there is any.

@@ -34,7 +34,8 @@ struct OpenFile {
     std::unique_ptr<char[], BlockDeleter> pending;
     size_t pendingLen = 0;
     // An output opened for replacement: the temporary file written in place of `target`
-    // (empty when the output is written directly), and whether it is synced at the close.
+    // (empty when the output is written directly), and whether it is synced at the close
+    // because it replaces the file it was made from.
     std::string temporary;
     std::string target;
     bool syncAtClose = false;
@@ -72,7 +73,7 @@ void WritePending(OpenFile& file) {
 
 enum class OpenMode { Read, Output, Replacement };
 
-void Open(int32_t number, std::string_view path, OpenMode mode) {
+void Open(int32_t number, std::string_view path, OpenMode mode, std::string_view source = {}) {
     CheckNumber(number);
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd >= 0) RaiseError(ErrorNumber::FileAlreadyOpen);
@@ -91,7 +92,7 @@ void Open(int32_t number, std::string_view path, OpenMode mode) {
         if (file.pending == nullptr) RaiseError(ErrorNumber::OutOfMemory);
         try {
             if (mode == OpenMode::Replacement) {
-                target = OpenReplacingOutput(name);
+                target = OpenReplacingOutput(name, std::string(source));
             } else {
                 int error = 0;
                 target.fd = OpenDirectOutput(name, error);
@@ -107,7 +108,7 @@ void Open(int32_t number, std::string_view path, OpenMode mode) {
     file.pendingLen = 0;
     file.temporary = std::move(target.temporary);
     file.target = std::move(target.target);
-    file.syncAtClose = mode == OpenMode::Replacement && target.regular;
+    file.syncAtClose = mode == OpenMode::Replacement && target.replacesSource;
     ++openCount;
 }
 
@@ -182,8 +183,8 @@ void OpenForOutput(int32_t number, std::string_view path) {
     Open(number, path, OpenMode::Output);
 }
 
-void OpenForReplacement(int32_t number, std::string_view path) {
-    Open(number, path, OpenMode::Replacement);
+void OpenForReplacement(int32_t number, std::string_view path, std::string_view source) {
+    Open(number, path, OpenMode::Replacement, source);
 }
 
 void OpenForBinaryRead(int32_t number, std::string_view path) {
@@ -233,7 +234,7 @@ void CloseFile(int32_t number) {
     if (error == 0 && !file.temporary.empty()) {
         if (int osError = RenameTemporaryOver(file.temporary, file.target); osError != 0)
             error = ErrorFromOpenForOutput(osError);
-        else
+        else if (file.syncAtClose)
             SyncDirectoryOf(file.target);
         file.temporary.clear();
     }
