@@ -1,15 +1,17 @@
 #include "runtime/file_numbers.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
-#include "runtime/large_memory.h"
+#include "runtime/output_blocks.h"
 #include "runtime/output_target.h"
 #include "runtime/posix_io.h"
 #include "runtime/run_time_error.h"
@@ -19,20 +21,11 @@
 namespace pic2pnm {
 namespace {
 
-// Output reaches the operating system in blocks of this size.
-constexpr size_t OutputBlockSize = 256 * 1024;
-
-struct BlockDeleter {
-    void operator()(char* block) const { FreeLarge(block, OutputBlockSize); }
-};
-
 struct OpenFile {
     int fd = -1;
     bool forOutput = false;
-    // Output not yet handed to the operating system; from AllocateLargeZeroed, which costs
-    // one page fault where the C library's block would cost one for every 4 KiB.
-    std::unique_ptr<char[], BlockDeleter> pending;
-    size_t pendingLen = 0;
+    // Output on its way to the operating system.
+    std::unique_ptr<OutputBlocks> output;
     // An output opened for replacement: the temporary file written in place of `target`
     // (empty when the output is written directly), and whether it is synced at the close
     // because it replaces the file it was made from.
@@ -47,28 +40,6 @@ FileWriteObserver observer;
 
 void CheckNumber(int32_t number) {
     if (number < 1 || number > MaxFileNumber) RaiseError(ErrorNumber::BadFileNameOrNumber);
-}
-
-void WriteBlock(OpenFile& file, const char* data, size_t size) {
-    size_t written = 0;
-    if (int error = WriteAll(file.fd, data, size, written); error != 0)
-        RaiseError(ErrorFromWrite(error));
-}
-
-// Hands the pending output to the operating system. After a failure only the bytes that did
-// not reach the file stay pending, so that a later attempt never sends a byte twice.
-int WritePendingOrError(OpenFile& file) {
-    if (file.pendingLen == 0) return 0;
-    size_t written = 0;
-    const int error = WriteAll(file.fd, file.pending.get(), file.pendingLen, written);
-    if (written > 0 && written < file.pendingLen)
-        std::memmove(file.pending.get(), file.pending.get() + written, file.pendingLen - written);
-    file.pendingLen -= written;
-    return error;
-}
-
-void WritePending(OpenFile& file) {
-    if (int error = WritePendingOrError(file); error != 0) RaiseError(ErrorFromWrite(error));
 }
 
 enum class OpenMode { Read, Output, Replacement };
@@ -87,9 +58,12 @@ void Open(int32_t number, std::string_view path, OpenMode mode, std::string_view
         if (fd < 0) RaiseError(ErrorFromOpenForRead(errno));
         target.fd = fd;
     } else {
-        // The block first: a failed allocation must not leave a file emptied or created.
-        file.pending.reset(static_cast<char*>(AllocateLargeZeroed(OutputBlockSize)));
-        if (file.pending == nullptr) RaiseError(ErrorNumber::OutOfMemory);
+        // The blocks first: a failed allocation must not leave a file emptied or created.
+        file.output.reset(new (std::nothrow) OutputBlocks);
+        if (file.output == nullptr || !file.output->Reserve()) {
+            file.output.reset();
+            RaiseError(ErrorNumber::OutOfMemory);
+        }
         try {
             if (mode == OpenMode::Replacement) {
                 target = OpenReplacingOutput(name, std::string(source));
@@ -97,15 +71,20 @@ void Open(int32_t number, std::string_view path, OpenMode mode, std::string_view
                 int error = 0;
                 target.fd = OpenDirectOutput(name, error);
                 if (target.fd < 0) RaiseError(ErrorFromOpenForOutput(error));
+                struct stat status {};
+                target.regular = ::fstat(target.fd, &status) == 0 && S_ISREG(status.st_mode);
             }
         } catch (...) {
-            file.pending.reset();
+            file.output.reset();
             throw;
         }
+        // A regular file takes the text as fast as the kernel copies it: a thread of its own
+        // writes it while the next block is formatted. Devices, pipes and sockets are written
+        // by the caller, so that nothing waits on a reader in a thread.
+        file.output->Start(target.fd, target.regular);
     }
     file.fd = target.fd;
     file.forOutput = mode != OpenMode::Read;
-    file.pendingLen = 0;
     file.temporary = std::move(target.temporary);
     file.target = std::move(target.target);
     file.syncAtClose = mode == OpenMode::Replacement && target.replacesSource;
@@ -122,12 +101,11 @@ void SyncDirectoryOf(const std::string& path) {
     ::close(fd);
 }
 
-// Gives the descriptor and the block back and frees the number; removes the temporary file
+// Gives the descriptor and the blocks back and frees the number; removes the temporary file
 // when there is one.
 void Forget(OpenFile& file) {
     file.fd = -1;
-    file.pending.reset();
-    file.pendingLen = 0;
+    file.output.reset();
     if (!file.temporary.empty()) RemoveTemporary(file.temporary);
     file.temporary.clear();
     file.target.clear();
@@ -196,15 +174,8 @@ void WriteText(int32_t number, std::string_view text) {
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd < 0 || !file.forOutput) RaiseError(ErrorNumber::BadFileNameOrNumber);
     if (observer) observer(number, text);
-    if (text.size() > OutputBlockSize - file.pendingLen) {
-        WritePending(file);
-        if (text.size() >= OutputBlockSize) {
-            WriteBlock(file, text.data(), text.size());
-            return;
-        }
-    }
-    std::memcpy(file.pending.get() + file.pendingLen, text.data(), text.size());
-    file.pendingLen += text.size();
+    if (int error = file.output->Append(text.data(), text.size()); error != 0)
+        RaiseError(ErrorFromWrite(error));
 }
 
 size_t ReadBytes(int32_t number, void* buffer, size_t size) {
@@ -226,7 +197,9 @@ void CloseFile(int32_t number) {
     // being replaced is renamed over its target only when every step before has succeeded.
     int32_t error = 0;
     if (file.forOutput) {
-        if (int osError = WritePendingOrError(file); osError != 0) error = ErrorFromWrite(osError);
+        if (int osError = file.output->Drain(); osError != 0) error = ErrorFromWrite(osError);
+        // No thread writes once the descriptor is closed.
+        file.output->Abandon();
     }
     if (error == 0 && file.syncAtClose && ::fsync(file.fd) != 0) error = ErrorFromWrite(errno);
     if (::close(file.fd) != 0 && error == 0 && errno != EINTR && file.forOutput)
@@ -248,7 +221,8 @@ void ReleaseFile(int32_t number) noexcept {
     if (file.fd < 0) return;
     // A file written directly keeps what reached it; what is still pending follows it, so that
     // it holds the output up to the failure.
-    if (file.forOutput && file.temporary.empty()) WritePendingOrError(file);
+    if (file.forOutput && file.temporary.empty()) file.output->Drain();
+    if (file.forOutput) file.output->Abandon();
     ::close(file.fd);
     Forget(file);
 }
