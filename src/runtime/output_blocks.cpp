@@ -95,7 +95,7 @@ int OutputBlocks::Submit() {
     }
     std::unique_lock lock(mutex_);
     ++submitted_;
-    queued_.notify_one();
+    if (writerWaiting_ && submitted_ - written_ >= WakeAfter) queued_.notify_one();
     // The block after it must be free before it is filled.
     freed_.wait(lock, [this] { return submitted_ - written_ < count_ || failure_ != 0; });
     if (failure_ == 0) return 0;
@@ -106,7 +106,10 @@ int OutputBlocks::Submit() {
 int OutputBlocks::WaitForQueue() {
     if (!HasWriterThread()) return WriteQueued();
     std::unique_lock lock(mutex_);
+    draining_ = true;
+    if (writerWaiting_ && written_ < submitted_) queued_.notify_one();
     freed_.wait(lock, [this] { return written_ == submitted_ || failure_ != 0; });
+    draining_ = false;
     if (failure_ == 0) return 0;
     lock.unlock();
     return TakeThreadFailure();
@@ -157,7 +160,13 @@ void OutputBlocks::StopThread() noexcept {
 void OutputBlocks::WriterLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        queued_.wait(lock, [this] { return stopping_ || written_ < submitted_; });
+        if (written_ == submitted_) {
+            writerWaiting_ = true;
+            queued_.wait(lock, [this] {
+                return stopping_ || submitted_ - written_ >= (draining_ ? 1 : WakeAfter);
+            });
+            writerWaiting_ = false;
+        }
         if (stopping_) return;
         // The caller does not touch a queued block; only its progress is shared.
         Block& block = BlockOf(written_);
@@ -176,7 +185,8 @@ void OutputBlocks::WriterLoop() {
         }
         block = Block{};
         ++written_;
-        freed_.notify_one();
+        // The caller waits only for a free block or an empty queue.
+        if (submitted_ - written_ == count_ - 1 || written_ == submitted_) freed_.notify_one();
     }
 }
 

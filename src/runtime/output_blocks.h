@@ -57,6 +57,9 @@ class OutputBlocks {
         size_t done = 0;    // of them, bytes already written
     };
     static constexpr size_t ThreadedBlocks = 8;
+    // The idle writer is woken once this many blocks wait (or for a drain or a stop): each
+    // wake-up costs both processors a switch, which on a virtual machine is dear.
+    static constexpr uint64_t WakeAfter = ThreadedBlocks / 2;
 
     char* DataOf(uint64_t sequence) {
         return static_cast<char*>(memory_.Data()) + sequence % count_ * BlockSize;
@@ -85,6 +88,8 @@ class OutputBlocks {
     uint64_t written_ = 0;
     int failure_ = 0;
     bool stopping_ = false;
+    bool draining_ = false;       // the caller waits for every queued block
+    bool writerWaiting_ = false;  // the writer sleeps until it is woken
     std::atomic<bool> failed_{false};
     std::mutex mutex_;
     std::condition_variable queued_;  // the thread waits for work
