@@ -29,11 +29,12 @@ bool OutputBlocks::Reserve() noexcept {
 
 void OutputBlocks::Start(int fd, bool writeBehind) noexcept {
     fd_ = fd;
-    // Alone, the caller fills and writes one block, so that no more memory is touched than
-    // that block.
     count_ = 1;
-    if (!writeBehind || !SecondProcessorAvailable()) return;
-    count_ = ThreadedBlocks;
+    writeBehind_ = writeBehind && SecondProcessorAvailable();
+}
+
+void OutputBlocks::StartThread() noexcept {
+    writeBehind_ = false;
     // The writer takes no signals: they reach the thread that runs the program, whose handlers
     // remove a temporary file before the signal ends the process.
     sigset_t all;
@@ -42,6 +43,7 @@ void OutputBlocks::Start(int fd, bool writeBehind) noexcept {
     ::pthread_sigmask(SIG_SETMASK, &all, &previous);
     try {
         writer_ = std::thread(&OutputBlocks::WriterLoop, this);
+        count_ = ThreadedBlocks;
     } catch (...) {
         // No thread to be had: the caller writes.
     }
@@ -56,6 +58,8 @@ int OutputBlocks::Append(const char* data, size_t size) {
         if (int error = WriteQueued(); error != 0) return error;
     }
     if (size > BlockSize - BlockOf(submitted_).length) {
+        // The thread comes with the first full block: an output of less costs no thread.
+        if (writeBehind_) StartThread();
         if (int error = Submit(); error != 0) return error;
         if (size >= BlockSize) {
             if (int error = WaitForQueue(); error != 0) return error;
@@ -80,6 +84,7 @@ void OutputBlocks::Abandon() noexcept {
     memory_ = LargeBlock();
     fd_ = -1;
     count_ = 1;
+    writeBehind_ = false;
     for (Block& block : blocks_) block = Block{};
     submitted_ = 0;
     written_ = 0;

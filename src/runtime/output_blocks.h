@@ -34,8 +34,9 @@ class OutputBlocks {
 
     // Takes the memory for the blocks, before anything is opened; false when it runs out.
     bool Reserve() noexcept;
-    // Starts the output to fd in the reserved blocks and, when `writeBehind` and a second
-    // processor is there to run it, the writer thread (none when it cannot start).
+    // Starts the output to fd in the reserved blocks. With `writeBehind`, and a second
+    // processor there to run it, the writer thread starts with the first full block (none
+    // when it cannot start).
     void Start(int fd, bool writeBehind) noexcept;
     bool HasWriterThread() const { return writer_.joinable(); }
 
@@ -74,12 +75,14 @@ class OutputBlocks {
     int WriteQueued();
     // After a failure on the thread: ends it and gives back its error.
     int TakeThreadFailure();
+    void StartThread() noexcept;
     void StopThread() noexcept;
     void WriterLoop();
 
     int fd_ = -1;
     LargeBlock memory_;
     size_t count_ = 1;
+    bool writeBehind_ = false;  // the writer thread is still to start
     Block blocks_[ThreadedBlocks];
     // Blocks are numbered in order; those from written_ to submitted_ wait to be written, and
     // block submitted_ is being filled. With a thread, written_ and failure_ change under

@@ -353,7 +353,11 @@ TEST_F(FileNumbersTest, AWriterThreadLivesOnlyWhileARegularFileIsOpenOnTwoProces
         EXPECT_EQ(ThreadCount(), before + (threaded ? 1 : 0));
         CloseFile(1);
         EXPECT_EQ(ThreadCount(), before);
+        // No thread for an output that fills no block.
         OpenForReplacement(1, c.path);
+        WriteText(1, std::string(1000, 'x'));
+        EXPECT_EQ(ThreadCount(), before);
+        WriteText(1, std::string(1 << 20, 'x'));
         EXPECT_EQ(ThreadCount(), before + (threaded ? 1 : 0));
         ReleaseFile(1);
         EXPECT_EQ(ThreadCount(), before);
