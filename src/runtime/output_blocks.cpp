@@ -101,8 +101,13 @@ int OutputBlocks::Submit() {
     std::unique_lock lock(mutex_);
     ++submitted_;
     if (writerWaiting_ && submitted_ - written_ >= WakeAfter) queued_.notify_one();
-    // The block after it must be free before it is filled.
-    freed_.wait(lock, [this] { return submitted_ - written_ < count_ || failure_ != 0; });
+    // The block after it must be free before it is filled. Once the caller has to wait, it
+    // waits until half the blocks are free, so that it is not woken for every one of them.
+    if (submitted_ - written_ < count_ && failure_ == 0) return 0;
+    callerWaiting_ = true;
+    freed_.wait(lock,
+                [this] { return submitted_ - written_ <= count_ - WakeAfter || failure_ != 0; });
+    callerWaiting_ = false;
     if (failure_ == 0) return 0;
     lock.unlock();
     return TakeThreadFailure();
@@ -113,7 +118,9 @@ int OutputBlocks::WaitForQueue() {
     std::unique_lock lock(mutex_);
     draining_ = true;
     if (writerWaiting_ && written_ < submitted_) queued_.notify_one();
+    callerWaiting_ = true;
     freed_.wait(lock, [this] { return written_ == submitted_ || failure_ != 0; });
+    callerWaiting_ = false;
     draining_ = false;
     if (failure_ == 0) return 0;
     lock.unlock();
@@ -190,8 +197,10 @@ void OutputBlocks::WriterLoop() {
         }
         block = Block{};
         ++written_;
-        // The caller waits only for a free block or an empty queue.
-        if (submitted_ - written_ == count_ - 1 || written_ == submitted_) freed_.notify_one();
+        // The caller waits for half the blocks free, or for an empty queue.
+        const uint64_t queued = submitted_ - written_;
+        if (callerWaiting_ && (draining_ ? queued == 0 : queued <= count_ - WakeAfter))
+            freed_.notify_one();
     }
 }
 

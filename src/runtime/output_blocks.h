@@ -58,8 +58,9 @@ class OutputBlocks {
         size_t done = 0;    // of them, bytes already written
     };
     static constexpr size_t ThreadedBlocks = 8;
-    // The idle writer is woken once this many blocks wait (or for a drain or a stop): each
-    // wake-up costs both processors a switch, which on a virtual machine is dear.
+    // The idle writer is woken once this many blocks wait (or for a drain or a stop), and a
+    // caller that waits for a free block once this many are free: each wake-up costs both
+    // processors a switch, which on a virtual machine is dear.
     static constexpr uint64_t WakeAfter = ThreadedBlocks / 2;
 
     char* DataOf(uint64_t sequence) {
@@ -93,6 +94,7 @@ class OutputBlocks {
     bool stopping_ = false;
     bool draining_ = false;       // the caller waits for every queued block
     bool writerWaiting_ = false;  // the writer sleeps until it is woken
+    bool callerWaiting_ = false;  // the caller sleeps until the writer wakes it
     std::atomic<bool> failed_{false};
     std::mutex mutex_;
     std::condition_variable queued_;  // the thread waits for work
