@@ -59,8 +59,12 @@ void Open(int32_t number, std::string_view path, OpenMode mode, std::string_view
         target.fd = fd;
     } else {
         // The blocks first: a failed allocation must not leave a file emptied or created.
-        file.output.reset(new (std::nothrow) OutputBlocks);
-        if (file.output == nullptr || !file.output->Reserve()) {
+        try {
+            file.output = std::make_unique<OutputBlocks>();
+        } catch (const std::bad_alloc&) {
+            RaiseError(ErrorNumber::OutOfMemory);
+        }
+        if (!file.output->Reserve()) {
             file.output.reset();
             RaiseError(ErrorNumber::OutOfMemory);
         }
