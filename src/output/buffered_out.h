@@ -38,11 +38,15 @@ class CBufferedOut {
     void WriteFile(std::string_view Text) { AddToBuffer(Text); }
     // The same as WriteFile with the characters of Text, for the texts written once a pixel.
     void WriteFile(const ShortText& Text) {
-        if (static_cast<int32_t>(Text.length) + BufferLen_ > Capacity) FlushBuffer();
+        const auto length = static_cast<int32_t>(Text.length);
+        if (length + BufferLen_ > Capacity) FlushBuffer();
+        // The length is counted before the text is stored: the store may alias any member for
+        // all the compiler knows, and a length read back after it would cost every pixel.
+        const int32_t at = BufferLen_;
+        BufferLen_ = at + length;
         // The buffer has Room spare bytes past Capacity, so all of them always fit; only
         // `length` of them count.
-        Text.StoreAt(Buffer_.data() + BufferLen_);
-        BufferLen_ += static_cast<int32_t>(Text.length);
+        Text.StoreAt(Buffer_.data() + at);
     }
     // The text followed by CR LF.
     void PrintFile(std::string_view Text);
