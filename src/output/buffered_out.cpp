@@ -28,10 +28,10 @@ void CBufferedOut::OpenFile(std::string_view FileName) {
     OpenForOutput(FileNumber_, FileName);
 }
 
-void CBufferedOut::ReplaceFile(std::string_view FileName) {
+void CBufferedOut::ReplaceFile(std::string_view FileName, std::string_view SourceFileName) {
     if (FileNumber_ != 0) CloseFile();
     FileNumber_ = FreeFile();
-    OpenForReplacement(FileNumber_, FileName);
+    OpenForReplacement(FileNumber_, FileName, SourceFileName);
 }
 
 void CBufferedOut::CloseFile() {

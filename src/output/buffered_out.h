@@ -27,8 +27,10 @@ class CBufferedOut {
     // Closes any file first (also on a new writer), then creates or replaces the named file.
     void OpenFile(std::string_view FileName);
     // Like OpenFile, but the named file is replaced only when CloseFile succeeds; a writer
-    // destroyed before that leaves it as it was (see OpenForReplacement).
-    void ReplaceFile(std::string_view FileName);
+    // destroyed before that leaves it as it was (see OpenForReplacement). When the file is
+    // SourceFileName's own (by any name or link), the new contents reach the disk before they
+    // replace it.
+    void ReplaceFile(std::string_view FileName, std::string_view SourceFileName = {});
     // Flushes, closes the file and sets the file number to 0.
     void CloseFile();
     // Writes the pending text, if there is any.
@@ -36,11 +38,15 @@ class CBufferedOut {
     void WriteFile(std::string_view Text) { AddToBuffer(Text); }
     // The same as WriteFile with the characters of Text, for the texts written once a pixel.
     void WriteFile(const ShortText& Text) {
-        if (static_cast<int32_t>(Text.length) + BufferLen_ > Capacity) FlushBuffer();
+        const auto length = static_cast<int32_t>(Text.length);
+        if (length + BufferLen_ > Capacity) FlushBuffer();
+        // The length is counted before the text is stored: the store may alias any member for
+        // all the compiler knows, and a length read back after it would cost every pixel.
+        const int32_t at = BufferLen_;
+        BufferLen_ = at + length;
         // The buffer has Room spare bytes past Capacity, so all of them always fit; only
         // `length` of them count.
-        Text.StoreAt(Buffer_.data() + BufferLen_);
-        BufferLen_ += static_cast<int32_t>(Text.length);
+        Text.StoreAt(Buffer_.data() + at);
     }
     // The text followed by CR LF.
     void PrintFile(std::string_view Text);

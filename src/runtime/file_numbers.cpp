@@ -1,15 +1,17 @@
 #include "runtime/file_numbers.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
-#include "runtime/large_memory.h"
+#include "runtime/output_blocks.h"
 #include "runtime/output_target.h"
 #include "runtime/posix_io.h"
 #include "runtime/run_time_error.h"
@@ -19,22 +21,14 @@
 namespace pic2pnm {
 namespace {
 
-// Output reaches the operating system in blocks of this size.
-constexpr size_t OutputBlockSize = 256 * 1024;
-
-struct BlockDeleter {
-    void operator()(char* block) const { FreeLarge(block, OutputBlockSize); }
-};
-
 struct OpenFile {
     int fd = -1;
     bool forOutput = false;
-    // Output not yet handed to the operating system; from AllocateLargeZeroed, which costs
-    // one page fault where the C library's block would cost one for every 4 KiB.
-    std::unique_ptr<char[], BlockDeleter> pending;
-    size_t pendingLen = 0;
+    // Output on its way to the operating system.
+    std::unique_ptr<OutputBlocks> output;
     // An output opened for replacement: the temporary file written in place of `target`
-    // (empty when the output is written directly), and whether it is synced at the close.
+    // (empty when the output is written directly), and whether it is synced at the close
+    // because it replaces the file it was made from.
     std::string temporary;
     std::string target;
     bool syncAtClose = false;
@@ -48,31 +42,9 @@ void CheckNumber(int32_t number) {
     if (number < 1 || number > MaxFileNumber) RaiseError(ErrorNumber::BadFileNameOrNumber);
 }
 
-void WriteBlock(OpenFile& file, const char* data, size_t size) {
-    size_t written = 0;
-    if (int error = WriteAll(file.fd, data, size, written); error != 0)
-        RaiseError(ErrorFromWrite(error));
-}
-
-// Hands the pending output to the operating system. After a failure only the bytes that did
-// not reach the file stay pending, so that a later attempt never sends a byte twice.
-int WritePendingOrError(OpenFile& file) {
-    if (file.pendingLen == 0) return 0;
-    size_t written = 0;
-    const int error = WriteAll(file.fd, file.pending.get(), file.pendingLen, written);
-    if (written > 0 && written < file.pendingLen)
-        std::memmove(file.pending.get(), file.pending.get() + written, file.pendingLen - written);
-    file.pendingLen -= written;
-    return error;
-}
-
-void WritePending(OpenFile& file) {
-    if (int error = WritePendingOrError(file); error != 0) RaiseError(ErrorFromWrite(error));
-}
-
 enum class OpenMode { Read, Output, Replacement };
 
-void Open(int32_t number, std::string_view path, OpenMode mode) {
+void Open(int32_t number, std::string_view path, OpenMode mode, std::string_view source = {}) {
     CheckNumber(number);
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd >= 0) RaiseError(ErrorNumber::FileAlreadyOpen);
@@ -86,28 +58,40 @@ void Open(int32_t number, std::string_view path, OpenMode mode) {
         if (fd < 0) RaiseError(ErrorFromOpenForRead(errno));
         target.fd = fd;
     } else {
-        // The block first: a failed allocation must not leave a file emptied or created.
-        file.pending.reset(static_cast<char*>(AllocateLargeZeroed(OutputBlockSize)));
-        if (file.pending == nullptr) RaiseError(ErrorNumber::OutOfMemory);
+        // The blocks first: a failed allocation must not leave a file emptied or created.
+        try {
+            file.output = std::make_unique<OutputBlocks>();
+        } catch (const std::bad_alloc&) {
+            RaiseError(ErrorNumber::OutOfMemory);
+        }
+        if (!file.output->Reserve()) {
+            file.output.reset();
+            RaiseError(ErrorNumber::OutOfMemory);
+        }
         try {
             if (mode == OpenMode::Replacement) {
-                target = OpenReplacingOutput(name);
+                target = OpenReplacingOutput(name, std::string(source));
             } else {
                 int error = 0;
                 target.fd = OpenDirectOutput(name, error);
                 if (target.fd < 0) RaiseError(ErrorFromOpenForOutput(error));
+                struct stat status {};
+                target.regular = ::fstat(target.fd, &status) == 0 && S_ISREG(status.st_mode);
             }
         } catch (...) {
-            file.pending.reset();
+            file.output.reset();
             throw;
         }
+        // A regular file takes the text as fast as the kernel copies it: a thread of its own
+        // writes it while the next block is formatted. Devices, pipes and sockets are written
+        // by the caller, so that nothing waits on a reader in a thread.
+        file.output->Start(target.fd, target.regular);
     }
     file.fd = target.fd;
     file.forOutput = mode != OpenMode::Read;
-    file.pendingLen = 0;
     file.temporary = std::move(target.temporary);
     file.target = std::move(target.target);
-    file.syncAtClose = mode == OpenMode::Replacement && target.regular;
+    file.syncAtClose = mode == OpenMode::Replacement && target.replacesSource;
     ++openCount;
 }
 
@@ -121,12 +105,11 @@ void SyncDirectoryOf(const std::string& path) {
     ::close(fd);
 }
 
-// Gives the descriptor and the block back and frees the number; removes the temporary file
+// Gives the descriptor and the blocks back and frees the number; removes the temporary file
 // when there is one.
 void Forget(OpenFile& file) {
     file.fd = -1;
-    file.pending.reset();
-    file.pendingLen = 0;
+    file.output.reset();
     if (!file.temporary.empty()) RemoveTemporary(file.temporary);
     file.temporary.clear();
     file.target.clear();
@@ -182,8 +165,8 @@ void OpenForOutput(int32_t number, std::string_view path) {
     Open(number, path, OpenMode::Output);
 }
 
-void OpenForReplacement(int32_t number, std::string_view path) {
-    Open(number, path, OpenMode::Replacement);
+void OpenForReplacement(int32_t number, std::string_view path, std::string_view source) {
+    Open(number, path, OpenMode::Replacement, source);
 }
 
 void OpenForBinaryRead(int32_t number, std::string_view path) {
@@ -195,15 +178,8 @@ void WriteText(int32_t number, std::string_view text) {
     OpenFile& file = files[static_cast<size_t>(number)];
     if (file.fd < 0 || !file.forOutput) RaiseError(ErrorNumber::BadFileNameOrNumber);
     if (observer) observer(number, text);
-    if (text.size() > OutputBlockSize - file.pendingLen) {
-        WritePending(file);
-        if (text.size() >= OutputBlockSize) {
-            WriteBlock(file, text.data(), text.size());
-            return;
-        }
-    }
-    std::memcpy(file.pending.get() + file.pendingLen, text.data(), text.size());
-    file.pendingLen += text.size();
+    if (int error = file.output->Append(text.data(), text.size()); error != 0)
+        RaiseError(ErrorFromWrite(error));
 }
 
 size_t ReadBytes(int32_t number, void* buffer, size_t size) {
@@ -225,7 +201,9 @@ void CloseFile(int32_t number) {
     // being replaced is renamed over its target only when every step before has succeeded.
     int32_t error = 0;
     if (file.forOutput) {
-        if (int osError = WritePendingOrError(file); osError != 0) error = ErrorFromWrite(osError);
+        if (int osError = file.output->Drain(); osError != 0) error = ErrorFromWrite(osError);
+        // No thread writes once the descriptor is closed.
+        file.output->Abandon();
     }
     if (error == 0 && file.syncAtClose && ::fsync(file.fd) != 0) error = ErrorFromWrite(errno);
     if (::close(file.fd) != 0 && error == 0 && errno != EINTR && file.forOutput)
@@ -233,7 +211,7 @@ void CloseFile(int32_t number) {
     if (error == 0 && !file.temporary.empty()) {
         if (int osError = RenameTemporaryOver(file.temporary, file.target); osError != 0)
             error = ErrorFromOpenForOutput(osError);
-        else
+        else if (file.syncAtClose)
             SyncDirectoryOf(file.target);
         file.temporary.clear();
     }
@@ -247,7 +225,8 @@ void ReleaseFile(int32_t number) noexcept {
     if (file.fd < 0) return;
     // A file written directly keeps what reached it; what is still pending follows it, so that
     // it holds the output up to the failure.
-    if (file.forOutput && file.temporary.empty()) WritePendingOrError(file);
+    if (file.forOutput && file.temporary.empty()) file.output->Drain();
+    if (file.forOutput) file.output->Abandon();
     ::close(file.fd);
     Forget(file);
 }

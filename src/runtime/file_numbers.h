@@ -24,9 +24,11 @@ void OpenForOutput(int32_t number, std::string_view path);
 
 // Opens the path for sequential output that replaces the file only when CloseFile succeeds
 // (see OpenReplacingOutput): until then the old file, if any, is untouched, and ReleaseFile
-// leaves it so. Standard output, devices, pipes and sockets are written directly. Raises as
+// leaves it so. Standard output, devices, pipes and sockets are written directly. When the
+// output takes the place of `source` itself (by any name or link), CloseFile syncs it to the
+// disk before it replaces it; other outputs are left to the kernel's write-back. Raises as
 // OpenForOutput does.
-void OpenForReplacement(int32_t number, std::string_view path);
+void OpenForReplacement(int32_t number, std::string_view path, std::string_view source = {});
 
 // Opens the path for reading raw bytes under the number.
 void OpenForBinaryRead(int32_t number, std::string_view path);
@@ -39,9 +41,10 @@ void WriteText(int32_t number, std::string_view text);
 size_t ReadBytes(int32_t number, void* buffer, size_t size);
 
 // Closes the file open under the number; writes out what is still buffered first. A file
-// opened for replacement is synced and then renamed over the file it replaces; when any step
-// fails, the temporary file is removed and the old file stays as it was. A valid number under
-// which nothing is open is no error. Raises 52 for a number out of range.
+// opened for replacement then takes the place of the file it replaces (synced first when that
+// is its source); when any step fails, the temporary file is removed and the old file stays
+// as it was. A valid number under which nothing is open is no error. Raises 52 for a number
+// out of range.
 void CloseFile(int32_t number);
 
 // Gives up the file open under the number without finishing it, and never raises: a file

@@ -20,16 +20,21 @@ void MakeBlocking(int fd) {
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 }
 
-bool IsRegular(int fd) {
-    struct stat status {};
-    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+// True when `source` names the file of `status` (a regular file), by any name or link.
+bool IsSource(const struct stat& status, const std::string& source) {
+    struct stat named {};
+    return !source.empty() && source.find('\0') == std::string::npos &&
+           ::stat(source.c_str(), &named) == 0 && named.st_dev == status.st_dev &&
+           named.st_ino == status.st_ino;
 }
 
-OutputTarget Direct(int fd) {
+OutputTarget Direct(int fd, const std::string& source) {
     MakeBlocking(fd);
     OutputTarget target;
     target.fd = fd;
-    target.regular = IsRegular(fd);
+    struct stat status {};
+    target.regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    target.replacesSource = target.regular && IsSource(status, source);
     return target;
 }
 
@@ -69,13 +74,13 @@ bool FollowedElsewhere(const std::string& named, const std::string& target) {
 }
 
 // Empties an existing file and writes it in place, as an output that cannot be replaced.
-OutputTarget InPlace(int fd) {
+OutputTarget InPlace(int fd, const std::string& source) {
     if (::ftruncate(fd, 0) != 0) {
         const int error = errno;
         ::close(fd);
         RaiseOpenError(error);
     }
-    return Direct(fd);
+    return Direct(fd, source);
 }
 
 }  // namespace
@@ -101,11 +106,11 @@ int OpenDirectOutput(const std::string& path, int& error) {
     return fd;
 }
 
-OutputTarget OpenReplacingOutput(const std::string& path) {
+OutputTarget OpenReplacingOutput(const std::string& path, const std::string& source) {
     if (NamesStandardOutput(path)) {
         const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         if (fd < 0) RaiseOpenError(errno);
-        return Direct(fd);
+        return Direct(fd, source);
     }
     const std::string target = FollowLinks(path);
 
@@ -122,13 +127,13 @@ OutputTarget OpenReplacingOutput(const std::string& path) {
             int error = 0;
             const int fd = OpenDirectOutput(target, error);
             if (fd < 0) RaiseOpenError(error);
-            return Direct(fd);
+            return Direct(fd, source);
         }
     } else if (::fstat(existing, &status) != 0 || !S_ISREG(status.st_mode)) {
-        return Direct(existing);
+        return Direct(existing, source);
     } else if (FollowedElsewhere(path, target)) {
         // No name to rename over: the file is written in place, as an open for output would.
-        return InPlace(existing);
+        return InPlace(existing, source);
     }
 
     OutputTarget replacing;
@@ -138,10 +143,10 @@ OutputTarget OpenReplacingOutput(const std::string& path) {
         if (error == EACCES || error == EPERM) {
             // The folder takes no new file: the existing file is written in place; a missing
             // one fails as its own open does.
-            if (existing >= 0) return InPlace(existing);
+            if (existing >= 0) return InPlace(existing, source);
             const int fd = OpenDirectOutput(target, error);
             if (fd < 0) RaiseOpenError(error);
-            return Direct(fd);
+            return Direct(fd, source);
         }
         if (existing >= 0) ::close(existing);
         RaiseOpenError(error);
@@ -156,6 +161,7 @@ OutputTarget OpenReplacingOutput(const std::string& path) {
     }
     replacing.target = target;
     replacing.regular = true;
+    replacing.replacesSource = existing >= 0 && IsSource(status, source);
     return replacing;
 }
 

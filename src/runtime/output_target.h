@@ -12,7 +12,11 @@ struct OutputTarget {
     int fd = -1;            // open for writing, blocking
     std::string temporary;  // the file fd writes, standing in for `target`; empty when direct
     std::string target;     // the file the temporary replaces
-    bool regular = false;   // fd writes a regular file, which is synced before it is closed
+    bool regular = false;   // fd writes a regular file
+    // The output takes the place of the source file itself (the file `source` names, by any
+    // name or link): a crash before its data reaches the disk could lose the only copy of the
+    // picture, so it is synced before it replaces the source.
+    bool replacesSource = false;
 };
 
 // True when the path names the file that standard output writes (same device and inode),
@@ -30,7 +34,8 @@ int OpenDirectOutput(const std::string& path, int& error);
 // - a regular file or a missing one gets a temporary file beside it, with the permissions of
 //   the file it replaces; when the folder allows no new file but the file itself may be
 //   written, the file is emptied and written in place.
-// Raises the run-time error of a failed open.
-OutputTarget OpenReplacingOutput(const std::string& path);
+// `source` names the file the output is made from (empty for none); replacesSource says
+// whether the output takes its place. Raises the run-time error of a failed open.
+OutputTarget OpenReplacingOutput(const std::string& path, const std::string& source);
 
 }  // namespace pic2pnm

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -135,6 +137,23 @@ std::string RandomSuffix() {
 // Keeps the temporary name within the usual 255-byte limit of one name.
 constexpr size_t LongestNamePart = 200;
 
+// Swaps the names of the temporary file and the regular file at `target` in one step; false
+// when there is no such file or the file system cannot swap names, and nothing has changed.
+// A rename over a file would do the same, but ext4 (by default) then writes the new file's
+// data out at once and waits to free the old file's blocks in the same call, where a swap
+// leaves the data to the kernel's write-back like any other write and frees a file whose
+// data never reached the disk at little cost.
+bool ExchangeWithRegularFile(const std::string& temporary, const std::string& target) {
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0)
+        return false;
+    // Whatever came to the target's name since it was opened (a folder, a link) goes back, and
+    // the rename then does as it would.
+    struct stat swapped {};
+    if (::lstat(temporary.c_str(), &swapped) == 0 && S_ISREG(swapped.st_mode)) return true;
+    ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+    return false;
+}
+
 }  // namespace
 
 int CreateTemporaryBeside(const std::string& target, std::string& temporary, int& error) {
@@ -167,10 +186,10 @@ int CreateTemporaryBeside(const std::string& target, std::string& temporary, int
 int RenameTemporaryOver(const std::string& temporary, const std::string& target) {
     SignalsHeld held;
     int error = 0;
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = errno;
-        ::unlink(temporary.c_str());
-    }
+    const bool exchanged = ExchangeWithRegularFile(temporary, target);
+    if (!exchanged && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    // After an exchange the temporary name holds the old file, which goes now.
+    if (exchanged || error != 0) ::unlink(temporary.c_str());
     Forget(temporary);
     return error;
 }

@@ -12,9 +12,10 @@ namespace pic2pnm {
 // and sets `temporary` to its path; on failure gives back -1 and sets `error` to the errno.
 int CreateTemporaryBeside(const std::string& target, std::string& temporary, int& error);
 
-// Renames the temporary file over `target` and forgets it; a signal that arrives meanwhile
-// takes effect once the rename is done. On failure the temporary file is removed and the errno
-// comes back; 0 on success.
+// Puts the temporary file in the place of `target` in one step (a file there is replaced, and
+// removed unless other links keep it) and forgets it; a signal that arrives meanwhile takes
+// effect once that is done. On failure the temporary file is removed and the errno comes back;
+// 0 on success.
 int RenameTemporaryOver(const std::string& temporary, const std::string& target);
 
 // Removes the temporary file and forgets it.

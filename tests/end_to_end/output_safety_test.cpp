@@ -132,7 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FailedWriteTest, ShortWriteThenFullDiskLeavesAPrefixOfADirectOutput) {
     TempDir dir;
     const fs::path in = dir / "picture.bmp";
-    const std::string picture = MakePicture(in, 300, 300, 13);  // several blocks of text
+    // Four megabytes of text: more than the program holds on its way to the file, so that the
+    // failure is found while the picture is still being written.
+    const std::string picture = MakePicture(in, 600, 600, 13);
     const fs::path file = dir / "redirected.ppm";
     RunOptions options;
     options.timeoutSeconds = kTimeoutSeconds;
@@ -147,6 +149,59 @@ TEST(FailedWriteTest, ShortWriteThenFullDiskLeavesAPrefixOfADirectOutput) {
     // Compared as a whole, without printing a megabyte of text when it fails.
     EXPECT_TRUE(left == picture.substr(0, left.size())) << "not a prefix of the picture";
 }
+
+// --- Durability: the disk is waited on only where a crash could lose the input ---------------
+
+struct DurabilityCase {
+    const char* name;
+    const char* in;       // the input name; a symbolic link to picture.bmp unless the same
+    const char* out;      // the output name in the same folder
+    const char* outLink;  // when not null, `out` is a symbolic link to this
+    bool outHardLink;     // `out` is a hard link to picture.bmp
+    bool outExists;       // `out` is another file before the run
+    const char* syncs;    // what the program syncs, in order (the shim's log)
+};
+
+class DurabilityTest : public ::testing::TestWithParam<DurabilityCase> {};
+
+TEST_P(DurabilityTest, OnlyAnOutputThatReplacesItsInputIsSynced) {
+    const DurabilityCase& c = GetParam();
+    TempDir dir;
+    TempDir logs;
+    const fs::path picture = dir / "picture.bmp";
+    const std::string text = MakePicture(picture, 50, 40, 14);
+    const fs::path in = dir / c.in;
+    const fs::path out = dir / c.out;
+    if (in != picture) fs::create_symlink("picture.bmp", in);
+    if (c.outLink != nullptr) fs::create_symlink(c.outLink, out);
+    if (c.outHardLink) fs::create_hard_link(picture, out);
+    if (c.outExists) WriteFileText(out, "the old picture");
+    const fs::path log = logs / "syncs";
+
+    RunOptions options;
+    options.timeoutSeconds = kTimeoutSeconds;
+    options.environment = WithShim({{"PIC2PNM_SHIM_SYNC_LOG", log.string()}});
+    const ProgramRun run = RunProgram({"PPM", in.string(), out.string()}, options);
+    EXPECT_EQ(run.exitStatus, 0) << run.output;
+    EXPECT_EQ(run.output, "Picture converted: " + out.string() + "\n");
+    EXPECT_EQ(ReadFileText(out), text);
+    EXPECT_EQ(fs::exists(log) ? ReadFileText(log) : std::string(), c.syncs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWayToNameTheInput, DurabilityTest,
+    ::testing::Values(
+        DurabilityCase{"NewFile", "picture.bmp", "out.ppm", nullptr, false, false, ""},
+        DurabilityCase{"AnotherFile", "picture.bmp", "out.ppm", nullptr, false, true, ""},
+        DurabilityCase{"TheInput", "picture.bmp", "picture.bmp", nullptr, false, false,
+                       "file\nfolder\n"},
+        DurabilityCase{"ALinkToTheInput", "picture.bmp", "link.bmp", "picture.bmp", false, false,
+                       "file\nfolder\n"},
+        DurabilityCase{"AHardLinkToTheInput", "picture.bmp", "hard.bmp", nullptr, true, false,
+                       "file\nfolder\n"},
+        DurabilityCase{"TheInputReadThroughALink", "link.bmp", "picture.bmp", nullptr, false, false,
+                       "file\nfolder\n"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // A small file system of its own, for a disk that really fills up. Needs the right to mount.
 class SmallFileSystem {

@@ -236,6 +236,7 @@ TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
         std::vector<int32_t> elements;
         std::string error;
         const char* fileBefore;  // null when there is no file before the run
+        const char* written;     // the text handed to the file, up to the failure
     };
     const std::vector<Case> cases = {
         {"buffer one element short",
@@ -245,7 +246,8 @@ TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
          2,
          {Rgb(1, 1, 1), Rgb(2, 2, 2), Rgb(3, 3, 3)},
          "Error 9: Subscript out of range",
-         nullptr},
+         nullptr,
+         "P2\n2 2\n255\n3 "},
         {"empty buffer",
          (dir / "empty.ppm").string(),
          OutputPpm,
@@ -253,7 +255,8 @@ TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
          1,
          {},
          "Error 9: Subscript out of range",
-         nullptr},
+         nullptr,
+         "P3\n1 1\n255\n"},
         {"buffer ends inside the top row",
          (dir / "row.pbm").string(),
          OutputPbm,
@@ -261,7 +264,8 @@ TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
          2,
          {Black, Black, Black, White},
          "Error 9: Subscript out of range",
-         nullptr},
+         nullptr,
+         "P1\n3 2\n0 "},
         {"buffer short over an existing file",
          (dir / "old.pgm").string(),
          OutputPgm,
@@ -269,7 +273,8 @@ TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
          2,
          {Rgb(1, 1, 1)},
          "Error 9: Subscript out of range",
-         "P2\n1 1\n255\n7 "},
+         "P2\n1 1\n255\n7 ",
+         "P2\n2 2\n255\n"},
         {"folder missing",
          (dir / "missing" / "out.pbm").string(),
          OutputPbm,
@@ -277,8 +282,17 @@ TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
          1,
          {White},
          "Error 76: Path not found",
-         nullptr},
-        {"full device", "/dev/full", OutputPpm, 2, 1, {Red, White}, "Error 61: Disk full", nullptr},
+         nullptr,
+         ""},
+        {"full device",
+         "/dev/full",
+         OutputPpm,
+         2,
+         1,
+         {Red, White},
+         "Error 61: Disk full",
+         nullptr,
+         "P3\n2 1\n255\n255 0 0 255 255 255 "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -293,7 +307,9 @@ TEST(PnmWriterTest, ReportsAFailureAndLeavesNoPartOfThePicture) {
         const PixelBuffer pixels = MakeBuffer(c.elements);
         const int openBefore = OpenFileCount();
         SetExitStatus(ExitConverted);
+        CaptureFileWrites capture;
         const std::string console = CaptureConsole([&] { WritePnmFile(request, info, pixels); });
+        EXPECT_EQ(capture.Joined(), c.written);
         EXPECT_EQ(console, "Can't write file: " + c.path + "\n" + c.error + "\n");
         EXPECT_EQ(ExitStatus(), ExitFailed);
         EXPECT_EQ(OpenFileCount(), openBefore);

@@ -2,11 +2,16 @@
 // error numbers of failures.
 #include "runtime/file_numbers.h"
 
+#include <sched.h>
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -294,6 +299,124 @@ TEST_F(FileNumbersTest, ReleasingADirectFileWritesOutWhatItHolds) {
     EXPECT_EQ(ReadFileText(path), "held back");
     // Numbers out of range and numbers with nothing open are no error.
     for (const int32_t number : {0, 2, 512, -5}) ReleaseFile(number);
+}
+
+// Runs the calls with the process allowed one processor or all it had, as asked.
+class Processors {
+  public:
+    explicit Processors(bool one) {
+        ::sched_getaffinity(0, sizeof all_, &all_);
+        if (!one) return;
+        cpu_set_t first;
+        CPU_ZERO(&first);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+            if (CPU_ISSET(cpu, &all_)) {
+                CPU_SET(cpu, &first);
+                break;
+            }
+        ::sched_setaffinity(0, sizeof first, &first);
+    }
+    ~Processors() { ::sched_setaffinity(0, sizeof all_, &all_); }
+    Processors(const Processors&) = delete;
+    Processors& operator=(const Processors&) = delete;
+    int Count() const { return CPU_COUNT(&all_); }
+
+  private:
+    cpu_set_t all_;
+};
+
+size_t ThreadCount() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                             std::filesystem::directory_iterator()));
+}
+
+TEST_F(FileNumbersTest, AWriterThreadLivesOnlyWhileARegularFileIsOpenOnTwoProcessors) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string path;
+        bool oneProcessor;
+        bool regular;
+    };
+    const std::vector<Case> cases = {
+        {"regular file", (dir / "out").string(), false, true},
+        {"regular file on one processor", (dir / "out").string(), true, true},
+        {"device", "/dev/null", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Processors processors(c.oneProcessor);
+        const size_t before = ThreadCount();
+        const bool threaded = c.regular && !c.oneProcessor && processors.Count() >= 2;
+        OpenForOutput(1, c.path);
+        WriteText(1, std::string(1 << 20, 'x'));
+        EXPECT_EQ(ThreadCount(), before + (threaded ? 1 : 0));
+        CloseFile(1);
+        EXPECT_EQ(ThreadCount(), before);
+        // No thread for an output that fills no block.
+        OpenForReplacement(1, c.path);
+        WriteText(1, std::string(1000, 'x'));
+        EXPECT_EQ(ThreadCount(), before);
+        WriteText(1, std::string(1 << 20, 'x'));
+        EXPECT_EQ(ThreadCount(), before + (threaded ? 1 : 0));
+        ReleaseFile(1);
+        EXPECT_EQ(ThreadCount(), before);
+    }
+}
+
+// A file that may not grow past `limit` bytes (writes past it fail with EFBIG), for the calls.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t limit) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousAction_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lower = {limit, previous_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    void Lift() { ::setrlimit(RLIMIT_FSIZE, &previous_); }
+    ~FileSizeLimit() {
+        Lift();
+        std::signal(SIGXFSZ, previousAction_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    void (*previousAction_)(int) = SIG_DFL;
+};
+
+TEST_F(FileNumbersTest, AFailedWriteIsReportedOnceAndThenWrittenNeitherTwiceNorOutOfOrder) {
+    for (const bool oneProcessor : {false, true}) {
+        SCOPED_TRACE(oneProcessor ? "one processor" : "all processors");
+        Processors processors(oneProcessor);
+        TempDir dir;
+        const std::string path = (dir / "out").string();
+        std::string accepted;
+        std::vector<int32_t> errors;
+        {
+            // The fifth block of a quarter megabyte crosses the limit.
+            FileSizeLimit limit(1000000 + 17);
+            OpenForOutput(3, path);
+            for (int piece = 0; piece < 200 && errors.empty(); ++piece) {
+                const std::string text(65536 + piece, static_cast<char>('a' + piece % 26));
+                const int32_t error = RaisedNumber([&] { WriteText(3, text); });
+                if (error != 0)
+                    errors.push_back(error);
+                else
+                    accepted += text;
+            }
+            // With room again, the calls that follow write what is left and report nothing.
+            limit.Lift();
+            const std::string after(10, '!');
+            errors.push_back(RaisedNumber([&] { WriteText(3, after); }));
+            accepted += after;
+        }
+        EXPECT_EQ(errors, (std::vector<int32_t>{ErrorNumber::DiskFull, 0}));
+        CloseFile(3);
+        EXPECT_GT(accepted.size(), 1000000u);
+        EXPECT_TRUE(ReadFileText(path) == accepted) << "not every accepted byte once, in order";
+    }
 }
 
 TEST_F(FileNumbersTest, ObserverSeesEachWriteOnceUntilRemoved) {

@@ -8,11 +8,15 @@
  *   PIC2PNM_SHIM_STALL_AFTER=N  once N bytes have been written, the next write creates the
  *   PIC2PNM_SHIM_STALL_MARK=F   file F and then waits for ever, so that a test can interrupt
  *                               the program in the middle of its output.
+ *   PIC2PNM_SHIM_SYNC_LOG=F     every fsync() and fdatasync() adds a line to the file F:
+ *                               "file" for a regular file, "folder" for a directory, "other".
  */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -49,4 +53,27 @@ ssize_t write(int fd, const void* data, size_t size) {
     const ssize_t n = (ssize_t)syscall(SYS_write, fd, data, size);
     if (fd > 2 && n > 0) written += n;
     return n;
+}
+
+static void LogSync(int fd) {
+    const char* log = getenv("PIC2PNM_SHIM_SYNC_LOG");
+    if (log == NULL) return;
+    struct stat status;
+    const char* kind = "other\n";
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) kind = "file\n";
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) kind = "folder\n";
+    const int logFd = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (logFd < 0) return;
+    syscall(SYS_write, logFd, kind, strlen(kind));
+    close(logFd);
+}
+
+int fsync(int fd) {
+    LogSync(fd);
+    return (int)syscall(SYS_fsync, fd);
+}
+
+int fdatasync(int fd) {
+    LogSync(fd);
+    return (int)syscall(SYS_fdatasync, fd);
 }
