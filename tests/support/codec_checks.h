@@ -8,24 +8,39 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "codecs/common/codec_reasons.h"
+#include "codecs/common/decode_limits.h"
 #include "codecs/common/decoded_picture.h"
 #include "support/reference_image.h"
+
+namespace pic2pnm::codecs {
+
+// Results are alike when their status and the text of their reason are.
+bool operator==(const CodecResult& a, const CodecResult& b);
+// A result compared with a bare status: the status alone.
+bool operator==(const CodecResult& result, CodecStatus status);
+void PrintTo(const CodecResult& result, std::ostream* out);
+void PrintTo(const SourceFormat& source, std::ostream* out);
+
+}  // namespace pic2pnm::codecs
 
 namespace pic2pnm::testing {
 
 using Bytes = std::vector<uint8_t>;
-using Decoder = codecs::CodecStatus (*)(codecs::FileView, codecs::DecodedPicture&);
+using Decoder = codecs::CodecResult (*)(codecs::FileView, const codecs::DecodeLimits&,
+                                        codecs::DecodedPicture&);
 using SignatureCheck = bool (*)(codecs::FileView);
+
+// 8-bit RGB, or RGBA with straight alpha: what most decoders of compressed formats describe.
+codecs::SourceFormat EightBitRgb(bool alpha);
 
 // What a fixture must decode to, beyond its reference pixels.
 struct ExpectedPicture {
-    uint16_t bitsPerPixel = 0;
-    uint32_t pixelFormat = 0;
-    bool hasAlpha = false;
-    bool premultipliedAlpha = false;
+    codecs::SourceFormat source;
     int tolerance = 0;  // per channel, as ComparePixels takes it
     bool compareAlpha = false;
     std::optional<float> dpi = std::nullopt;  // on both axes, when the decoder must report it
@@ -44,7 +59,7 @@ void ExpectMatchesSiblingReference(Decoder decode, const std::string& name, bool
 
 // Decodes every prefix of `whole`, from none of it to all of it, each copied to a buffer of
 // its own size so that the sanitizers see a read past its end, and stops at the first one
-// whose status is not `expectedFor(length)`.
+// whose status is not `expectedFor(length)` or that is refused without a reason of the table.
 void ExpectEveryPrefixStatus(Decoder decode, const Bytes& whole,
                              const std::function<codecs::CodecStatus(size_t length)>& expectedFor);
 
@@ -56,18 +71,22 @@ void ExpectDamagedBytesGiveAStatus(Decoder decode, const Bytes& whole, uint32_t 
 struct NamedBytes {
     const char* name;
     Bytes bytes;
+    const char* reason;  // why the decoder must refuse it, a text of CodecReasons
 };
 
-// Each file decodes to `expected` and leaves no picture behind.
+// Each file decodes to `expected` with its reason and leaves no picture behind.
 void ExpectEachRefused(Decoder decode, const std::vector<NamedBytes>& files,
                        codecs::CodecStatus expected);
 
 // Files of other formats (test data names) are NotMyFormat, so another decoder gets its turn.
 void ExpectOtherFormatsLeftAlone(Decoder decode, const std::vector<const char*>& testDataNames);
 
-// A cap one pixel below the file's `pixelCount` refuses it as TooLarge; a cap of exactly
-// that many lets it through. The cap is lifted afterwards.
+// Limits of one pixel below the file's `pixelCount` refuse it as TooLarge, as larger than the
+// limits allow; limits of exactly that many let it through.
 void ExpectPixelCountCapHonoured(Decoder decode, const Bytes& file, int64_t pixelCount);
+
+// Non-Ok results carry a reason of the table, Ok ones none.
+void ExpectReasonOfTheTable(const codecs::CodecResult& result);
 
 struct SignatureCase {
     const char* name;

@@ -9,9 +9,9 @@ bool LooksLikeHeif(FileView file) {
     return HeifKindOf(file) == HeifKind::Heif;
 }
 
-CodecStatus DecodeHeif(FileView file, DecodedPicture& out) {
-    if (!LooksLikeHeif(file)) return CodecStatus::NotMyFormat;
-    return DecodeWithLibheif(file, out);
+CodecResult DecodeHeif(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
+    if (!LooksLikeHeif(file)) return Refuse("heif: no HEIF brand");
+    return DecodeWithLibheif(file, limits, out);
 }
 
 }  // namespace pic2pnm::codecs

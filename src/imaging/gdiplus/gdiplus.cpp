@@ -10,6 +10,7 @@
 #include "imaging/gdiplus/gdiplus_composite.h"
 #include "imaging/gdiplus/gdiplus_decode.h"
 #include "imaging/gdiplus/gdiplus_images.h"
+#include "imaging/gdiplus/gdiplus_pixel_format.h"
 #include "imaging/native/picture_file.h"
 #include "runtime/utf16_path.h"
 
@@ -76,7 +77,8 @@ GpStatus StatusOf(codecs::CodecStatus status) {
 }
 
 // Reads and decodes the file; its bytes are freed on return, before the image is kept.
-GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GUID& rawFormat) {
+GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture,
+                    codecs::RawFormatId& rawFormat) {
     PictureFileBytes bytes;
     const PictureFileStatus read = ReadPictureFile(path, bytes);
     if (read != PictureFileStatus::Ok) return StatusOf(read);
@@ -84,7 +86,7 @@ GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GU
     // tell whether the file was cut short meanwhile.
     const auto release = [&bytes] { bytes.GiveBackKeepingWatch(); };
     const GpStatus status =
-        StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat, release));
+        StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat, release).status);
     // A file cut short while it was decoded gave zeros for what it lost: a failed read.
     if (bytes.Damaged()) {
         picture = codecs::DecodedPicture();
@@ -97,16 +99,16 @@ float DpiOrDefault(float dpi) {
     return dpi > 0 ? dpi : 96.0f;
 }
 
-GdipImageRecord RecordOf(codecs::DecodedPicture& picture, const GUID& rawFormat) {
+GdipImageRecord RecordOf(codecs::DecodedPicture& picture, const codecs::RawFormatId& rawFormat) {
     GdipImageRecord image;
     image.width = picture.width;
     image.height = picture.height;
     image.dpiX = DpiOrDefault(picture.dpiX);
     image.dpiY = DpiOrDefault(picture.dpiY);
-    image.rawFormat = rawFormat;
-    image.pixelFormat = static_cast<PixelFormatCode>(picture.pixelFormat);
-    image.hasAlpha = picture.hasAlpha;
-    image.premultipliedAlpha = picture.hasAlpha && picture.premultipliedAlpha;
+    image.rawFormat = ToGuid(rawFormat);
+    image.pixelFormat = GdipPixelFormatOf(rawFormat, picture.source);
+    image.hasAlpha = picture.HasAlpha();
+    image.premultipliedAlpha = picture.source.alpha == codecs::AlphaKind::Premultiplied;
     image.pixels = std::move(picture.pixels);
     return image;
 }
@@ -154,7 +156,7 @@ GpStatus GdipCreateBitmapFromFile(const char16_t* filename, GpBitmap* bitmap) {
         return OutOfMemory;
     }
     codecs::DecodedPicture picture;
-    GUID rawFormat{};
+    codecs::RawFormatId rawFormat;
     const GpStatus status = DecodeFile(path, picture, rawFormat);
     if (status != Ok) return status;
     if (!picture.pixels || picture.pixels->Width() != picture.width ||

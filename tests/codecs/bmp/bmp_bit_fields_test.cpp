@@ -65,7 +65,7 @@ TEST_P(BmpBitFieldsTest, ScalesEveryChannelToEightBitsRounded) {
     layout.height = 1;
     layout.pixels = PaddedRows({PackRow(c.values, c.bitCount / 8)});
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.bitsPerPixel, c.bitCount);
     EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
     EXPECT_EQ(picture.hasAlpha, c.hasAlpha);
@@ -283,7 +283,7 @@ TEST(BmpBitFields, MasksWeCannotUseAreCorrupt) {
             testing::bmp::SetPixelOffset(file, 14 + 40);
         }
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(file, picture), CodecStatus::Corrupt) << c.name;
+        EXPECT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Corrupt) << c.name;
     }
 }
 

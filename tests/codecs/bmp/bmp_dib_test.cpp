@@ -45,7 +45,7 @@ DibLayoutCase Icon4() {
 
 TEST(BmpDib, IconImageKeepsTheAlphaByteOf32BitPixels) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeDib(BuildDib(Icon32()), true, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeDib(BuildDib(Icon32()), true, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.width, 2);
     EXPECT_EQ(picture.height, 2);
     EXPECT_EQ(picture.bitsPerPixel, 32);
@@ -59,7 +59,7 @@ TEST(BmpDib, The32BitImageOutsideAnIconIsOpaque) {
     DibLayoutCase layout = Icon32();
     layout.height = 2;
     DecodedPicture picture;
-    ASSERT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeDib(BuildDib(layout), false, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_FALSE(picture.hasAlpha);
     EXPECT_EQ(picture.pixelFormat, PixelFormat::Rgb32);
     EXPECT_EQ(AllPixels(picture),
@@ -68,7 +68,7 @@ TEST(BmpDib, The32BitImageOutsideAnIconIsOpaque) {
 
 TEST(BmpDib, IconImageDecodesOnlyTheColourRows) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeDib(BuildDib(Icon4()), true, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeDib(BuildDib(Icon4()), true, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.width, 3);
     EXPECT_EQ(picture.height, 2);
     EXPECT_EQ(picture.bitsPerPixel, 4);
@@ -83,7 +83,7 @@ TEST(BmpDib, IconImageNeedsNoMaskBytes) {
     DibLayoutCase layout = Icon32();
     layout.pixels.resize(16);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeDib(BuildDib(layout), true, picture), CodecStatus::Ok);
+    EXPECT_EQ(DecodeDib(BuildDib(layout), true, DefaultDecodeLimits, picture), CodecStatus::Ok);
 }
 
 TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
@@ -112,7 +112,7 @@ TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
-        EXPECT_EQ(DecodeDib(c.dib, true, picture), CodecStatus::Corrupt) << c.name;
+        EXPECT_EQ(DecodeDib(c.dib, true, DefaultDecodeLimits, picture), CodecStatus::Corrupt) << c.name;
         EXPECT_EQ(picture.pixels, nullptr) << c.name;
     }
 }
@@ -153,7 +153,7 @@ TEST(BmpDib, PlainDibsReadMasksAndTablesInFrontOfThePixels) {
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
-        ASSERT_EQ(DecodeDib(BuildDib(c.layout), false, picture), CodecStatus::Ok) << c.name;
+        ASSERT_EQ(DecodeDib(BuildDib(c.layout), false, DefaultDecodeLimits, picture), CodecStatus::Ok) << c.name;
         EXPECT_EQ(AllPixels(picture), c.expected) << c.name;
     }
 }

@@ -59,7 +59,7 @@ class BmpRleTest : public ::testing::TestWithParam<RleCase> {};
 TEST_P(BmpRleTest, DecodesToTheExpectedIndices) {
     const RleCase& c = GetParam();
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, c.width, c.height, c.data)), picture),
+    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, c.width, c.height, c.data)), DefaultDecodeLimits, picture),
               CodecStatus::Ok);
     EXPECT_EQ(picture.bitsPerPixel, c.compression == kBiRle8 ? 8 : 4);
     EXPECT_EQ(picture.pixelFormat,
@@ -191,7 +191,7 @@ TEST(BmpRle, DataThatStopsInsideACommandIsCorrupt) {
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, 4, 2, c.data)), picture),
+        EXPECT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, 4, 2, c.data)), DefaultDecodeLimits, picture),
                   CodecStatus::Corrupt)
             << c.name;
     }
@@ -208,7 +208,7 @@ TEST(BmpRle, HostileStreamsStayInBounds) {
         data.insert(data.end(), 256, 1);    // 255 indices and the pad byte
     }
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(kBiRle8, 3, 2, data)), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(kBiRle8, 3, 2, data)), DefaultDecodeLimits, picture), CodecStatus::Ok);
     const std::vector<uint32_t> expected = {0xFF000000, 0xFF000000, 0xFF000000,
                                             0xFF0000FF, 0xFF0000FF, 0xFF0000FF};
     EXPECT_EQ(AllPixels(picture), expected);

@@ -83,7 +83,7 @@ TEST(BmpFixture, SixteenBitAlphaBitFields) {
     std::vector<uint8_t> file = ReadFileBytes(TestData("bmp/im_v5_argb4444.bmp"));
     testing::ReferenceImage colors = ReadReferenceImage(TestData("bmp/im_v5_argb4444.ppm"));
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.bitsPerPixel, 16);
     EXPECT_EQ(picture.pixelFormat, PixelFormat::Argb32);
     EXPECT_TRUE(picture.hasAlpha);
@@ -120,7 +120,7 @@ TEST(BmpSignature, OnlyBmTwoBytesAreOurs) {
     for (const SignatureCase& c : cases) {
         EXPECT_EQ(LooksLikeBmp(c.bytes), c.isBmp) << c.bytes.size();
         DecodedPicture picture;
-        CodecStatus status = DecodeBmp(c.bytes, picture);
+        CodecStatus status = DecodeBmp(c.bytes, DefaultDecodeLimits, picture);
         if (c.isBmp)
             EXPECT_EQ(status, CodecStatus::Corrupt);  // the right signature, nothing behind it
         else
