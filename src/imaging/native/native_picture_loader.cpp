@@ -10,7 +10,7 @@
 #include "codecs/common/codec_registry.h"
 #include "codecs/common/codecs.h"
 #include "imaging/gdi/gdi.h"
-#include "imaging/native/picture_file.h"
+#include "imaging/input/picture_file.h"
 #include "runtime/run_time_error.h"
 
 namespace pic2pnm {
