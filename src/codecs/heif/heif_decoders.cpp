@@ -5,7 +5,7 @@
 #include <new>
 
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codec_libraries.h"
+#include "codecs/heif/heif_library.h"
 
 namespace pic2pnm::codecs {
 namespace {

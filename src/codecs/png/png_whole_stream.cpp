@@ -6,7 +6,7 @@
 #include <new>
 
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codec_libraries.h"
+#include "codecs/png/png_library.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codecs.h"
+#include "codecs/qoi/qoi.h"
 
 namespace pic2pnm::codecs {
 namespace {

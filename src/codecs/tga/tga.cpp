@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codecs.h"
+#include "codecs/tga/tga.h"
 #include "codecs/tga/tga_header.h"
 
 namespace pic2pnm::codecs {
