@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "codecs/common/pixel_store.h"
+#include "imaging/native/native_bitmap_depth.h"
 #include "support/test_files.h"
 
 namespace pic2pnm::codecs {
@@ -39,6 +40,14 @@ using codecs::CodecStatus;
 using codecs::DecodedPicture;
 using codecs::DefaultDecodeLimits;
 
+uint16_t NativeDepthOf(std::string_view codec, const DecodedPicture& picture) {
+    return NativeBitmapDepth(codec, picture.source);
+}
+
+PixelFormatCode GdipFormatOf(std::string_view codec, const DecodedPicture& picture) {
+    return GdipPixelFormatOf(codec, picture.source);
+}
+
 codecs::SourceFormat EightBitRgb(bool alpha) {
     return {.channels = codecs::SourceChannels::Colour,
             .sampleBits = 8,
@@ -68,7 +77,18 @@ void ExpectMatchesReference(Decoder decode, const Bytes& file, const ReferenceIm
     EXPECT_EQ(picture.height, picture.pixels->Height());
     EXPECT_EQ(picture.width, reference.width);
     EXPECT_EQ(picture.height, reference.height);
-    EXPECT_EQ(picture.source, expected.source);
+    if (expected.codec != nullptr) {
+        EXPECT_EQ(NativeDepthOf(expected.codec, picture), expected.bitsPerPixel);
+        EXPECT_EQ(GdipFormatOf(expected.codec, picture), expected.pixelFormat);
+        EXPECT_EQ(GdipHasAlpha(expected.codec, picture.source), expected.hasAlpha);
+        EXPECT_EQ(picture.source.alpha == codecs::AlphaKind::Premultiplied,
+                  expected.premultipliedAlpha);
+    }
+    if (expected.source) {
+        EXPECT_EQ(picture.source, *expected.source);
+    } else if (expected.codec == nullptr) {
+        EXPECT_EQ(picture.HasAlpha(), expected.hasAlpha);
+    }
     if (expected.dpi) {
         EXPECT_EQ(picture.dpiX, *expected.dpi);
         EXPECT_EQ(picture.dpiY, *expected.dpi);
@@ -81,14 +101,13 @@ void ExpectMatchesSiblingReference(Decoder decode, const std::string& name, bool
                                    int tolerance, SignatureCheck looksLike) {
     SCOPED_TRACE(name);
     const std::string base = name.substr(0, name.rfind('.'));
-    ExpectMatchesReference(
-        decode, ReadFileBytes(TestData(name)),
-        ReadReferenceImage(TestData(base + (hasAlpha ? ".pam" : ".ppm"))),
-        {.source = EightBitRgb(hasAlpha),
-         .tolerance = tolerance,
-         .compareAlpha = hasAlpha,
-         .dpi = 0,
-         .looksLike = looksLike});
+    ExpectMatchesReference(decode, ReadFileBytes(TestData(name)),
+                           ReadReferenceImage(TestData(base + (hasAlpha ? ".pam" : ".ppm"))),
+                           {.hasAlpha = hasAlpha,
+                            .tolerance = tolerance,
+                            .compareAlpha = hasAlpha,
+                            .dpi = 0,
+                            .looksLike = looksLike});
 }
 
 void ExpectEveryPrefixStatus(Decoder decode, const Bytes& whole,
@@ -125,7 +144,11 @@ void ExpectEachRefused(Decoder decode, const std::vector<NamedBytes>& files, Cod
     for (const NamedBytes& file : files) {
         DecodedPicture picture;
         const CodecResult result = decode(file.bytes, DefaultDecodeLimits, picture);
-        EXPECT_EQ(result, (CodecResult{expected, file.reason})) << file.name;
+        if (file.reason != nullptr) {
+            EXPECT_EQ(result, (CodecResult{expected, file.reason})) << file.name;
+        } else {
+            EXPECT_EQ(result, expected) << file.name;
+        }
         ExpectReasonOfTheTable(result);
         EXPECT_EQ(picture.pixels, nullptr) << file.name;
     }
@@ -134,7 +157,8 @@ void ExpectEachRefused(Decoder decode, const std::vector<NamedBytes>& files, Cod
 void ExpectOtherFormatsLeftAlone(Decoder decode, const std::vector<const char*>& testDataNames) {
     for (const char* name : testDataNames) {
         DecodedPicture picture;
-        const CodecResult result = decode(ReadFileBytes(TestData(name)), DefaultDecodeLimits, picture);
+        const CodecResult result =
+            decode(ReadFileBytes(TestData(name)), DefaultDecodeLimits, picture);
         EXPECT_EQ(result, CodecStatus::NotMyFormat) << name;
         ExpectReasonOfTheTable(result);
         EXPECT_EQ(picture.pixels, nullptr) << name;
@@ -148,7 +172,8 @@ void ExpectPixelCountCapHonoured(Decoder decode, const Bytes& file, int64_t pixe
     const CodecResult refused = decode(file, limits, picture);
     EXPECT_EQ(refused, CodecStatus::TooLarge);
     ASSERT_NE(refused.reason, nullptr);
-    EXPECT_TRUE(std::string_view(refused.reason).ends_with(": the picture is larger than the limits allow"))
+    EXPECT_TRUE(
+        std::string_view(refused.reason).ends_with(": the picture is larger than the limits allow"))
         << refused.reason;
     limits.pixels = pixelCount;
     EXPECT_EQ(decode(file, limits, picture), CodecStatus::Ok);

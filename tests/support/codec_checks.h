@@ -10,11 +10,13 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/codec_reasons.h"
-#include "codecs/common/decode_limits.h"
 #include "codecs/common/decoded_picture.h"
+#include "imaging/gdiplus/gdiplus_pixel_format.h"
 #include "support/reference_image.h"
 
 namespace pic2pnm::codecs {
@@ -35,12 +37,26 @@ using Decoder = codecs::CodecResult (*)(codecs::FileView, const codecs::DecodeLi
                                         codecs::DecodedPicture&);
 using SignatureCheck = bool (*)(codecs::FileView);
 
+// The depth of the native loader's bitmap and the GDI+ stand-in's pixel format code of a
+// picture decoded by the registry row `codec`.
+uint16_t NativeDepthOf(std::string_view codec, const codecs::DecodedPicture& picture);
+PixelFormatCode GdipFormatOf(std::string_view codec, const codecs::DecodedPicture& picture);
+
 // 8-bit RGB, or RGBA with straight alpha: what most decoders of compressed formats describe.
 codecs::SourceFormat EightBitRgb(bool alpha);
 
 // What a fixture must decode to, beyond its reference pixels.
 struct ExpectedPicture {
-    codecs::SourceFormat source;
+    // The registry row the picture is reported as, when the depth and pixel format the loaders
+    // work out from its description must be these (the native loader's bitmap depth, the GDI+
+    // stand-in's pixel format code).
+    const char* codec = nullptr;
+    uint16_t bitsPerPixel = 0;
+    PixelFormatCode pixelFormat = 0;
+    bool hasAlpha = false;
+    bool premultipliedAlpha = false;
+    // When set, the description itself; when neither it nor `codec` is, `hasAlpha` alone.
+    std::optional<codecs::SourceFormat> source = std::nullopt;
     int tolerance = 0;  // per channel, as ComparePixels takes it
     bool compareAlpha = false;
     std::optional<float> dpi = std::nullopt;  // on both axes, when the decoder must report it
@@ -71,7 +87,9 @@ void ExpectDamagedBytesGiveAStatus(Decoder decode, const Bytes& whole, uint32_t 
 struct NamedBytes {
     const char* name;
     Bytes bytes;
-    const char* reason;  // why the decoder must refuse it, a text of CodecReasons
+    // Why the decoder must refuse it, a text of CodecReasons; null where any reason of the table
+    // will do (the conformance test's files cut short, one table for every row).
+    const char* reason;
 };
 
 // Each file decodes to `expected` with its reason and leaves no picture behind.

@@ -5,13 +5,14 @@
 #include <memory>
 #include <utility>
 
+#include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_bit_fields.h"
 #include "codecs/bmp/bmp_dib_header.h"
 #include "codecs/bmp/bmp_palette.h"
 #include "codecs/bmp/bmp_rle.h"
 #include "codecs/bmp/bmp_rows.h"
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codecs.h"
+#include "codecs/common/codec_reasons.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -42,11 +43,18 @@ bool HasAlpha(const DibLayout& layout) {
     return layout.keepAlphaByte && header.bitCount == 32;
 }
 
-// The widest colour sample of packed pixels: 5 bits for the 5-5-5 layout a 16-bit picture
-// without masks has, 8 for 24 and 32 bits without masks.
+// The widest colour sample of packed pixels: 8 for 24 and 32 bits without masks. A 16-bit
+// picture is told as 5-6-5 (6) when its masks are exactly that layout's, and otherwise as
+// the 5-5-5 layout it has without masks (5), whatever its masks: bitmaps of 16 bits are the
+// one or the other.
 uint8_t WidestSampleBits(const DibHeader& header) {
     if (header.compression != DibCompression::BitFields) return header.bitCount == 16 ? 5 : 8;
     const ChannelMasks& m = header.masks;
+    if (header.bitCount == 16)
+        return m.red == bmp::kRgb565Masks.red && m.green == bmp::kRgb565Masks.green &&
+                       m.blue == bmp::kRgb565Masks.blue
+                   ? 6
+                   : 5;
     return static_cast<uint8_t>(
         std::max({std::popcount(m.red), std::popcount(m.green), std::popcount(m.blue)}));
 }
@@ -54,11 +62,12 @@ uint8_t WidestSampleBits(const DibHeader& header) {
 SourceFormat SourceOf(const DibLayout& layout) {
     const DibHeader& header = layout.header;
     const bool indexed = header.bitCount <= 8;
-    return {.channels = SourceChannels::Colour,
-            .sampleBits = indexed ? static_cast<uint8_t>(header.bitCount) : WidestSampleBits(header),
-            .pixelBits = static_cast<uint8_t>(header.bitCount),
-            .alpha = HasAlpha(layout) ? AlphaKind::Straight : AlphaKind::None,
-            .paletteEntries = indexed ? bmp::DeclaredColorTableEntries(header) : 0};
+    return {
+        .channels = SourceChannels::Colour,
+        .sampleBits = indexed ? static_cast<uint8_t>(header.bitCount) : WidestSampleBits(header),
+        .pixelBits = static_cast<uint8_t>(header.bitCount),
+        .alpha = HasAlpha(layout) ? AlphaKind::Straight : AlphaKind::None,
+        .paletteEntries = indexed ? bmp::DeclaredColorTableEntries(header) : 0};
 }
 
 float DotsPerInch(int32_t pelsPerMeter) {
@@ -150,8 +159,7 @@ CodecResult DecodeDib(FileView dib, bool iconImage, const DecodeLimits& limits,
         if (rows == 0) return Refuse("bmp: an icon image of no rows");
         layout.keepAlphaByte = true;  // 32-bit icon images carry alpha in the fourth byte
     }
-    if (const CodecResult size = CheckPictureSize(header, rows, limits); !size.IsOk())
-        return size;
+    if (const CodecResult size = CheckPictureSize(header, rows, limits); !size.IsOk()) return size;
     layout.rows = static_cast<int32_t>(rows);
 
     // Here the pixels follow the colour table directly, so the declared table must be whole.

@@ -77,8 +77,7 @@ CodecResult DecodeRle(const DibHeader& header, const Palette& palette, FileView 
         } else {
             // Absolute run of `value` indices, padded to a 16-bit boundary.
             size_t bytes = fourBits ? (size_t{value} + 1) / 2 : value;
-            if (size - pos < bytes)
-                return Refuse("bmp: the run-length data ends inside a command");
+            if (size - pos < bytes) return Refuse("bmp: the run-length data ends inside a command");
             const uint8_t* indices = data.data() + pos;
             if (fourBits) {
                 canvas.Put(value, [&](int64_t i) {

@@ -1,4 +1,5 @@
 #include "codecs/common/codec_child.h"
+#include "codecs/common/codec_reasons.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -79,12 +80,11 @@ void FitToStatedSize(int64_t width, int64_t height) {
     FitCpuTime(CpuSeconds + CpuSecondsPerMegapixel * (pixels / 1'000'000 + 1));
 }
 
-// Before the filter: the libraries of every format whose signature the file carries (and
-// libdeflate for PNG, also inside an icon). Any other library stays closed for good.
+// Before the filter: the libraries of every format whose signature the file carries. Any
+// other library stays closed for good.
 void OpenLibrariesFor(FileView file) {
     for (const CodecEntry& row : CodecRegistry())
-        if (row.runtimeLibraryLoads != nullptr && row.looksLike(file)) row.runtimeLibraryLoads();
-    if (LooksLikePng(file) || LooksLikeIcon(file)) Deflate();
+        if (row.library.open != nullptr && row.looksLike(file)) row.library.open();
     SealCodecLibraries();
     // Standard error leads to the parent, which drops what the libraries say.
     SetStandardErrorFilteredByParent(true);
@@ -211,9 +211,11 @@ std::shared_ptr<PixelStore> FetchStore(ChildAccess& child, ChildTask task,
 CodecResult ResultOfChildEnd(ChildEnd end) {
     switch (end) {
         case ChildEnd::Crashed: return Refuse("sandbox: the decode child crashed");
-        case ChildEnd::Refused: return Refuse("sandbox: the decode child made a forbidden system call");
+        case ChildEnd::Refused:
+            return Refuse("sandbox: the decode child made a forbidden system call");
         case ChildEnd::OverCpuTime: return Refuse("sandbox: the decode child ran out of CPU time");
-        case ChildEnd::OverTime: return Refuse("sandbox: the decode child ran out of wall-clock time");
+        case ChildEnd::OverTime:
+            return Refuse("sandbox: the decode child ran out of wall-clock time");
         case ChildEnd::NoRecord:
             return Refuse("sandbox: the decode child ended without its whole record");
         default: return Refuse("sandbox: the decode child's record does not hold");

@@ -1,4 +1,5 @@
 #include "codecs/common/codec_child_record.h"
+#include "codecs/common/codec_reasons.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,8 +75,8 @@ bool FetchStores(const ChildDecodeRecord& record, const FetchChildStore& fetch,
 
 bool ReadPicture(const ChildDecodeRecord& r, const FetchChildStore& fetch, ChildDecode& out) {
     if (r.row >= CodecRegistry().size()) return false;
-    if (!IsPictureSizeSupported(r.width, r.height) || !IsSourceFormat(r) ||
-        !IsResolution(r.dpiX) || !IsResolution(r.dpiY))
+    if (!IsPictureSizeSupported(r.width, r.height) || !IsSourceFormat(r) || !IsResolution(r.dpiX) ||
+        !IsResolution(r.dpiY))
         return false;
     if (!IsStore(r.stores[0], r.width, r.height) || !IsNoStore(r.stores[1])) return false;
     std::shared_ptr<PixelStore> stores[2];
@@ -134,8 +135,7 @@ ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode) {
     record.task = static_cast<uint32_t>(task);
     record.status = static_cast<int32_t>(decode.result.status);
     if (decode.result.reason != nullptr) {
-        const size_t reasonLength =
-            std::min(std::strlen(decode.result.reason), LongestCodecReason);
+        const size_t reasonLength = std::min(std::strlen(decode.result.reason), LongestCodecReason);
         record.reasonLength = static_cast<uint8_t>(reasonLength);
         std::memcpy(record.reason, decode.result.reason, reasonLength);
     }

@@ -5,7 +5,8 @@
 #include <new>
 #include <span>
 
-#include "codecs/common/codecs.h"
+#include "codecs/common/codec_reasons.h"
+#include "codecs/gif/gif.h"
 #include "codecs/gif/gif_layout.h"
 #include "codecs/gif/gif_palette.h"
 #include "codecs/gif/gif_source.h"
@@ -110,8 +111,7 @@ CodecResult DecodeGif(FileView file, const DecodeLimits& limits, DecodedPicture&
         if (giflib.GetRecordType(gif, &record) == GIF_ERROR) return GiflibFailure(gif->Error);
         switch (record) {
             case EXTENSION_RECORD_TYPE:
-                if (!ReadExtension(giflib, gif, transparentIndex))
-                    return GiflibFailure(gif->Error);
+                if (!ReadExtension(giflib, gif, transparentIndex)) return GiflibFailure(gif->Error);
                 break;
             case IMAGE_DESC_RECORD_TYPE:
                 return DecodeFirstImage(giflib, gif, transparentIndex, limits, out);

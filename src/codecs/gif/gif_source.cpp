@@ -44,7 +44,8 @@ CodecResult GiflibFailure(int error) {
         case D_GIF_ERR_NO_IMAG_DSCR: return Refuse("gif: giflib cannot read an image descriptor");
         case D_GIF_ERR_NO_COLOR_MAP: return Refuse("gif: giflib finds a colour table broken");
         case D_GIF_ERR_WRONG_RECORD: return Refuse("gif: giflib finds a record of an unknown type");
-        case D_GIF_ERR_DATA_TOO_BIG: return Refuse("gif: more image data than the image has pixels");
+        case D_GIF_ERR_DATA_TOO_BIG:
+            return Refuse("gif: more image data than the image has pixels");
         case D_GIF_ERR_IMAGE_DEFECT: return Refuse("gif: giflib finds the image data broken");
         default: return Refuse("gif: giflib refused the file");
     }

@@ -37,8 +37,7 @@ class Checker {
 
     CodecResult Check() {
         if (!s_.fault.IsOk()) return s_.fault;
-        if (const CodecResult references = CheckReferences(); !references.IsOk())
-            return references;
+        if (const CodecResult references = CheckReferences(); !references.IsOk()) return references;
         depth_.assign(s_.items.size(), kUnknown);
         for (const HeifItem& item : s_.items) {
             if (!IsDerived(item)) continue;

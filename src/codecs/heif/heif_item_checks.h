@@ -6,7 +6,7 @@
 // assertion; and it decodes derived pictures within each other as deep as the file nests them.
 #pragma once
 
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {

@@ -1,7 +1,7 @@
 // The decoding HEIF and AVIF share: both go through libheif, so they behave alike.
 #pragma once
 
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {

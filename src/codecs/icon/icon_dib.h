@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs::icon {

@@ -1,10 +1,11 @@
 // JPEG through the TurboJPEG API of libjpeg-turbo, decoded straight into the pixel store.
 #include <memory>
 
-#include "codecs/common/codec_libraries.h"
-#include "codecs/common/codecs.h"
+#include "codecs/common/codec_reasons.h"
+#include "codecs/jpeg/jpeg.h"
 #include "codecs/jpeg/jpeg_cmyk.h"
 #include "codecs/jpeg/jpeg_header.h"
+#include "codecs/jpeg/jpeg_library.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -36,7 +37,8 @@ CodecResult DecodeJpeg(FileView file, const DecodeLimits& limits, DecodedPicture
     if (header.width == 0 || header.height == 0) return Refuse("jpeg: a side of the picture is 0");
     if (!limits.AllowsPicture(header.width, header.height))
         return Refuse("jpeg: the picture is larger than the limits allow");
-    if (header.scanCount > limits.jpegScans) return Refuse("jpeg: more scans than the limits allow");
+    if (header.scanCount > limits.jpegScans)
+        return Refuse("jpeg: more scans than the limits allow");
     // Refused rather than decoded: libjpeg-turbo keeps every coefficient in memory and has no
     // way to hold fewer.
     if (!CoefficientsFitTheBudget(header, limits))

@@ -17,10 +17,11 @@
 #include <cstring>
 #include <memory>
 
-#include "codecs/common/codec_libraries.h"
 #include "codecs/common/codec_quiet_standard_error.h"
-#include "codecs/common/codecs.h"
+#include "codecs/common/codec_reasons.h"
+#include "codecs/jxl/jxl.h"
 #include "codecs/jxl/jxl_headers.h"
+#include "codecs/jxl/jxl_library.h"
 #include "runtime/large_memory.h"
 
 namespace pic2pnm::codecs {
@@ -116,8 +117,8 @@ CodecResult CheckWhatTheFileAsks(FileView file, const DecodeLimits& limits) {
     if (SaturatingMultiply(facts.profileBytes, kProfileCopies) > budget)
         return Refuse("jxl: the colour profile needs more memory than the budget");
     const uint64_t store = facts.width * facts.height * sizeof(uint32_t);
-    const uint64_t need = SaturatingAdd(SaturatingAdd(store, LibjxlWorkingBytes(facts)),
-                                        limits.budgetAllowanceBytes);
+    const uint64_t need =
+        SaturatingAdd(SaturatingAdd(store, LibjxlWorkingBytes(facts)), limits.budgetAllowanceBytes);
     if (!AddressSpaceAvailable(need))
         return Refuse("jxl: the address space libjxl will take is not free");
     return Decoded;
@@ -127,7 +128,8 @@ CodecResult CheckWhatTheFileAsks(FileView file, const DecodeLimits& limits) {
 CodecResult ResultOfEvent(JxlDecoderStatus event) {
     switch (event) {
         case JXL_DEC_ERROR: return Refuse("jxl: libjxl finds the codestream broken");
-        case JXL_DEC_NEED_MORE_INPUT: return Refuse("jxl: the file ends before the first frame does");
+        case JXL_DEC_NEED_MORE_INPUT:
+            return Refuse("jxl: the file ends before the first frame does");
         case JXL_DEC_SUCCESS: return Refuse("jxl: the file holds no frame");
         default: return Refuse("jxl: libjxl stopped on an event it was not asked for");
     }
@@ -138,12 +140,13 @@ SourceFormat SourceOf(const JxlBasicInfo& info) {
     const bool alpha = info.alpha_bits > 0;
     const uint32_t sampleBits = std::clamp<uint32_t>(info.bits_per_sample, 1, 32);
     const uint32_t samples = (info.num_color_channels == 1 ? 1 : 3) + (alpha ? 1 : 0);
-    return {.channels = info.num_color_channels == 1 ? SourceChannels::Grey : SourceChannels::Colour,
-            .sampleBits = static_cast<uint8_t>(sampleBits),
-            .pixelBits = static_cast<uint8_t>(std::min<uint32_t>(sampleBits * samples, 255)),
-            .alpha = !alpha                       ? AlphaKind::None
-                     : info.alpha_premultiplied ? AlphaKind::Premultiplied
-                                                  : AlphaKind::Straight};
+    return {
+        .channels = info.num_color_channels == 1 ? SourceChannels::Grey : SourceChannels::Colour,
+        .sampleBits = static_cast<uint8_t>(sampleBits),
+        .pixelBits = static_cast<uint8_t>(std::min<uint32_t>(sampleBits * samples, 255)),
+        .alpha = !alpha                     ? AlphaKind::None
+                 : info.alpha_premultiplied ? AlphaKind::Premultiplied
+                                            : AlphaKind::Straight};
 }
 
 struct DecoderDeleter {

@@ -12,8 +12,9 @@
 #include <memory>
 #include <new>
 
-#include "codecs/common/codecs.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/common/pixel_arithmetic.h"
+#include "codecs/png/png.h"
 #include "codecs/png/png_format.h"
 #include "codecs/png/png_path.h"
 #include "codecs/png/png_rows.h"
@@ -64,7 +65,8 @@ CodecResult SpngFailure(int error) {
         case SPNG_ECHUNK_TYPE:
         case SPNG_ECHUNK_STDLEN: return Refuse("png: libspng finds a chunk out of place or size");
         case SPNG_ECHUNK_CRC: return Refuse("png: libspng finds a critical chunk's CRC wrong");
-        case SPNG_ECHUNK_UNKNOWN_CRITICAL: return Refuse("png: libspng finds an unknown critical chunk");
+        case SPNG_ECHUNK_UNKNOWN_CRITICAL:
+            return Refuse("png: libspng finds an unknown critical chunk");
         case SPNG_EDUP_PLTE:
         case SPNG_EDUP_CHRM:
         case SPNG_EDUP_GAMA:

@@ -42,7 +42,8 @@ PngDpi DpiFromPhys(uint32_t pixelsPerUnitX, uint32_t pixelsPerUnitY, uint8_t uni
 bool PngRowBuffersFit(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colorType,
                       const DecodeLimits& limits) {
     // Sides below 2^32 and at most 64 bits a pixel: no product here reaches 2^64.
-    const uint64_t storedRow = (uint64_t{width} * SamplesPerPixel(colorType) * bitDepth + 7) / 8 + 1;
+    const uint64_t storedRow =
+        (uint64_t{width} * SamplesPerPixel(colorType) * bitDepth + 7) / 8 + 1;
     uint64_t rows = 2 * storedRow;
     if (bitDepth == 16) rows += uint64_t{width} * 8;
     return rows <= limits.BudgetBesidePixels(uint64_t{width} * height);

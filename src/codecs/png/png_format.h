@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {

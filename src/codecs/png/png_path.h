@@ -2,7 +2,7 @@
 // tests and the fuzz target also decode with Library and compare the two.
 #pragma once
 
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {

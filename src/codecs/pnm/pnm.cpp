@@ -3,7 +3,8 @@
 #include <memory>
 #include <utility>
 
-#include "codecs/common/codecs.h"
+#include "codecs/common/codec_reasons.h"
+#include "codecs/pnm/pnm.h"
 #include "codecs/pnm/pnm_header.h"
 #include "codecs/pnm/pnm_raster.h"
 
@@ -58,7 +59,7 @@ CodecResult DecodePnm(FileView file, const DecodeLimits& limits, DecodedPicture&
     std::shared_ptr<PixelStore> store = PixelStore::Allocate(width, height);
     if (!store) return Refuse("pnm: no memory for the pixels");
     const CodecResult read = header.plain ? pnm::ReadPlainRaster(header, raster, *store)
-                                             : pnm::ReadRawRaster(header, raster, *store);
+                                          : pnm::ReadRawRaster(header, raster, *store);
     if (!read.IsOk()) return read;
 
     DecodedPicture picture;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codecs/common/byte_order.h"
 #include "codecs/common/codec_reasons.h"
 
 namespace pic2pnm::codecs::tga {
@@ -12,14 +13,6 @@ constexpr size_t kFooterSize = 26;
 constexpr char kFooterSignature[] = "TRUEVISION-XFILE.";  // with its NUL: 18 bytes
 constexpr size_t kExtensionSize = 495;
 constexpr size_t kAttributeTypeOffset = 494;
-
-uint16_t ReadLe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 bool IsColorMapEntryBits(uint8_t bits) {
     return bits == 15 || bits == 16 || bits == 24 || bits == 32;
@@ -112,7 +105,8 @@ CodecResult ReadTgaLayout(FileView file, TgaLayout& out) {
     const uint8_t descriptor = h[17];
 
     // A colour-mapped picture needs a map; another may carry one, which it does not use.
-    constexpr CodecResult MapDoesNotFit = Refuse("tga: the colour map fields do not fit the image type");
+    constexpr CodecResult MapDoesNotFit =
+        Refuse("tga: the colour map fields do not fit the image type");
     if (colorMapType > 1) return MapDoesNotFit;
     if (layout.kind == TgaKind::ColorMapped && colorMapType != 1) return MapDoesNotFit;
     if (colorMapType == 1) {

@@ -24,9 +24,9 @@ SourceFormat DescribeTiffSource(uint16_t photometric, uint16_t bitsPerSample,
         photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK;
     const bool palette = photometric == PHOTOMETRIC_PALETTE;
     const uint32_t pixelBits = uint32_t{bitsPerSample} * samplesPerPixel;
-    return {.channels = grey                                       ? SourceChannels::Grey
+    return {.channels = grey                                   ? SourceChannels::Grey
                         : photometric == PHOTOMETRIC_SEPARATED ? SourceChannels::Cmyk
-                                                                   : SourceChannels::Colour,
+                                                               : SourceChannels::Colour,
             .sampleBits = static_cast<uint8_t>(std::min<uint16_t>(bitsPerSample, 255)),
             .pixelBits = static_cast<uint8_t>(std::min<uint32_t>(pixelBits, 255)),
             .alpha = hasAlpha ? AlphaKind::Premultiplied : AlphaKind::None,

@@ -114,9 +114,9 @@ CodecResult CheckTiffProportions(const TiffLayout& layout, const DecodeLimits& l
     if (layout.tiled) {
         if (const CodecResult tiles = CheckTiles(layout, limits); !tiles.IsOk()) return tiles;
     }
-    const uint64_t storable = SaturatingAdd(
-        SaturatingMultiply(LargestChunkBytes(layout), most.storedBytesFactor),
-        most.storedBytesAllowance);
+    const uint64_t storable =
+        SaturatingAdd(SaturatingMultiply(LargestChunkBytes(layout), most.storedBytesFactor),
+                      most.storedBytesAllowance);
     if (layout.largestByteCount > storable)
         return Refuse("tiff: a strip or tile holds more bytes than its samples could need");
     return Decoded;

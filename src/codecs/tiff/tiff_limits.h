@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "codecs/common/codec_libraries.h"
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
+#include "codecs/tiff/tiff_library.h"
 
 namespace pic2pnm::codecs {
 

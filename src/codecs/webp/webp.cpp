@@ -5,8 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "codecs/common/codec_libraries.h"
-#include "codecs/common/codecs.h"
+#include "codecs/common/codec_reasons.h"
+#include "codecs/webp/webp.h"
+#include "codecs/webp/webp_library.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -22,7 +23,8 @@ CodecResult ResultOf(VP8StatusCode status) {
         case VP8_STATUS_BITSTREAM_ERROR: return Refuse("webp: libwebp finds the bitstream broken");
         case VP8_STATUS_UNSUPPORTED_FEATURE:
             return Refuse("webp: libwebp does not read a feature the file uses");
-        case VP8_STATUS_NOT_ENOUGH_DATA: return Refuse("webp: the file ends before the picture does");
+        case VP8_STATUS_NOT_ENOUGH_DATA:
+            return Refuse("webp: the file ends before the picture does");
         default: return Refuse("webp: libwebp refused the file");
     }
 }

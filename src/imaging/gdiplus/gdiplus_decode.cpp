@@ -1,6 +1,7 @@
 #include "imaging/gdiplus/gdiplus_decode.h"
 
 #include "codecs/common/codec_child.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/common/codec_registry.h"
 #include "imaging/gdiplus/gdiplus_images.h"
 
@@ -33,7 +34,7 @@ codecs::CodecResult TryEveryRow(std::span<uint8_t> file, codecs::ChildDecode& ou
 }  // namespace
 
 codecs::CodecResult DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
-                                    codecs::RawFormatId& rawFormat,
+                                    const codecs::CodecEntry*& format,
                                     const std::function<void()>& releaseFile) {
     // The rows decode in a confined child: whatever a codec library does with the bytes, the
     // worst is a picture that cannot be decoded.
@@ -44,7 +45,7 @@ codecs::CodecResult DecodeByContent(std::span<uint8_t> file, codecs::DecodedPict
         releaseFile);
     if (result.IsOk()) {
         out = std::move(decoded.picture);
-        rawFormat = codecs::CodecRegistry()[decoded.row].rawFormat;
+        format = &codecs::CodecRegistry()[decoded.row];
     }
     return result;
 }

@@ -6,7 +6,6 @@ namespace {
 using codecs::AlphaKind;
 using codecs::SourceChannels;
 using codecs::SourceFormat;
-namespace Ids = codecs::RawFormatIds;
 
 bool HasAlpha(const SourceFormat& s) {
     return s.alpha != AlphaKind::None;
@@ -57,7 +56,8 @@ PixelFormatCode OfBmp(const SourceFormat& s) {
 // alpha are ARGB; 16-bit palette indices have no palette format and are RGB.
 PixelFormatCode OfTga(const SourceFormat& s) {
     const bool trueColour = s.channels == SourceChannels::Colour && s.paletteEntries == 0;
-    if (trueColour && s.pixelBits <= 16) return HasAlpha(s) ? PixelFormat::Argb1555 : PixelFormat::Rgb555;
+    if (trueColour && s.pixelBits <= 16)
+        return HasAlpha(s) ? PixelFormat::Argb1555 : PixelFormat::Rgb555;
     if (HasAlpha(s)) return PixelFormat::Argb32;
     if (trueColour) return s.pixelBits == 32 ? PixelFormat::Rgb32 : PixelFormat::Rgb24;
     if (s.paletteEntries != 0 && s.pixelBits == 16) return PixelFormat::Rgb24;
@@ -95,17 +95,19 @@ PixelFormatCode OfEightBitRgb(const SourceFormat& s) {
 
 }  // namespace
 
-PixelFormatCode GdipPixelFormatOf(const codecs::RawFormatId& format, const SourceFormat& source) {
-    if (format == Ids::Png) return OfPng(source);
-    if (format == Ids::Bmp) return OfBmp(source);
-    if (format == Ids::Gif) return PixelFormat::Indexed8;
-    if (format == Ids::Jpeg) return OfJpeg(source);
-    if (format == Ids::Icon) return OfIcon(source);
-    if (format == Ids::Tga) return OfTga(source);
-    if (format == Ids::Webp || format == Ids::Qoi || format == Ids::Heif || format == Ids::Avif ||
-        format == Ids::Jxl)
-        return OfEightBitRgb(source);
-    return OfSamples(source);  // TIFF, Netpbm
+PixelFormatCode GdipPixelFormatOf(std::string_view codec, const SourceFormat& source) {
+    if (codec == "png") return OfPng(source);
+    if (codec == "bmp") return OfBmp(source);
+    if (codec == "gif") return PixelFormat::Indexed8;
+    if (codec == "jpeg") return OfJpeg(source);
+    if (codec == "icon") return OfIcon(source);
+    if (codec == "tga") return OfTga(source);
+    if (codec == "tiff" || codec == "pnm") return OfSamples(source);
+    return OfEightBitRgb(source);  // WebP, QOI, HEIF, AVIF, JPEG XL
+}
+
+bool GdipHasAlpha(std::string_view codec, const SourceFormat& source) {
+    return codec == "icon" || HasAlpha(source);
 }
 
 }  // namespace pic2pnm

@@ -5,8 +5,9 @@
 // gives it, 8-bit RGB with or without alpha, Netpbm and TGA excepted.
 #pragma once
 
+#include <string_view>
+
 #include "codecs/common/decoded_picture.h"
-#include "codecs/common/raw_format.h"
 #include "imaging/gdiplus/gdiplus.h"
 
 namespace pic2pnm {
@@ -28,8 +29,11 @@ inline constexpr PixelFormatCode Argb64 = 0x34400D;
 inline constexpr PixelFormatCode Cmyk32 = 0x200F;
 }  // namespace PixelFormat
 
-// The code of an image of `format` whose samples are `source`.
-PixelFormatCode GdipPixelFormatOf(const codecs::RawFormatId& format,
-                                  const codecs::SourceFormat& source);
+// The code of an image decoded by the codec registry's row `codec` whose samples are `source`.
+PixelFormatCode GdipPixelFormatOf(std::string_view codec, const codecs::SourceFormat& source);
+
+// Whether such an image has alpha: an icon always has, from its own alpha, its AND mask or
+// none at all (then every pixel is opaque).
+bool GdipHasAlpha(std::string_view codec, const codecs::SourceFormat& source);
 
 }  // namespace pic2pnm

@@ -8,10 +8,11 @@
 #include "codecs/bmp/bmp_file_bytes.h"
 #include "codecs/common/codec_child.h"
 #include "codecs/common/codec_registry.h"
-#include "codecs/common/codecs.h"
+#include "codecs/icon/icon.h"
+#include "codecs/metafile/metafile.h"
 #include "imaging/gdi/gdi.h"
+#include "imaging/input/picture_file.h"
 #include "imaging/native/native_bitmap_depth.h"
-#include "imaging/native/picture_file.h"
 #include "runtime/run_time_error.h"
 
 namespace pic2pnm {
@@ -60,17 +61,17 @@ PictureObject LoadBitmapPicture(const codecs::CodecEntry& format, const InputFil
         }).picture;
     const int32_t width = picture.width;
     const int32_t height = picture.height;
-    HBITMAP bitmap = MakeBitmap(std::move(picture.pixels),
-                                NativeBitmapDepth(format.rawFormat, picture.source));
+    HBITMAP bitmap =
+        MakeBitmap(std::move(picture.pixels), NativeBitmapDepth(format.name, picture.source));
     return PictureObject(PICTYPE_BITMAP, bitmap, PixelsToHimetric(width), PixelsToHimetric(height));
 }
 
 PictureObject LoadIconPicture(const InputFile& input) {
     const FileView file = input.view;
-    codecs::DecodedIcon icon = DecodeInChild(input, ChildTask::Icon, [&](ChildDecode& out) {
-                                   return codecs::DecodeIcon(file, codecs::LoaderDecodeLimits(),
-                                                             out.icon);
-                               }).icon;
+    codecs::DecodedIcon icon =
+        DecodeInChild(input, ChildTask::Icon, [&](ChildDecode& out) {
+            return codecs::DecodeIcon(file, codecs::LoaderDecodeLimits(), out.icon);
+        }).icon;
     HBITMAP mask = MakeBitmap(std::move(icon.mask), 1);
     HBITMAP color = 0;
     if (icon.color) {

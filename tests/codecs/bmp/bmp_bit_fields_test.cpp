@@ -5,8 +5,9 @@
 #include <cctype>
 #include <string>
 
+#include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
-#include "codecs/common/codecs.h"
+#include "support/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -37,7 +38,7 @@ struct MaskCase {
     std::vector<uint32_t> masks;  // red, green, blue[, alpha]
     std::vector<uint32_t> values;
     std::vector<uint32_t> expected;  // 0xAARRGGBB
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
     bool hasAlpha;
 };
 
@@ -66,9 +67,9 @@ TEST_P(BmpBitFieldsTest, ScalesEveryChannelToEightBitsRounded) {
     layout.pixels = PaddedRows({PackRow(c.values, c.bitCount / 8)});
     DecodedPicture picture;
     ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
-    EXPECT_EQ(picture.bitsPerPixel, c.bitCount);
-    EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
-    EXPECT_EQ(picture.hasAlpha, c.hasAlpha);
+    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), c.bitCount);
+    EXPECT_EQ(testing::GdipFormatOf("bmp", picture), c.pixelFormat);
+    EXPECT_EQ(picture.HasAlpha(), c.hasAlpha);
     EXPECT_EQ(AllPixels(picture), c.expected);
 }
 

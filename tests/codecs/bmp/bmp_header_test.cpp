@@ -3,8 +3,9 @@
 
 #include <string>
 
+#include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
-#include "codecs/common/codecs.h"
+#include "support/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -62,9 +63,9 @@ TEST(BmpHeader, EveryHeaderFormReadsTheSamePixels) {
         ASSERT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
         EXPECT_EQ(picture.width, 2);
         EXPECT_EQ(picture.height, 3);
-        EXPECT_EQ(picture.bitsPerPixel, 24);
-        EXPECT_EQ(picture.pixelFormat, PixelFormat::Rgb24);
-        EXPECT_FALSE(picture.hasAlpha);
+        EXPECT_EQ(testing::NativeDepthOf("bmp", picture), 24);
+        EXPECT_EQ(testing::GdipFormatOf("bmp", picture), PixelFormat::Rgb24);
+        EXPECT_FALSE(picture.HasAlpha());
         EXPECT_EQ(AllPixels(picture), kTwoByThreeTopFirst);
     }
 }

@@ -2,6 +2,14 @@
 // program's start-up: each is mapped into the process only when a picture of its format is first
 // decoded.
 #include "codecs/common/codec_libraries.h"
+#include "codecs/gif/gif_library.h"
+#include "codecs/heif/heif_library.h"
+#include "codecs/jpeg/jpeg_library.h"
+#include "codecs/jxl/jxl_library.h"
+#include "codecs/png/png_library.h"
+#include "codecs/tiff/tiff_library.h"
+#include "codecs/webp/webp_library.h"
+#include "support/codec_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/avif/avif.h"
+#include "codecs/gif/gif.h"
+#include "codecs/jpeg/jpeg.h"
+#include "codecs/jxl/jxl.h"
+#include "codecs/png/png.h"
+#include "codecs/tiff/tiff.h"
+#include "codecs/webp/webp.h"
 #include "support/test_files.h"
 
 namespace pic2pnm::codecs {
@@ -26,9 +40,9 @@ bool IsMapped(const std::string& name) {
 }
 
 // PNG takes libdeflate only when it may rearrange the file's bytes.
-CodecStatus DecodePngCopy(FileView file, DecodedPicture& out) {
+CodecResult DecodePngCopy(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     std::vector<uint8_t> copy(file.begin(), file.end());
-    return DecodePngInPlace(copy, out);
+    return DecodePngInPlace(copy, limits, out);
 }
 
 TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
@@ -36,7 +50,7 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
     struct Case {
         const char* library;
         const char* picture;
-        CodecStatus (*decode)(FileView, DecodedPicture&);
+        CodecResult (*decode)(FileView, const DecodeLimits&, DecodedPicture&);
     };
     // libtiff needs libdeflate too: PNG comes first.
     const std::vector<Case> cases = {
@@ -54,7 +68,8 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
         SCOPED_TRACE(c.picture);
         const std::vector<uint8_t> bytes = testing::ReadFileBytes(testing::TestData(c.picture));
         DecodedPicture picture;
-        EXPECT_EQ(c.decode(FileView(bytes.data(), bytes.size()), picture), CodecStatus::Ok);
+        EXPECT_EQ(c.decode(FileView(bytes.data(), bytes.size()), DefaultDecodeLimits, picture),
+                  CodecStatus::Ok);
         EXPECT_TRUE(IsMapped(c.library));
     }
     EXPECT_TRUE(IsMapped("libwebpdemux.so"));

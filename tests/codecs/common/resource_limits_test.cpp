@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "codecs/bmp/bmp_file_bytes.h"
-#include "codecs/common/codecs.h"
 #include "codecs/common/pixel_store.h"
+#include "codecs/jpeg/jpeg.h"
 #include "codecs/jpeg/jpeg_header.h"
 #include "codecs/png/png_format.h"
 #include "codecs/png/png_skipped_chunks.h"
 #include "codecs/tiff/tiff_limits.h"
+#include "support/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -52,7 +53,8 @@ struct TiffCase {
 class TiffProportionTest : public ::testing::TestWithParam<TiffCase> {};
 
 TEST_P(TiffProportionTest, RefusesWhatThePictureCannotUse) {
-    EXPECT_EQ(IsTiffLayoutInProportion(GetParam().layout), GetParam().inProportion);
+    EXPECT_EQ(CheckTiffProportions(GetParam().layout, DefaultDecodeLimits).IsOk(),
+              GetParam().inProportion);
 }
 
 // 1000x500 RGB 8-bit: 1,500,000 decoded bytes in one strip.
@@ -99,7 +101,7 @@ struct TiffCapCase {
 class TiffCapTest : public ::testing::TestWithParam<TiffCapCase> {};
 
 TEST_P(TiffCapTest, FollowsThePicturesSize) {
-    EXPECT_EQ(TiffAllocationCapFor(GetParam().layout), GetParam().cap);
+    EXPECT_EQ(TiffAllocationCapFor(GetParam().layout, DefaultDecodeLimits), GetParam().cap);
 }
 
 constexpr uint64_t kMiB16 = uint64_t{16} << 20;
@@ -194,7 +196,7 @@ class JpegRefusalTest : public ::testing::TestWithParam<JpegRefusalCase> {};
 
 TEST_P(JpegRefusalTest, RefusedBeforeDecoding) {
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(GetParam().file, picture), GetParam().expected);
+    EXPECT_EQ(DecodeJpeg(GetParam().file, DefaultDecodeLimits, picture), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -228,7 +230,8 @@ class PngRowBufferTest : public ::testing::TestWithParam<PngRowCase> {};
 
 TEST_P(PngRowBufferTest, FitsBesideThePixels) {
     const PngRowCase& c = GetParam();
-    EXPECT_EQ(PngRowBuffersFit(c.width, c.height, c.bitDepth, c.colorType), c.fits);
+    EXPECT_EQ(PngRowBuffersFit(c.width, c.height, c.bitDepth, c.colorType, DefaultDecodeLimits),
+              c.fits);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/jpeg/jpeg.h"
 #include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
@@ -51,7 +51,7 @@ struct FixtureCase {
     const char* name;
     int tolerance;
     uint16_t bitsPerPixel;
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
 };
 
 // Names the case in failure messages instead of dumping its bytes.
@@ -66,7 +66,8 @@ TEST_P(JpegFixtureTest, MatchesReferencePixels) {
     testing::ExpectMatchesReference(
         DecodeJpeg, Fixture(std::string(c.name) + ".jpg"),
         ReadReferenceImage(TestData(std::string("jpeg/") + c.name + ".ppm")),
-        {.bitsPerPixel = c.bitsPerPixel,
+        {.codec = "jpeg",
+         .bitsPerPixel = c.bitsPerPixel,
          .pixelFormat = c.pixelFormat,
          .tolerance = c.tolerance,
          .looksLike = LooksLikeJpeg});
@@ -90,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(JpegPixelTest, GreyPixelsHaveEqualChannels) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(Fixture("grey.jpg"), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(Fixture("grey.jpg"), DefaultDecodeLimits, picture), CodecStatus::Ok);
     int unequal = 0;
     for (size_t i = 0; i < picture.pixels->PixelCount(); ++i) {
         uint32_t p = picture.pixels->Data()[i];
@@ -104,7 +105,7 @@ TEST(JpegPixelTest, StrayBytesBetweenSegmentsAreOnlyAWarning) {
     Bytes file = Fixture("baseline444.jpg");
     file = Insert(file, FindMarker(file, 0xDB), {0x12, 0x34, 0x56});
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     auto reference = ReadReferenceImage(TestData("jpeg/baseline444.ppm"));
     EXPECT_EQ(ComparePixels(*picture.pixels, reference, 1), "");
 }
@@ -128,7 +129,7 @@ class JpegDpiTest : public ::testing::TestWithParam<DpiCase> {};
 TEST_P(JpegDpiTest, ReadsResolution) {
     const DpiCase& c = GetParam();
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(c.file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(c.file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_NEAR(picture.dpiX, c.dpiX, 0.01);
     EXPECT_NEAR(picture.dpiY, c.dpiY, 0.01);
 }
@@ -218,7 +219,7 @@ TEST(JpegDpiTest, TruncatedExifDirectoryIsIgnored) {
     Bytes file = Fixture("dpi-none.jpg");
     file = Insert(file, FindMarker(file, 0xDB), segment);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.dpiX, 0);
     EXPECT_EQ(picture.dpiY, 0);
 }
@@ -243,7 +244,7 @@ TEST_P(JpegHeaderCutTest, IsCorrupt) {
     Bytes file = Fixture("baseline420.jpg");
     file.resize(FindMarker(file, c.marker) + c.into);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(file, picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Corrupt);
     EXPECT_EQ(picture.pixels, nullptr);
 }
 
@@ -262,7 +263,7 @@ TEST(JpegEntropyCutTest, TopIsDecodedAndBottomIsGrey) {
     const size_t scan = FindMarker(file, 0xDA);
     file.resize(scan + (file.size() - scan) / 2);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     ASSERT_EQ(picture.width, 48);
     ASSERT_EQ(picture.height, 40);
     auto reference = ReadReferenceImage(TestData("jpeg/baseline444.ppm"));
@@ -285,7 +286,7 @@ TEST(JpegEntropyCutTest, NothingAfterTheScanHeaderGivesAGreyPicture) {
     const size_t scan = FindMarker(file, 0xDA);
     file.resize(scan + 2 + ((file[scan + 2] << 8) | file[scan + 3]));
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     ASSERT_EQ(picture.height, 40);
     // The zero bits libjpeg-turbo feeds itself at the end may still make the first block
     // something; every later one is grey.
@@ -311,12 +312,13 @@ Bytes WithLastScanRepeated(int copies) {
 
 TEST(JpegScanLimitTest, AFewExtraScansDecode) {
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(3), picture), CodecStatus::Ok);
+    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(3), DefaultDecodeLimits, picture), CodecStatus::Ok);
 }
 
 TEST(JpegScanLimitTest, HundredsOfScansAreRefused) {
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(150), picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(150), DefaultDecodeLimits, picture),
+              CodecStatus::Corrupt);
     EXPECT_EQ(picture.pixels, nullptr);
 }
 
@@ -361,7 +363,7 @@ class JpegBadFileTest : public ::testing::TestWithParam<BadFileCase> {};
 TEST_P(JpegBadFileTest, IsRefused) {
     const BadFileCase& c = GetParam();
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(c.file, picture), c.expected);
+    EXPECT_EQ(DecodeJpeg(c.file, DefaultDecodeLimits, picture), c.expected);
     EXPECT_EQ(picture.pixels, nullptr);
     EXPECT_EQ(LooksLikeJpeg(c.file), c.expected != CodecStatus::NotMyFormat);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/jxl/jxl.h"
 #include "support/codec_checks.h"
 #include "support/test_files.h"
 
@@ -87,7 +87,9 @@ TEST(JxlBroken, AnimationCutAfterItsFirstFrameStillShowsIt) {
     for (const Case& c : cases) {
         DecodedPicture picture;
         const Bytes cut = testing::Prefix(whole, c.keep);
-        EXPECT_EQ(DecodeJxl(FileView(cut.data(), cut.size()), picture), c.expected) << c.name;
+        EXPECT_EQ(DecodeJxl(FileView(cut.data(), cut.size()), DefaultDecodeLimits, picture),
+                  c.expected)
+            << c.name;
     }
 }
 
@@ -103,7 +105,8 @@ TEST(JxlBroken, SizeBeyondTheLimitIsTooLarge) {
     // flag clear, both sides in the 30-bit form), then nothing.
     const Bytes huge = {0xFF, 0x0A, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJxl(FileView(huge.data(), huge.size()), picture), CodecStatus::TooLarge);
+    EXPECT_EQ(DecodeJxl(FileView(huge.data(), huge.size()), DefaultDecodeLimits, picture),
+              CodecStatus::TooLarge);
     EXPECT_EQ(picture.pixels, nullptr);
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/pnm/pnm.h"
 #include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
@@ -79,9 +79,7 @@ TEST(PnmPixels, EveryFormatAndMaxvalAgainstAnotherDecoder) {
         testing::ExpectMatchesReference(
             DecodePnm, ReadFileBytes(TestData(name)),
             ReadReferenceImage(TestData(name + (alpha ? ".ref.pam" : ".ref.ppm"))),
-            {.source = c.source,
-             .compareAlpha = alpha,
-             .looksLike = LooksLikePnm});
+            {.source = c.source, .compareAlpha = alpha, .looksLike = LooksLikePnm});
     }
 }
 
@@ -204,7 +202,8 @@ TEST(PnmBroken, HeadersAndRastersThatBreakTheFormatAreCorrupt) {
              "pnm: a sample is above the maxval"},
             {"raw 16-bit sample above maxval", Raw("P5 1 1 300\n", {1, 45}),
              "pnm: a sample is above the maxval"},
-            {"plain sample above maxval", Text("P2 2 1 7 7 8"), "pnm: a sample is above the maxval"},
+            {"plain sample above maxval", Text("P2 2 1 7 7 8"),
+             "pnm: a sample is above the maxval"},
             {"plain sample with a letter", Text("P3 1 1 255 1 2 3x"),
              "pnm: a plain sample is missing or no number"},
             {"plain PBM with a 2", Text("P1 2 1 12"),

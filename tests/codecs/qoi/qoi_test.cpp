@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/qoi/qoi.h"
 #include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"
@@ -120,7 +120,8 @@ TEST(QoiBroken, StreamsThatDoNotFillThePictureExactlyAreCorrupt) {
     testing::ExpectEachRefused(
         DecodeQoi,
         {
-            {"run past the last pixel", Qoi(1, 1, 3, {0xC1}), "qoi: chunks run past the last pixel"},
+            {"run past the last pixel", Qoi(1, 1, 3, {0xC1}),
+             "qoi: chunks run past the last pixel"},
             {"run past the last pixel of a longer picture", Qoi(3, 2, 3, {0xFE, 1, 1, 1, 0xC5}),
              "qoi: chunks run past the last pixel"},
             {"end marker ends in 2", wrongMarker,

@@ -1,4 +1,4 @@
-#include "codecs/common/decode_limits.h"
+#include "codecs/common/codec_limits.h"
 
 #include "codecs/common/pixel_store.h"
 #include "testing/testing_hooks.h"
