@@ -174,9 +174,8 @@ TEST(HeifBroken, EveryCutIsRefused) {
     }
 }
 
-TEST(HeifBroken, DamagedBytesGiveAStatus) {
-    testing::ExpectDamagedBytesGiveAStatus(DecodeHeif, ReadFileBytes(TestData("heif/lossy.heic")),
-                                           15, 200);
+// Single pictures are damaged and capped by the conformance test; a grid's tiles here.
+TEST(HeifBroken, DamagedGridGivesAStatus) {
     testing::ExpectDamagedBytesGiveAStatus(DecodeAvif, ReadFileBytes(TestData("avif/grid.avif")),
                                            16, 200);
 }
@@ -382,13 +381,7 @@ TEST(HeifItemChecks, ResourceFilesAreJudgedForTheirReason) {
     }
 }
 
-TEST(HeifBroken, PixelCountCapIsHonoured) {
-    {
-        SCOPED_TRACE("heic");
-        testing::ExpectPixelCountCapHonoured(DecodeHeif, ReadFileBytes(TestData("heif/lossy.heic")),
-                                             33 * 20);
-    }
-    SCOPED_TRACE("grid");
+TEST(HeifBroken, PixelCountCapIsHonouredForAGrid) {
     testing::ExpectPixelCountCapHonoured(DecodeAvif, ReadFileBytes(TestData("avif/grid.avif")),
                                          128 * 128);
 }

@@ -93,13 +93,6 @@ TEST(JxlBroken, AnimationCutAfterItsFirstFrameStillShowsIt) {
     }
 }
 
-TEST(JxlBroken, DamagedBytesGiveAStatus) {
-    testing::ExpectDamagedBytesGiveAStatus(DecodeJxl, ReadFileBytes(TestData("jxl/lossy.jxl")), 17,
-                                           300);
-    testing::ExpectDamagedBytesGiveAStatus(DecodeJxl, ReadFileBytes(TestData("jxl/float.jxl")), 18,
-                                           300);
-}
-
 TEST(JxlBroken, SizeBeyondTheLimitIsTooLarge) {
     // A codestream header of the largest size it can state: 2^30 x 2^30 pixels (small-size
     // flag clear, both sides in the 30-bit form), then nothing.
@@ -110,11 +103,10 @@ TEST(JxlBroken, SizeBeyondTheLimitIsTooLarge) {
     EXPECT_EQ(picture.pixels, nullptr);
 }
 
-TEST(JxlBroken, PixelCountCapIsHonoured) {
-    for (const char* name : {"jxl/lossy.jxl", "jxl/animated.jxl"}) {
-        SCOPED_TRACE(name);
-        testing::ExpectPixelCountCapHonoured(DecodeJxl, ReadFileBytes(TestData(name)), 33 * 20);
-    }
+// A still picture is capped by the conformance test; an animation's first frame too.
+TEST(JxlBroken, PixelCountCapIsHonouredForAnAnimation) {
+    testing::ExpectPixelCountCapHonoured(DecodeJxl, ReadFileBytes(TestData("jxl/animated.jxl")),
+                                         33 * 20);
 }
 
 }  // namespace

@@ -154,15 +154,5 @@ TEST(QoiBroken, StreamsThatDoNotFillThePictureExactlyAreCorrupt) {
                                CodecStatus::TooLarge);
 }
 
-TEST(QoiBroken, EveryPrefixIsRefusedAndDamageGivesAStatus) {
-    const Bytes whole = ReadFileBytes(TestData("qoi/rgba.qoi"));
-    testing::ExpectEveryPrefixStatus(DecodeQoi, whole, [&](size_t length) {
-        if (length < 4) return CodecStatus::NotMyFormat;
-        return length == whole.size() ? CodecStatus::Ok : CodecStatus::Corrupt;
-    });
-    testing::ExpectDamagedBytesGiveAStatus(DecodeQoi, whole, 7, 600);
-    testing::ExpectPixelCountCapHonoured(DecodeQoi, whole, 23 * 17);
-}
-
 }  // namespace
 }  // namespace pic2pnm::codecs

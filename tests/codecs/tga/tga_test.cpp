@@ -221,14 +221,5 @@ TEST(TgaBroken, ColourMapIndexOutsideTheMapIsCorrupt) {
     EXPECT_EQ(picture.pixels->Data()[1], 0xFF060504u);
 }
 
-TEST(TgaBroken, DamageGivesAStatusAndTheCapIsHonoured) {
-    for (const char* name : {"tga/mapped-rle.tga", "tga/rgba32-rle.tga", "tga/map16.tga"}) {
-        SCOPED_TRACE(name);
-        const Bytes whole = ReadFileBytes(TestData(name));
-        testing::ExpectDamagedBytesGiveAStatus(DecodeTga, whole, 3, 600);
-        testing::ExpectPixelCountCapHonoured(DecodeTga, whole, 23 * 17);
-    }
-}
-
 }  // namespace
 }  // namespace pic2pnm::codecs
