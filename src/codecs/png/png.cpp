@@ -85,6 +85,7 @@ CodecResult SpngFailure(int error) {
         case SPNG_ETRNS_NO_PLTE:
         case SPNG_ENOPLTE: return Refuse("png: libspng finds the palette or tRNS missing or wrong");
         case SPNG_ECHUNK_LIMITS: return Refuse("png: a chunk is larger than libspng is allowed");
+        case SPNG_IO_EOF:  // what libspng's buffer reader says at the end of the file
         case SPNG_EIDAT_TOO_SHORT:
         case SPNG_EOF:
         case SPNG_EIO: return Refuse("png: the file ends before the picture does");
