@@ -351,6 +351,7 @@ struct BadFileCase {
     const char* name;
     Bytes file;
     CodecStatus expected;
+    const char* reason;  // a text of CodecReasons
 };
 
 // Names the case in failure messages instead of dumping its bytes.
@@ -363,7 +364,8 @@ class JpegBadFileTest : public ::testing::TestWithParam<BadFileCase> {};
 TEST_P(JpegBadFileTest, IsRefused) {
     const BadFileCase& c = GetParam();
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(c.file, DefaultDecodeLimits, picture), c.expected);
+    EXPECT_EQ(DecodeJpeg(c.file, DefaultDecodeLimits, picture),
+              (CodecResult{c.expected, c.reason}));
     EXPECT_EQ(picture.pixels, nullptr);
     EXPECT_EQ(LooksLikeJpeg(c.file), c.expected != CodecStatus::NotMyFormat);
 }
@@ -389,29 +391,51 @@ Bytes WithBrokenHuffmanTable() {
 INSTANTIATE_TEST_SUITE_P(
     Files, JpegBadFileTest,
     ::testing::Values(
-        BadFileCase{"StartOfImageOnly", {0xFF, 0xD8}, CodecStatus::NotMyFormat},
-        BadFileCase{"Gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, CodecStatus::NotMyFormat},
-        BadFileCase{"Png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, CodecStatus::NotMyFormat},
+        BadFileCase{
+            "StartOfImageOnly", {0xFF, 0xD8}, CodecStatus::NotMyFormat, "jpeg: no JPEG signature"},
+        BadFileCase{"Gif",
+                    {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0},
+                    CodecStatus::NotMyFormat,
+                    "jpeg: no JPEG signature"},
+        BadFileCase{"Png",
+                    {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'},
+                    CodecStatus::NotMyFormat,
+                    "jpeg: no JPEG signature"},
         BadFileCase{"GarbageAfterSignature",
                     {0xFF, 0xD8, 0xFF, 0x00, 0x11, 0x22, 0x33, 0x44},
-                    CodecStatus::Corrupt},
+                    CodecStatus::Corrupt,
+                    "jpeg: the file ends before a frame header"},
         BadFileCase{"ScanBeforeFrame",
                     {0xFF, 0xD8, 0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0, 0xFF, 0xD9},
-                    CodecStatus::Corrupt},
-        BadFileCase{"EndBeforeFrame", {0xFF, 0xD8, 0xFF, 0xD9}, CodecStatus::Corrupt},
+                    CodecStatus::Corrupt,
+                    "jpeg: a scan comes before the frame header"},
+        BadFileCase{"EndBeforeFrame",
+                    {0xFF, 0xD8, 0xFF, 0xD9},
+                    CodecStatus::Corrupt,
+                    "jpeg: the file ends before a frame header"},
         // Refused from the frame header, before anything is allocated.
-        BadFileCase{"HugeFrame", HandMadeJpeg(0xC0, 65500, 65500, 3), CodecStatus::TooLarge},
+        BadFileCase{"HugeFrame", HandMadeJpeg(0xC0, 65500, 65500, 3), CodecStatus::TooLarge,
+                    "jpeg: the picture is larger than the limits allow"},
         BadFileCase{"HugeProgressiveFrame", HandMadeJpeg(0xC2, 65500, 65500, 1),
-                    CodecStatus::TooLarge},
-        BadFileCase{"HugeFrameInRealFile", WithFrameSize(65500, 65500), CodecStatus::TooLarge},
-        BadFileCase{"ZeroHeight", WithFrameSize(48, 0), CodecStatus::Corrupt},
-        BadFileCase{"ZeroWidth", WithFrameSize(0, 40), CodecStatus::Corrupt},
-        BadFileCase{"TwoComponents", HandMadeJpeg(0xC0, 8, 8, 2), CodecStatus::Corrupt},
-        BadFileCase{"FiveComponents", HandMadeJpeg(0xC0, 8, 8, 5), CodecStatus::Corrupt},
-        BadFileCase{"TwelveBitSamples", HandMadeJpeg(0xC1, 8, 8, 1, 12), CodecStatus::Corrupt},
-        BadFileCase{"Lossless", HandMadeJpeg(0xC3, 8, 8, 1), CodecStatus::Corrupt},
-        BadFileCase{"NoTables", HandMadeJpeg(0xC0, 8, 8, 3), CodecStatus::Corrupt},
-        BadFileCase{"BrokenHuffmanTable", WithBrokenHuffmanTable(), CodecStatus::Corrupt}),
+                    CodecStatus::TooLarge, "jpeg: the picture is larger than the limits allow"},
+        BadFileCase{"HugeFrameInRealFile", WithFrameSize(65500, 65500), CodecStatus::TooLarge,
+                    "jpeg: the picture is larger than the limits allow"},
+        BadFileCase{"ZeroHeight", WithFrameSize(48, 0), CodecStatus::Corrupt,
+                    "jpeg: a side of the picture is 0"},
+        BadFileCase{"ZeroWidth", WithFrameSize(0, 40), CodecStatus::Corrupt,
+                    "jpeg: a side of the picture is 0"},
+        BadFileCase{"TwoComponents", HandMadeJpeg(0xC0, 8, 8, 2), CodecStatus::Corrupt,
+                    "jpeg: a component count other than 1, 3 or 4"},
+        BadFileCase{"FiveComponents", HandMadeJpeg(0xC0, 8, 8, 5), CodecStatus::Corrupt,
+                    "jpeg: a component count other than 1, 3 or 4"},
+        BadFileCase{"TwelveBitSamples", HandMadeJpeg(0xC1, 8, 8, 1, 12), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"},
+        BadFileCase{"Lossless", HandMadeJpeg(0xC3, 8, 8, 1), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"},
+        BadFileCase{"NoTables", HandMadeJpeg(0xC0, 8, 8, 3), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"},
+        BadFileCase{"BrokenHuffmanTable", WithBrokenHuffmanTable(), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 }  // namespace
