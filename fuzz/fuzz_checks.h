@@ -48,7 +48,7 @@ inline void CheckStatus(codecs::CodecResult result) {
         Require(result.reason == nullptr);
         return;
     }
-    Require(result.reason != nullptr && codecs::FindCodecReason(result.reason) == result.reason &&
+    Require(result.reason != nullptr && codecs::FindCodecReason(result.reason) != nullptr &&
             codecs::StatusOfCodecReason(result.reason) == status);
     if (ShowsReasons()) std::fprintf(stderr, "%s\n", result.reason);
 }
