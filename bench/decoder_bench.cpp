@@ -12,7 +12,14 @@
 #include <memory>
 #include <span>
 
-#include "codecs/common/codecs.h"
+#include "codecs/bmp/bmp.h"
+#include "codecs/gif/gif.h"
+#include "codecs/jpeg/jpeg.h"
+#include "codecs/png/png.h"
+#include "codecs/pnm/pnm.h"
+#include "codecs/qoi/qoi.h"
+#include "codecs/tiff/tiff.h"
+#include "codecs/webp/webp.h"
 #include "imaging/native/picture_object.h"
 #include "netpbm/get_bitmap_pixels.h"
 #include "netpbm/pixel_buffer.h"

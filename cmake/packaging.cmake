@@ -44,32 +44,40 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The libraries the program links (libspng, zlib, libseccomp) become dependencies through
-# dpkg-shlibdeps (package dpkg-dev). Those it opens at run time are not seen there: the packages that hold them are
-# named here, as dpkg knows them on the build machine.
+# dpkg-shlibdeps (package dpkg-dev). Those it opens at run time are not seen there: the packages
+# that hold them are named here, in the field src/codecs/formats.txt gives each (HEIF, AVIF and
+# JPEG XL are read when their libraries are installed; without them only those formats fail,
+# "Not implemented", so the package recommends them rather than depending on them). Each is the
+# package that holds the library on the build machine, as dpkg knows it, or where dpkg does not
+# know the library, the package the list names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 find_program(PIC2PNM_DPKG_QUERY dpkg-query)
-# The packages holding the libraries named in ARGN (PIC2PNM_SONAME_<name>), joined for a
-# control field.
-function(pic2pnm_runtime_packages variable)
-  set(runtime_packages "")
-  foreach(library ${ARGN})
+set(runtime_depends "")
+set(runtime_recommends "")
+foreach(library IN LISTS PIC2PNM_CODEC_LIBRARIES)
+  set(field ${PIC2PNM_LIBRARY_${library}_DEB_FIELD})
+  if(field STREQUAL "-")
+    continue()
+  endif()
+  set(package ${PIC2PNM_LIBRARY_${library}_RUN_TIME})
+  if(PIC2PNM_DPKG_QUERY)
     execute_process(COMMAND ${PIC2PNM_DPKG_QUERY} -S "*/${PIC2PNM_SONAME_${library}}"
       OUTPUT_VARIABLE owner RESULT_VARIABLE result ERROR_QUIET)
-    string(REGEX MATCH "^[^:]+" package "${owner}")
-    if(result EQUAL 0 AND package)
-      list(APPEND runtime_packages ${package})
+    string(REGEX MATCH "^[^:]+" owner "${owner}")
+    if(result EQUAL 0 AND owner)
+      set(package ${owner})
     endif()
-  endforeach()
-  list(REMOVE_DUPLICATES runtime_packages)
-  list(JOIN runtime_packages ", " joined)
-  set(${variable} "${joined}" PARENT_SCOPE)
-endfunction()
-if(PIC2PNM_DPKG_QUERY)
-  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_DEPENDS TURBOJPEG GIF TIFF WEBP WEBPDEMUX DEFLATE)
-  # HEIF, AVIF and JPEG XL are read when their libraries are installed; without them only those
-  # formats fail ("Not implemented"), so the package recommends them rather than depending.
-  pic2pnm_runtime_packages(CPACK_DEBIAN_PACKAGE_RECOMMENDS HEIF JXL)
-endif()
+  endif()
+  if(field STREQUAL "Depends")
+    list(APPEND runtime_depends ${package})
+  else()
+    list(APPEND runtime_recommends ${package})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES runtime_depends)
+list(REMOVE_DUPLICATES runtime_recommends)
+list(JOIN runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+list(JOIN runtime_recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
 # The first line of the package's description is the summary above; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "pic2pnm reads one BMP, GIF, JPEG, PNG, TIFF or WebP picture, or an icon

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "codecs/common/codec_registry.h"
-#include "codecs/common/codecs.h"
 #include "codecs/common/decoded_picture.h"
 #include "codecs/common/pixel_store.h"
 

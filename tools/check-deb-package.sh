@@ -43,17 +43,28 @@ done
 [ "$(dpkg-deb --field "$deb" Package)" = pic2pnm ] || fail "the package is not named pic2pnm"
 [ "$(dpkg-deb --field "$deb" Section)" = graphics ] || fail "the section is not graphics"
 depends=$(dpkg-deb --field "$deb" Depends)
-# dpkg-shlibdeps must have turned the linked libraries (codecs, and libseccomp for the decode
-# child's filter) into dependencies.
-for library in libspng libturbojpeg libgif libtiff libwebp libdeflate libseccomp; do
+recommends=$(dpkg-deb --field "$deb" Recommends)
+# dpkg-shlibdeps must have turned the linked libraries (libspng for PNG, and libseccomp for the
+# decode child's filter) into dependencies.
+for library in libspng libseccomp; do
     grep -q "$library" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
-# HEIF, AVIF and JPEG XL are optional: their libraries are recommended, never required.
-recommends=$(dpkg-deb --field "$deb" Recommends)
-for package in libheif1 libjxl0.7; do
-    grep -q "$package" <<<"$recommends" || fail "Recommends does not name $package: $recommends"
-    if grep -q "$package" <<<"$depends"; then fail "Depends names $package: $depends"; fi
-done
+# The libraries the decoders open at run time, in the field src/codecs/formats.txt gives them:
+# the optional ones (HEIF, AVIF and JPEG XL) are recommended, never required.
+names_in() {  # a control field: its package names, one a line, without versions
+    tr ',|' '\n\n' <<<"$1" | sed 's/^ *//; s/[ (].*//' | grep -v '^$'
+}
+while read -r package field; do
+    case $field in
+        Depends) other=Recommends listed=$depends unwanted=$recommends ;;
+        Recommends) other=Depends listed=$recommends unwanted=$depends ;;
+        *) continue ;;
+    esac
+    names_in "$listed" | grep -qxF "$package" || fail "$field does not name $package: $listed"
+    if names_in "$unwanted" | grep -qxF "$package"; then
+        fail "$other names $package: $unwanted"
+    fi
+done < <(awk '$1 == "library" { print $5, $6 }' "$here/src/codecs/formats.txt")
 
 work=$(mktemp -d)
 cleanup() {
@@ -115,15 +126,26 @@ for type in PBM PGM PPM; do
         fail "$type: the output differs from the expected file: $difference"
     fi
 done
-# The JPEG, GIF, TIFF, WebP, HEIF and JPEG XL libraries are opened at run time, not linked: a
-# picture of each format must convert with the libraries the package depends on or recommends
-# (apt-get installs recommended packages by default).
-for picture in baseline420.jpg:jpeg interlaced.gif:gif bilevel-g4.tif:tiff \
-    animated-offset.webp:webp lossy.heic:heif grid.avif:avif animated.jxl:jxl; do
-    name=${picture%%:*}
-    said=$(cd "$work" && "$program" PPM "$here/tests/data/${picture#*:}/$name" "$name.ppm") ||
-        fail "$name: the installed program failed: $said"
-done
+# The libraries in src/codecs/formats.txt are opened at run time, not linked: every test picture
+# of a format that opens one must convert with the installed program as with the one just built,
+# with the libraries the package depends on or recommends (apt-get installs recommended packages
+# by default), and at least one picture of each such format must convert.
+while read -r format; do
+    converted=0
+    for picture in "$here/tests/data/$format"/*; do
+        case $picture in
+            *.ppm | *.pgm | *.pbm | *.pam | *.txt) continue ;;  # the references beside them
+        esac
+        (cd "$work" && "$build/pic2pnm" PPM "$picture" built.ppm >/dev/null 2>&1) || continue
+        said=$(cd "$work" && "$program" PPM "$picture" installed.ppm) ||
+            fail "$format: the installed program failed on $(basename "$picture"): $said"
+        cmp -s "$work/built.ppm" "$work/installed.ppm" ||
+            fail "$format: the installed program converts $(basename "$picture") otherwise"
+        converted=$((converted + 1))
+    done
+    [ "$converted" -gt 0 ] || fail "$format: no test picture converts"
+    echo "$format: $converted test pictures convert"
+done < <(awk '$1 == "format" && NF > 2 { print $2 }' "$here/src/codecs/formats.txt")
 status=0
 "$program" >/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "without arguments the program exits with $status instead of 2"

@@ -17,15 +17,21 @@ seconds=${FUZZ_SECONDS:-40}
 processors=$(nproc 2>/dev/null || echo 2)
 jobs=${FUZZ_JOBS:-$((processors < 2 ? processors : 2))}
 build=${FUZZ_BUILD:-build/fuzz}
-targets=(fuzz_bmp fuzz_gif fuzz_jpeg fuzz_png fuzz_tiff fuzz_webp fuzz_icon fuzz_pnm fuzz_qoi fuzz_tga
-    fuzz_heif fuzz_avif fuzz_jxl fuzz_codecs fuzz_load_path fuzz_confined_load)
+# One target a registry row (fuzz/fuzz_row.cpp), as src/codecs/formats.txt lists the formats,
+# and the targets that do more (fuzz/CMakeLists.txt).
+mapfile -t formats < <(awk '$1 == "format" { print $2 }' src/codecs/formats.txt)
+targets=("${formats[@]/#/fuzz_}" fuzz_png_paths fuzz_bmp_dib fuzz_icon_metafile fuzz_codecs
+    fuzz_load_path fuzz_confined_load)
 
-# The picture folders under tests/data that seed each target; the hostile files are chosen by
-# the same format names, which begin their file names.
+# The picture folders under tests/data that seed each target; the hostile files, and those a
+# fuzz target once found (found-fuzz_<format>-*), are chosen by the same format names, which
+# begin their file names.
 formats_of() {
     case $1 in
-        fuzz_icon) echo "icon metafile" ;;
-        fuzz_load_path | fuzz_confined_load | fuzz_codecs) echo "bmp gif jpeg png tiff webp icon metafile pnm qoi tga heif avif jxl" ;;
+        fuzz_png_paths) echo png ;;
+        fuzz_bmp_dib) echo bmp ;;
+        fuzz_icon_metafile) echo "icon metafile" ;;
+        fuzz_load_path | fuzz_confined_load | fuzz_codecs) echo "${formats[*]} metafile" ;;
         *) echo "${1#fuzz_}" ;;
     esac
 }
@@ -94,7 +100,8 @@ seed_corpus() {  # target, corpus folder
             esac
             [ -f "$file" ] && cp "$file" "$corpus/$format-$(basename "$file")"
         done
-        for file in tests/hostile/"$format"-* tests/resource/"$format"-*; do
+        for file in tests/hostile/"$format"-* tests/resource/"$format"-* \
+            tests/hostile/found-fuzz_"$format"-*; do
             [ -f "$file" ] && cp "$file" "$corpus/"
         done
     done
@@ -160,7 +167,7 @@ echo "run-fuzzers: executions per target"
 for target in "${targets[@]}"; do
     runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$build/logs/$target.log" |
         awk '{print $2}')
-    printf '  %-16s %12s\n' "$target" "${runs:-?}"
+    printf '  %-20s %12s\n' "$target" "${runs:-?}"
 done
 
 if [ ${#failed[@]} -ne 0 ]; then

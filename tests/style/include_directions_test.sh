@@ -5,23 +5,28 @@
 set -uo pipefail
 root=${1:?usage: include_directions_test.sh REPOSITORY}
 cd "$root/src" || exit 1
-layers=(testing runtime codecs imaging support shared output picture netpbm frontend)
-rank_of() {
-    local i
+# A layer is a folder, or several side by side (separated by spaces) that must not include one
+# another; a folder's sub-folders belong to it unless they are layers of their own.
+layers=(testing runtime codecs/common codecs imaging/input imaging/gdi
+    "imaging/gdiplus imaging/native" support shared output picture netpbm frontend)
+# Prints the rank of the layer a path lies in and the folder of that layer; fails for none.
+layer_of() {
+    local path=$1 i folder best="" rank=""
     for i in "${!layers[@]}"; do
-        if [ "${layers[$i]}" = "$1" ]; then
-            echo "$i"
-            return 0
-        fi
+        for folder in ${layers[$i]}; do
+            if [[ $path == "$folder"/* ]] && [ ${#folder} -gt ${#best} ]; then
+                best=$folder
+                rank=$i
+            fi
+        done
     done
-    return 1
+    [ -n "$best" ] && echo "$rank $best"
 }
 failed=0
 checked=0
 while IFS= read -r file; do
-    layer=${file%%/*}
-    if ! from=$(rank_of "$layer"); then
-        echo "src/$file: the folder $layer has no place among the layers"
+    if ! read -r from layer < <(layer_of "$file"); then
+        echo "src/$file: the folder $(dirname "$file") has no place among the layers"
         failed=1
         continue
     fi
@@ -30,12 +35,11 @@ while IFS= read -r file; do
         target=${target%%\"*}
         [[ $target == */* ]] || continue  # beside the file: its own folder
         checked=$((checked + 1))
-        to_layer=${target%%/*}
-        if ! to=$(rank_of "$to_layer"); then
+        if ! read -r to to_layer < <(layer_of "$target"); then
             echo "src/$file: includes $target, outside every layer"
             failed=1
-        elif [ "$to" -gt "$from" ]; then
-            echo "src/$file: $layer must not include $target ($to_layer is above $layer)"
+        elif [ "$to_layer" != "$layer" ] && [ "$to" -ge "$from" ]; then
+            echo "src/$file: $layer must not include $target ($to_layer is not below $layer)"
             failed=1
         fi
     done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The naming rules of doc/architecture.md that a script can check:
 #  - every C++ source file name is lower snake_case;
-#  - every file of the codec layer begins with the name of a codec registry row, of a format
-#    read outside the registry, or of a part every codec shares;
+#  - every file of the codec layer lies in the folder of its format and begins with its name:
+#    a codec registry row (a format of src/codecs/formats.txt) or a format read outside the
+#    registry; the files every codec shares, in common/, begin with the name of a shared part;
 #  - test hooks (...ForTesting, ...ForFuzzing, the write observer) are declared in
 #    src/testing/testing_hooks.h and in no other header.
 set -uo pipefail
@@ -22,30 +23,29 @@ while IFS= read -r file; do
     fi
 done < <(find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) | sort)
 
-registry=$(find src -name codec_registry.cpp | head -n 1)
-if [ -z "$registry" ]; then
-    echo "no codec_registry.cpp under src"
-    exit 1
-fi
-codec_layer=$(dirname "$registry")
-# The codec layer is the registry's folder, or its parent when the registry has a folder of
-# its own among the per-format folders.
-if [ "$(basename "$codec_layer")" = common ]; then codec_layer=$(dirname "$codec_layer"); fi
-rows=$(grep -oE '^ *\{"[a-z0-9]+",' "$registry" | tr -d ' {",')
-[ -n "$rows" ] || { echo "$registry: no rows found"; exit 1; }
-allowed=" $rows $other_formats $shared_parts "
-allowed=$(echo $allowed)
+formats=src/codecs/formats.txt
+codec_layer=$(dirname "$formats")
+rows=$(awk '$1 == "format" { print $2 }' "$formats")
+[ -n "$rows" ] || { echo "$formats: no format found"; exit 1; }
+formats_allowed=$(echo $rows $other_formats)
 while IFS= read -r file; do
     prefix=$(basename "$file")
     prefix=${prefix%%.*}
     prefix=${prefix%%_*}
-    case " $allowed " in
-        *" $prefix "*) ;;
-        *)
-            echo "$file: a codec file begins with a registry row's name (or one of: $other_formats $shared_parts)"
-            failed=1
-            ;;
-    esac
+    folder=$(basename "$(dirname "$file")")
+    if [ "$folder" = common ]; then
+        case " $shared_parts " in
+            *" $prefix "*) ;;
+            *)
+                echo "$file: a file every codec shares begins with one of: $shared_parts"
+                failed=1
+                ;;
+        esac
+    elif [ "$prefix" != "$folder" ] || [[ " $formats_allowed " != *" $prefix "* ]]; then
+        echo "$file: a codec file lies in the folder of its format and begins with its name" \
+            "(a format of $formats, or one of: $other_formats)"
+        failed=1
+    fi
 done < <(find "$codec_layer" \( -name '*.cpp' -o -name '*.h' \) | sort)
 
 while IFS= read -r hit; do

@@ -1,5 +1,5 @@
 // AVIF pictures through libheif, as HEIF ones are.
-#include "codecs/common/codecs.h"
+#include "codecs/avif/avif.h"
 #include "codecs/heif/heif_brands.h"
 #include "codecs/heif/heif_picture.h"
 

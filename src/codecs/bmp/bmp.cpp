@@ -3,13 +3,13 @@
 #include <memory>
 #include <utility>
 
+#include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_bit_fields.h"
 #include "codecs/bmp/bmp_dib_header.h"
 #include "codecs/bmp/bmp_palette.h"
 #include "codecs/bmp/bmp_rle.h"
 #include "codecs/bmp/bmp_rows.h"
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codecs.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -1,9 +1,9 @@
 #include "codecs/bmp/bmp_file_bytes.h"
 
+#include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_dib_header.h"
 #include "codecs/bmp/bmp_rows.h"
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codecs.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -17,6 +17,13 @@ inline uint32_t ReadLe32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
+// A little-endian field of 1 to 4 bytes.
+inline uint32_t ReadLe(const uint8_t* p, size_t bytes) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < bytes; ++i) value |= uint32_t{p[i]} << (8 * i);
+    return value;
+}
+
 inline uint16_t ReadBe16(const uint8_t* p) {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }

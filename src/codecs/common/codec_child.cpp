@@ -78,12 +78,11 @@ void FitToStatedSize(int64_t width, int64_t height) {
     FitCpuTime(CpuSeconds + CpuSecondsPerMegapixel * (pixels / 1'000'000 + 1));
 }
 
-// Before the filter: the libraries of every format whose signature the file carries (and
-// libdeflate for PNG, also inside an icon). Any other library stays closed for good.
+// Before the filter: the libraries of every format whose signature the file carries. Any
+// other library stays closed for good.
 void OpenLibrariesFor(FileView file) {
     for (const CodecEntry& row : CodecRegistry())
-        if (row.runtimeLibraryLoads != nullptr && row.looksLike(file)) row.runtimeLibraryLoads();
-    if (LooksLikePng(file) || LooksLikeIcon(file)) Deflate();
+        if (row.library.open != nullptr && row.looksLike(file)) row.library.open();
     SealCodecLibraries();
     // Standard error leads to the parent, which drops what the libraries say.
     SetStandardErrorFilteredByParent(true);

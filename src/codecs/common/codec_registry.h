@@ -1,6 +1,8 @@
 // Every picture format the decoders read, one row each. The GDI+ stand-in tries the rows in
 // order; the native loader takes the rows marked for it; the fuzz targets and the tests
-// shared by all decoders walk the same rows. A new format is one more row here.
+// shared by all decoders walk the same rows. A format is a folder of its own,
+// src/codecs/<name>/, whose <name>_codec.cpp defines its row as codecs::<name>::Codec, and one
+// line in src/codecs/formats.txt, from which the build makes the list of rows.
 #pragma once
 
 #include <span>
@@ -11,22 +13,35 @@
 
 namespace pic2pnm::codecs {
 
+// What a decoder does when the library it opens at run time cannot be opened.
+enum class WithoutLibrary {
+    Fails,           // LibraryMissing: the user is told as for a broken file
+    NotImplemented,  // Unsupported, "Not implemented" to the user: the format is optional
+    Slower,          // decodes all the same, by a slower road of the program's own
+};
+
+struct CodecLibraryUse {
+    // Opens the library (and whatever it needs beside it) with every function the decoder
+    // calls; false when it cannot. Null for a decoder that opens none at run time.
+    bool (*open)() = nullptr;
+    WithoutLibrary without = WithoutLibrary::Fails;
+};
+
+// One row, written with designated initialisers in the format's folder.
 struct CodecEntry {
-    // Lower case; also the prefix of the format's source files, test data folder, hostile
-    // files and fuzz target.
+    // Lower case; also the format's folder and the prefix of its source files, test data
+    // folder, hostile files and fuzz target.
     std::string_view name;
     // The signature alone. Whenever it is false, decode gives NotMyFormat.
-    bool (*looksLike)(FileView file);
-    CodecStatus (*decode)(FileView file, DecodedPicture& out);
-    RawFormatId rawFormat;
+    bool (*looksLike)(FileView file) = nullptr;
+    CodecStatus (*decode)(FileView file, DecodedPicture& out) = nullptr;
+    RawFormatId rawFormat{};
     // The native loader makes a bitmap picture of this format (icons and metafiles have
     // loaders of their own there).
-    bool nativeBitmap;
-    // The library the decoder opens at run time, as its file name begins ("libgif.so"), and
-    // whether it can be opened with every function the decoder calls; empty and null for a
-    // decoder that needs none at run time.
-    std::string_view runtimeLibrary;
-    bool (*runtimeLibraryLoads)();
+    bool nativeBitmap = false;
+    // The library the decoder opens at run time, if any. The decode child opens it before its
+    // filter goes on whenever the row's signature check accepts the file.
+    CodecLibraryUse library{};
     // The same decoder, allowed to rearrange the file's bytes while it works (they are as they
     // were again on return): the program's own path when there is one, for the speed it buys.
     // Null for the decoders that only read.

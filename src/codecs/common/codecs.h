@@ -1,5 +1,7 @@
-// The decoders behind the native picture loader and the GDI+ stand-in, one per format.
-// Each Looks... function checks only the signature; each Decode... function checks the rest.
+// What the native loader's own loaders take from the codec layer besides pictures: icons and
+// metafile headers, as the decode child hands them back. The decoders themselves are declared
+// in their folders (src/codecs/<name>/<name>.h): each LooksLike... function checks only the
+// signature; each Decode... function checks the rest.
 #pragma once
 
 #include <cstddef>
@@ -10,57 +12,6 @@
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
-
-bool LooksLikeBmp(FileView file);
-bool LooksLikeGif(FileView file);
-bool LooksLikeJpeg(FileView file);
-bool LooksLikePng(FileView file);
-bool LooksLikeTiff(FileView file);
-bool LooksLikeWebp(FileView file);
-bool LooksLikeIcon(FileView file);  // ICO or CUR
-bool LooksLikePlaceableWmf(FileView file);
-bool LooksLikeEmf(FileView file);
-bool LooksLikePnm(FileView file);  // "P1" to "P7", then whitespace or a comment
-bool LooksLikeQoi(FileView file);
-// TGA has no signature: true when the whole file is a consistent TGA, which takes a decode.
-bool LooksLikeTga(FileView file);
-bool LooksLikeHeif(FileView file);  // HEIC, or an image file of no particular codec
-bool LooksLikeAvif(FileView file);
-bool LooksLikeJxl(FileView file);  // a bare codestream or the container
-
-// Our own BMP decoder: OS/2 1.x/2.x and Windows headers up to V5, every bit depth,
-// palettes, RLE4/RLE8, bit fields, top-down and bottom-up.
-CodecStatus DecodeBmp(FileView file, DecodedPicture& out);
-// A DIB without its file header: info header (any of the sizes a BMP file allows), colour
-// table, then the pixels right after the colour table. For an icon or cursor image
-// (iconImage true) the header's height counts the XOR image and the AND mask together and
-// only the XOR image, the first height / 2 rows, is decoded; its compression must be BI_RGB.
-CodecStatus DecodeDib(FileView dib, bool iconImage, DecodedPicture& out);
-// First image of a GIF on its logical screen; transparent and uncovered pixels are black
-// with alpha 0.
-CodecStatus DecodeGif(FileView file, DecodedPicture& out);
-// Baseline and progressive JPEG, greyscale, RGB, CMYK and YCCK, all as RGB.
-CodecStatus DecodeJpeg(FileView file, DecodedPicture& out);
-CodecStatus DecodePng(FileView file, DecodedPicture& out);
-// The same, faster for the common layouts: the file's bytes are rearranged while it decodes
-// and are as they were again when it returns.
-CodecStatus DecodePngInPlace(std::span<uint8_t> file, DecodedPicture& out);
-// First page of a TIFF, as libtiff reads it as RGBA.
-CodecStatus DecodeTiff(FileView file, DecodedPicture& out);
-CodecStatus DecodeWebp(FileView file, DecodedPicture& out);
-// Our own Netpbm decoder: P1-P6 plain and raw, any maxval, and PAM (P7) of the black-and-
-// white, grey and RGB tuple types with or without alpha; the first image of the file.
-CodecStatus DecodePnm(FileView file, DecodedPicture& out);
-// Our own QOI decoder, RGB and RGBA; the end marker must follow the last pixel.
-CodecStatus DecodeQoi(FileView file, DecodedPicture& out);
-// Our own TGA decoder: types 1, 2, 3, 9, 10 and 11. With no signature to go by, anything
-// but a wholly consistent file whose data is all there is NotMyFormat.
-CodecStatus DecodeTga(FileView file, DecodedPicture& out);
-// HEIF and AVIF through libheif, JPEG XL through libjxl: Unsupported when the library, or
-// the codec a HEIF or AVIF file needs, is not installed.
-CodecStatus DecodeHeif(FileView file, DecodedPicture& out);
-CodecStatus DecodeAvif(FileView file, DecodedPicture& out);
-CodecStatus DecodeJxl(FileView file, DecodedPicture& out);
 
 // An icon or cursor as the native loader keeps it.
 struct DecodedIcon {
@@ -76,13 +27,6 @@ struct DecodedIcon {
     std::shared_ptr<PixelStore> mask;
 };
 
-// The entry a viewer would show (largest, then deepest), when its image is in BMP format.
-// An icon whose chosen image is PNG is not decoded here (NotMyFormat).
-CodecStatus DecodeIcon(FileView file, DecodedIcon& out);
-// The same entry as a picture with alpha (from its alpha channel or its AND mask); PNG
-// images included. For GDI+.
-CodecStatus DecodeIconAsPicture(FileView file, DecodedPicture& out);
-
 // A placeable Windows metafile's header.
 struct PlaceableWmfHeader {
     int16_t left = 0;
@@ -91,7 +35,6 @@ struct PlaceableWmfHeader {
     int16_t bottom = 0;
     uint16_t unitsPerInch = 0;
 };
-CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out);
 
 // An enhanced metafile's header record up to its OpenGL flag (100 bytes), fields named as the
 // file format names them; fields past the end of a shorter header read as 0. The native
@@ -127,6 +70,5 @@ struct EmfHeader {
     uint32_t bOpenGL = 0;
 };
 inline constexpr size_t EmfHeaderBytes = 100;
-CodecStatus ParseEmfHeader(FileView file, EmfHeader& out);
 
 }  // namespace pic2pnm::codecs

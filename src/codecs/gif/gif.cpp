@@ -5,7 +5,7 @@
 #include <new>
 #include <span>
 
-#include "codecs/common/codecs.h"
+#include "codecs/gif/gif.h"
 #include "codecs/gif/gif_layout.h"
 #include "codecs/gif/gif_palette.h"
 #include "codecs/gif/gif_source.h"

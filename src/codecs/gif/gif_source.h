@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-#include "codecs/common/codec_libraries.h"
 #include "codecs/common/decoded_picture.h"
+#include "codecs/gif/gif_library.h"
 
 namespace pic2pnm::codecs {
 

@@ -1,5 +1,5 @@
 // HEIF pictures (HEIC and image files of no particular codec) through libheif.
-#include "codecs/common/codecs.h"
+#include "codecs/heif/heif.h"
 #include "codecs/heif/heif_brands.h"
 #include "codecs/heif/heif_picture.h"
 

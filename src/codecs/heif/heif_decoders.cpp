@@ -4,7 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "codecs/common/codec_libraries.h"
+#include "codecs/common/byte_order.h"
+#include "codecs/heif/heif_library.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -88,8 +89,7 @@ heif_error HevcPush(void* decoder, const void* data, size_t size) {
     size_t at = 0;
     while (at < size) {
         if (size - at < 4) return kCutShort;
-        const uint32_t length = uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 |
-                                uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        const uint32_t length = ReadBe32(bytes + at);
         at += 4;
         if (length > size - at) return kCutShort;
         if (length > INT32_MAX) return kFailed;  // libde265 takes the length as an int

@@ -9,10 +9,10 @@
 #include <system_error>
 #include <vector>
 
-#include "codecs/common/codec_libraries.h"
 #include "codecs/common/codec_quiet_standard_error.h"
 #include "codecs/heif/heif_decoders.h"
 #include "codecs/heif/heif_item_checks.h"
+#include "codecs/heif/heif_library.h"
 #include "codecs/heif/heif_picture.h"
 #include "codecs/heif/heif_status.h"
 #include "runtime/large_memory.h"

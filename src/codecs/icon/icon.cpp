@@ -2,7 +2,8 @@
 // bitmap and an AND mask bitmap, or for a monochrome image the mask alone holding both halves.
 #include <algorithm>
 
-#include "codecs/common/codecs.h"
+#include "codecs/bmp/bmp.h"
+#include "codecs/icon/icon.h"
 #include "codecs/icon/icon_dib.h"
 #include "codecs/icon/icon_directory.h"
 

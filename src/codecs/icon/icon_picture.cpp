@@ -1,7 +1,9 @@
 // The GDI+ icon decoder: the chosen image, BMP or PNG, as one picture with alpha.
-#include "codecs/common/codecs.h"
+#include "codecs/bmp/bmp.h"
+#include "codecs/icon/icon.h"
 #include "codecs/icon/icon_dib.h"
 #include "codecs/icon/icon_directory.h"
+#include "codecs/png/png.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -1,10 +1,10 @@
 // JPEG through the TurboJPEG API of libjpeg-turbo, decoded straight into the pixel store.
 #include <memory>
 
-#include "codecs/common/codec_libraries.h"
-#include "codecs/common/codecs.h"
+#include "codecs/jpeg/jpeg.h"
 #include "codecs/jpeg/jpeg_cmyk.h"
 #include "codecs/jpeg/jpeg_header.h"
+#include "codecs/jpeg/jpeg_library.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -17,10 +17,10 @@
 #include <memory>
 
 #include "codecs/common/codec_budget.h"
-#include "codecs/common/codec_libraries.h"
 #include "codecs/common/codec_quiet_standard_error.h"
-#include "codecs/common/codecs.h"
+#include "codecs/jxl/jxl.h"
 #include "codecs/jxl/jxl_headers.h"
+#include "codecs/jxl/jxl_library.h"
 #include "runtime/large_memory.h"
 
 namespace pic2pnm::codecs {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "codecs/common/codecs.h"
+#include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
 

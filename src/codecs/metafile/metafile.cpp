@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codecs.h"
+#include "codecs/metafile/metafile.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -12,8 +12,8 @@
 #include <memory>
 #include <new>
 
-#include "codecs/common/codecs.h"
 #include "codecs/common/pixel_arithmetic.h"
+#include "codecs/png/png.h"
 #include "codecs/png/png_format.h"
 #include "codecs/png/png_path.h"
 #include "codecs/png/png_rows.h"

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/common/codecs.h"
+#include "codecs/common/decoded_picture.h"
 #include "codecs/common/pixel_store.h"
 
 namespace pic2pnm::codecs {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codecs/common/byte_order.h"
+
 namespace pic2pnm::codecs {
 namespace {
 
@@ -15,14 +17,10 @@ bool IsSkipped(const uint8_t* type) {
            std::memcmp(type, "iTXt", 4) == 0 || std::memcmp(type, "iCCP", 4) == 0;
 }
 
-uint32_t BigEndian32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
 // The whole chunk starting at `at`, or 0 when its header is cut short or it runs past the end.
 size_t WholeChunkBytes(FileView file, size_t at) {
     if (file.size() - at < kHeaderBytes) return 0;
-    const uint64_t bytes = uint64_t{BigEndian32(file.data() + at)} + kHeaderBytes + kCrcBytes;
+    const uint64_t bytes = uint64_t{ReadBe32(file.data() + at)} + kHeaderBytes + kCrcBytes;
     return bytes <= file.size() - at ? static_cast<size_t>(bytes) : 0;
 }
 

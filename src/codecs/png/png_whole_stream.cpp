@@ -6,8 +6,8 @@
 #include <new>
 
 #include "codecs/common/byte_order.h"
-#include "codecs/common/codec_libraries.h"
 #include "codecs/common/codecs.h"
+#include "codecs/png/png_library.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -17,11 +17,6 @@ constexpr uint32_t MaxChunkLength = 0x7FFFFFFF;  // the largest the format allow
 // What we keep of each IDAT chunk to put it back takes 8 bytes. Encoders write from one to a
 // few thousand; a file with more is left to the row decoder rather than held in 4 MiB more.
 constexpr size_t MaxIdatChunks = size_t{1} << 19;
-
-uint32_t ReadBigEndian32(const uint8_t* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
-           uint32_t{bytes[3]};
-}
 
 void WriteBigEndian32(uint8_t* bytes, uint32_t value) {
     bytes[0] = static_cast<uint8_t>(value >> 24);
@@ -49,7 +44,7 @@ bool CountIdatChunks(std::span<const uint8_t> file, size_t& firstData, size_t& c
     count = 0;
     for (size_t position = SignatureBytes; position + 12 <= file.size();) {
         const uint8_t* chunk = file.data() + position;
-        const uint32_t length = ReadBigEndian32(chunk);
+        const uint32_t length = ReadBe32(chunk);
         if (length > MaxChunkLength || length > file.size() - position - 12) break;
         if (std::memcmp(chunk + 4, "IDAT", 4) == 0) {
             if (count == 0) firstData = position + 8;
@@ -70,8 +65,8 @@ bool FindIdatRun(std::span<const uint8_t> file, const DeflateLibrary& deflate, I
     size_t position = run.firstData - 8;
     for (size_t i = 0; i < run.count; ++i) {
         const uint8_t* chunk = file.data() + position;
-        const uint32_t length = ReadBigEndian32(chunk);
-        const uint32_t crc = ReadBigEndian32(chunk + 8 + length);
+        const uint32_t length = ReadBe32(chunk);
+        const uint32_t crc = ReadBe32(chunk + 8 + length);
         if (deflate.Crc32(0, chunk + 4, size_t{4} + length) != crc) return false;
         run.chunks[i] = {length, crc};
         position += size_t{12} + length;

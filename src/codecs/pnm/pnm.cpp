@@ -3,7 +3,7 @@
 #include <memory>
 #include <utility>
 
-#include "codecs/common/codecs.h"
+#include "codecs/pnm/pnm.h"
 #include "codecs/pnm/pnm_header.h"
 #include "codecs/pnm/pnm_raster.h"
 

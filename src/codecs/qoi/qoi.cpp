@@ -5,7 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "codecs/common/codecs.h"
+#include "codecs/common/byte_order.h"
+#include "codecs/qoi/qoi.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -21,10 +22,6 @@ constexpr uint8_t kOpIndex = 0x00;
 constexpr uint8_t kOpDiff = 0x40;
 constexpr uint8_t kOpLuma = 0x80;
 constexpr uint8_t kOpMask = 0xC0;
-
-uint32_t ReadBe32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
 
 // Pixels are kept as the store holds them: blue in the low byte, then green, red, alpha.
 uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {

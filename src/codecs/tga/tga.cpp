@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/common/byte_order.h"
+#include "codecs/tga/tga.h"
 #include "codecs/tga/tga_header.h"
 
 namespace pic2pnm::codecs {
@@ -25,12 +26,6 @@ constexpr std::array<uint32_t, 32> kFiveBitLevels = [] {
     for (uint32_t v = 0; v < 32; ++v) levels[v] = (v * 255 + 15) / 31;
     return levels;
 }();
-
-uint32_t LoadLe(const uint8_t* p, size_t bytes) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < bytes; ++i) value |= uint32_t{p[i]} << (8 * i);
-    return value;
-}
 
 // A true-colour pixel or colour-map entry of `bits` (stored blue first) as a store pixel,
 // alpha from its attribute bits.
@@ -61,7 +56,7 @@ class PixelConverter {
         const size_t entryBytes = tga::BytesPerPixel(layout_.entryBits);
         const uint8_t* p = file.data() + layout_.colorMapStart;
         for (uint32_t& entry : map_) {
-            entry = ColorOf(LoadLe(p, entryBytes), layout_.entryBits);
+            entry = ColorOf(ReadLe(p, entryBytes), layout_.entryBits);
             p += entryBytes;
         }
         return true;
@@ -100,7 +95,7 @@ bool ReadPixels(FileView file, const TgaLayout& layout, const PixelConverter& co
     const size_t count = store.PixelCount();
     if (!layout.runLength) {
         for (size_t i = 0; i < count; ++i, p += pixelBytes) {
-            if (!converter.Convert(LoadLe(p, pixelBytes), out[i])) return false;
+            if (!converter.Convert(ReadLe(p, pixelBytes), out[i])) return false;
         }
         return true;
     }
@@ -109,12 +104,12 @@ bool ReadPixels(FileView file, const TgaLayout& layout, const PixelConverter& co
         const size_t run = (packet & 0x7Fu) + 1;
         if (packet & 0x80) {
             uint32_t pixel = 0;
-            if (!converter.Convert(LoadLe(p, pixelBytes), pixel)) return false;
+            if (!converter.Convert(ReadLe(p, pixelBytes), pixel)) return false;
             p += pixelBytes;
             std::fill(out + i, out + i + run, pixel);
         } else {
             for (size_t k = 0; k < run; ++k, p += pixelBytes) {
-                if (!converter.Convert(LoadLe(p, pixelBytes), out[i + k])) return false;
+                if (!converter.Convert(ReadLe(p, pixelBytes), out[i + k])) return false;
             }
         }
         i += run;

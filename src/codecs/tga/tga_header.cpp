@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "codecs/common/byte_order.h"
+
 namespace pic2pnm::codecs::tga {
 namespace {
 
@@ -10,14 +12,6 @@ constexpr size_t kFooterSize = 26;
 constexpr char kFooterSignature[] = "TRUEVISION-XFILE.";  // with its NUL: 18 bytes
 constexpr size_t kExtensionSize = 495;
 constexpr size_t kAttributeTypeOffset = 494;
-
-uint16_t ReadLe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 bool IsColorMapEntryBits(uint8_t bits) {
     return bits == 15 || bits == 16 || bits == 24 || bits == 32;

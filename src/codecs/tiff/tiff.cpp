@@ -6,11 +6,11 @@
 #include <memory>
 #include <mutex>
 
-#include "codecs/common/codec_libraries.h"
-#include "codecs/common/codecs.h"
 #include "codecs/common/pixel_arithmetic.h"
+#include "codecs/tiff/tiff.h"
 #include "codecs/tiff/tiff_alpha.h"
 #include "codecs/tiff/tiff_format.h"
+#include "codecs/tiff/tiff_library.h"
 #include "codecs/tiff/tiff_limits.h"
 #include "codecs/tiff/tiff_memory_file.h"
 

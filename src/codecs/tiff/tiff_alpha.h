@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "codecs/common/codec_libraries.h"
 #include "codecs/common/decoded_picture.h"
+#include "codecs/tiff/tiff_library.h"
 
 namespace pic2pnm::codecs {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "codecs/common/codec_libraries.h"
+#include "codecs/tiff/tiff_library.h"
 
 namespace pic2pnm::codecs {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "codecs/common/codec_libraries.h"
-#include "codecs/common/codecs.h"
+#include "codecs/webp/webp.h"
+#include "codecs/webp/webp_library.h"
 
 namespace pic2pnm::codecs {
 namespace {

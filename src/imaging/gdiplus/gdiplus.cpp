@@ -10,7 +10,7 @@
 #include "imaging/gdiplus/gdiplus_composite.h"
 #include "imaging/gdiplus/gdiplus_decode.h"
 #include "imaging/gdiplus/gdiplus_images.h"
-#include "imaging/native/picture_file.h"
+#include "imaging/input/picture_file.h"
 #include "runtime/utf16_path.h"
 
 namespace pic2pnm {

@@ -9,9 +9,11 @@
 #include "codecs/common/codec_child.h"
 #include "codecs/common/codec_registry.h"
 #include "codecs/common/codecs.h"
+#include "codecs/icon/icon.h"
+#include "codecs/metafile/metafile.h"
 #include "codecs/png/png_whole_stream.h"
 #include "imaging/gdi/gdi.h"
-#include "imaging/native/picture_file.h"
+#include "imaging/input/picture_file.h"
 #include "runtime/run_time_error.h"
 
 namespace pic2pnm {

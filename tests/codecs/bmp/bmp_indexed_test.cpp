@@ -2,8 +2,8 @@
 // indexed past their end.
 #include <gtest/gtest.h>
 
+#include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
-#include "codecs/common/codecs.h"
 
 namespace pic2pnm::codecs {
 namespace {

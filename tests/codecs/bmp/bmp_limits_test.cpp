@@ -5,8 +5,8 @@
 #include <climits>
 #include <string>
 
+#include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
-#include "codecs/common/codecs.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "codecs/common/codecs.h"
+#include "codecs/bmp/bmp.h"
 #include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"

@@ -16,6 +16,8 @@
 
 #include "codecs/common/codec_child_record.h"
 #include "codecs/common/codec_registry.h"
+#include "codecs/icon/icon.h"
+#include "codecs/metafile/metafile.h"
 #include "runtime/confined_child.h"
 #include "support/sanitizer_build.h"
 #include "support/test_files.h"

@@ -2,6 +2,13 @@
 // program's start-up: each is mapped into the process only when a picture of its format is first
 // decoded.
 #include "codecs/common/codec_libraries.h"
+#include "codecs/gif/gif_library.h"
+#include "codecs/heif/heif_library.h"
+#include "codecs/jpeg/jpeg_library.h"
+#include "codecs/jxl/jxl_library.h"
+#include "codecs/png/png_library.h"
+#include "codecs/tiff/tiff_library.h"
+#include "codecs/webp/webp_library.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/avif/avif.h"
+#include "codecs/gif/gif.h"
+#include "codecs/jpeg/jpeg.h"
+#include "codecs/jxl/jxl.h"
+#include "codecs/png/png.h"
+#include "codecs/tiff/tiff.h"
+#include "codecs/webp/webp.h"
 #include "support/test_files.h"
 
 namespace pic2pnm::codecs {

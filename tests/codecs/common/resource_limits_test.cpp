@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "codecs/bmp/bmp_file_bytes.h"
-#include "codecs/common/codecs.h"
 #include "codecs/common/pixel_store.h"
+#include "codecs/jpeg/jpeg.h"
 #include "codecs/jpeg/jpeg_header.h"
 #include "codecs/png/png_format.h"
 #include "codecs/png/png_skipped_chunks.h"

@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/avif/avif.h"
+#include "codecs/heif/heif.h"
 #include "codecs/heif/heif_brands.h"
 #include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_status.h"

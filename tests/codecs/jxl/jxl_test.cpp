@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/jxl/jxl.h"
 #include "support/codec_checks.h"
 #include "support/test_files.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/metafile/metafile.h"
 #include "support/test_files.h"
 
 namespace pic2pnm::codecs {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/png/png.h"
 #include "codecs/png/png_path.h"
 #include "support/codec_checks.h"
 #include "support/png_files.h"

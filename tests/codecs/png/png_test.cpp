@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/png/png.h"
 #include "support/codec_checks.h"
 #include "support/png_files.h"
 #include "support/reference_image.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/pnm/pnm.h"
 #include "support/codec_checks.h"
 #include "support/reference_image.h"
 #include "support/test_files.h"

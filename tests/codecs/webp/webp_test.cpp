@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/webp/webp.h"
 #include "support/codec_checks.h"
 #include "support/test_files.h"
 

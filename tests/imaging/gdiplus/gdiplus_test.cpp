@@ -16,7 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/avif/avif.h"
+#include "codecs/bmp/bmp.h"
+#include "codecs/gif/gif.h"
+#include "codecs/heif/heif.h"
+#include "codecs/icon/icon.h"
+#include "codecs/jpeg/jpeg.h"
+#include "codecs/jxl/jxl.h"
+#include "codecs/png/png.h"
+#include "codecs/tiff/tiff.h"
+#include "codecs/webp/webp.h"
 #include "imaging/gdi/gdi.h"
 #include "imaging/gdiplus/gdiplus_composite.h"
 #include "imaging/gdiplus/gdiplus_images.h"

@@ -1,6 +1,6 @@
 // Reading picture files: bytes kept after one read are handed to the next read of the same,
 // unchanged file, and never stand in for anything else.
-#include "imaging/native/picture_file.h"
+#include "imaging/input/picture_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "imaging/native/picture_file.h"
+#include "imaging/input/picture_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
-// PNG files, decoded every way: in place (the whole stream through libdeflate, then the row
-// decoder, then libspng for what they leave), our own row decoder (with libspng for what it
-// leaves) and libspng alone must agree on the outcome and on every pixel, and the bytes
-// decoded in place must be as they were afterwards.
+// PNG files, decoded every way (the registry's row alone is fuzz_png): in place (the whole stream
+// through libdeflate, then the row decoder, then libspng for what they leave), our own row decoder
+// (with libspng for what it leaves) and libspng alone must agree on the outcome and on every pixel,
+// and the bytes decoded in place must be as they were afterwards.
 //
 // Most mutations would break a chunk's CRC and stop both decoders at the first chunk, so the
 // CRCs are put right before decoding; the picture data behind them then gets mutated freely.
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "codecs/common/codecs.h"
+#include "codecs/png/png.h"
 #include "codecs/png/png_path.h"
 #include "fuzz_checks.h"
 

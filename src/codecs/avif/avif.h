@@ -1,0 +1,13 @@
+// AVIF files, through libheif.
+#pragma once
+
+#include "codecs/common/decoded_picture.h"
+
+namespace pic2pnm::codecs {
+
+bool LooksLikeAvif(FileView file);
+
+// AVIF through libheif: Unsupported when the library, or the AV1 decoder, is not installed.
+CodecStatus DecodeAvif(FileView file, DecodedPicture& out);
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,13 @@
+// JPEG files, through libturbojpeg.
+#pragma once
+
+#include "codecs/common/decoded_picture.h"
+
+namespace pic2pnm::codecs {
+
+bool LooksLikeJpeg(FileView file);
+
+// Baseline and progressive JPEG, greyscale, RGB, CMYK and YCCK, all as RGB.
+CodecStatus DecodeJpeg(FileView file, DecodedPicture& out);
+
+}  // namespace pic2pnm::codecs

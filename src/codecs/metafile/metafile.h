@@ -1,0 +1,16 @@
+// The headers of placeable Windows metafiles and enhanced metafiles, which the native loader
+// takes.
+#pragma once
+
+#include "codecs/common/codecs.h"
+#include "codecs/common/decoded_picture.h"
+
+namespace pic2pnm::codecs {
+
+bool LooksLikePlaceableWmf(FileView file);
+bool LooksLikeEmf(FileView file);
+
+CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out);
+CodecStatus ParseEmfHeader(FileView file, EmfHeader& out);
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,13 @@
+// QOI files, read by our own decoder.
+#pragma once
+
+#include "codecs/common/decoded_picture.h"
+
+namespace pic2pnm::codecs {
+
+bool LooksLikeQoi(FileView file);
+
+// Our own QOI decoder, RGB and RGBA; the end marker must follow the last pixel.
+CodecStatus DecodeQoi(FileView file, DecodedPicture& out);
+
+}  // namespace pic2pnm::codecs

@@ -1,0 +1,13 @@
+// TIFF files, through libtiff.
+#pragma once
+
+#include "codecs/common/decoded_picture.h"
+
+namespace pic2pnm::codecs {
+
+bool LooksLikeTiff(FileView file);
+
+// First page of a TIFF, as libtiff reads it as RGBA.
+CodecStatus DecodeTiff(FileView file, DecodedPicture& out);
+
+}  // namespace pic2pnm::codecs
