@@ -7,6 +7,7 @@
 
 #include "codecs/common/byte_order.h"
 #include "codecs/common/codecs.h"
+#include "codecs/png/png.h"
 #include "codecs/png/png_library.h"
 
 namespace pic2pnm::codecs {
