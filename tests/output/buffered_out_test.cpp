@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/file_numbers.h"
+#include "runtime/output_blocks.h"
 #include "runtime/run_time_error.h"
 #include "support/capture_console.h"
 #include "support/capture_error.h"
@@ -324,7 +325,7 @@ TEST(BufferedOutTest, AFullDeviceIsReportedByCloseFileAndTheFileIsGivenBack) {
 std::vector<int32_t> FailMidwayOnTheFullDevice(CBufferedOut& out) {
     std::vector<int32_t> errors;
     out.OpenFile("/dev/full");
-    for (size_t i = 0; i < 400 && errors.empty(); ++i) {
+    for (size_t i = 0; i < 2 * OutputBlocks::BlockSize / 1000 && errors.empty(); ++i) {
         const int32_t number = RaisedNumber([&] { out.WriteFile(Piece(1000, i)); });
         if (number != 0) errors.push_back(number);
     }

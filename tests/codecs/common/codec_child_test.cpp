@@ -131,6 +131,62 @@ INSTANTIATE_TEST_SUITE_P(
                       [](FileView f, ChildDecode& out) { return ParseEmfHeader(f, out.emf); }}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
+// --- Copying rows out of a held child ---
+
+// A pattern no two rows or halves share, so that a row copied from the wrong place shows.
+uint32_t PatternAt(size_t index) {
+    return static_cast<uint32_t>(index * 2654435761u) ^ static_cast<uint32_t>(index >> 7);
+}
+
+struct RowCopyCase {
+    const char* name;
+    int32_t first;
+    int32_t rows;
+};
+
+class ChildRowCopyTest : public ::testing::TestWithParam<RowCopyCase> {};
+
+// Copies of eight megabytes and more are split between two threads; every byte must still
+// come from its own place, whatever the start and the length.
+TEST_P(ChildRowCopyTest, CopiesEveryRowFromItsPlace) {
+    constexpr int32_t width = 2048;  // 8 KiB a row: 1024 rows make 8 MiB
+    constexpr int32_t height = 1500;
+    const RowCopyCase& c = GetParam();
+    const std::vector<uint8_t> bytes(64, 0);
+    const FileView file(bytes);
+    const auto pattern = [&](ChildDecode& out) {
+        out.picture.pixels = PixelStore::Allocate(width, height);
+        if (out.picture.pixels == nullptr) return CodecStatus::OutOfMemory;
+        for (size_t i = 0; i < out.picture.pixels->PixelCount(); ++i)
+            out.picture.pixels->Data()[i] = PatternAt(i);
+        out.picture.width = width;
+        out.picture.height = height;
+        out.picture.bitsPerPixel = 32;
+        out.picture.pixelFormat = PixelFormat::Rgb32;
+        return CodecStatus::Ok;
+    };
+    ChildDecode there;
+    ASSERT_EQ(DecodeConfined(file, ChildTask::Picture, pattern, there), CodecStatus::Ok)
+        << there.reason;
+    ASSERT_NE(there.picture.pixels, nullptr);
+    std::vector<uint32_t> rows(static_cast<size_t>(c.rows) * width);
+    ASSERT_TRUE(there.picture.pixels->CopyRowsFromBottom(c.first, c.rows, rows.data()));
+    const size_t start = static_cast<size_t>(c.first) * width;
+    size_t wrong = 0;
+    for (size_t i = 0; i < rows.size(); ++i) wrong += rows[i] != PatternAt(start + i);
+    EXPECT_EQ(wrong, 0u);
+    there = ChildDecode{};
+    EXPECT_TRUE(NoChildLeft());
+}
+
+INSTANTIATE_TEST_SUITE_P(Regions, ChildRowCopyTest,
+                         ::testing::Values(RowCopyCase{"OneRow", 700, 1},
+                                           RowCopyCase{"JustBelowTheSplit", 1, 1023},
+                                           RowCopyCase{"TheSplitExactly", 1, 1024},
+                                           RowCopyCase{"UpperRowsFromAnOddRow", 333, 1167},
+                                           RowCopyCase{"EveryRow", 0, 1500}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
 // --- Every way a child can fail ---
 
 struct FaultCase {
