@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "support/codec_cases.h"
 #include "support/test_files.h"
 #include "testing/testing_hooks.h"
 
@@ -22,24 +22,10 @@ using testing::ReadFileBytes;
 using testing::TestData;
 using Bytes = std::vector<uint8_t>;
 
-// One picture each row decodes; a new row needs one here.
-const std::map<std::string, const char*, std::less<>>& Samples() {
-    static const std::map<std::string, const char*, std::less<>> samples = {
-        {"png", "png/grey8.png"},    {"tiff", "tiff/rgb8-none.tif"},
-        {"webp", "webp/lossy.webp"}, {"bmp", "bmp/nb_win_24bpp.bmp"},
-        {"gif", "gif/plain.gif"},    {"jpeg", "jpeg/baseline420.jpg"},
-        {"icon", "icon/rgb24.ico"},  {"pnm", "pnm/commented.ppm"},
-        {"qoi", "qoi/rgb.qoi"},      {"heif", "heif/lossy.heic"},
-        {"avif", "avif/lossy.avif"}, {"jxl", "jxl/lossless.jxl"},
-        {"tga", "tga/argb1555.tga"},
-    };
-    return samples;
-}
-
+// One picture each row decodes: the first its cases name.
 Bytes SampleOf(const CodecEntry& row) {
-    const auto found = Samples().find(row.name);
-    if (found == Samples().end()) return {};
-    return ReadFileBytes(TestData(found->second));
+    const std::vector<std::string> decodes = testing::ReadCodecCases(row.name).decodes;
+    return decodes.empty() ? Bytes{} : ReadFileBytes(TestData(decodes.front()));
 }
 
 TEST(CodecRegistry, RowsAreCompleteAndTellApart) {
@@ -62,7 +48,8 @@ TEST(CodecRegistry, EachSampleBelongsToItsRowAlone) {
     for (const CodecEntry& owner : CodecRegistry()) {
         SCOPED_TRACE(std::string(owner.name));
         const Bytes sample = SampleOf(owner);
-        ASSERT_FALSE(sample.empty()) << "no sample for this row in Samples()";
+        ASSERT_FALSE(sample.empty())
+            << "no decodes line in " << testing::CodecCasesFile(owner.name);
         for (const CodecEntry& row : CodecRegistry()) {
             SCOPED_TRACE("decoded by " + std::string(row.name));
             const bool own = &row == &owner;
