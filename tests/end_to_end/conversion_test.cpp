@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "support/reference_image.h"
-#include "support/run_program.h"
-#include "support/test_files.h"
+#include "helpers/reference_image.h"
+#include "helpers/run_program.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {

@@ -14,9 +14,9 @@
 #include <set>
 #include <string>
 
-#include "support/run_program.h"
-#include "support/sanitizer_build.h"
-#include "support/test_files.h"
+#include "helpers/run_program.h"
+#include "helpers/sanitizer_build.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {

@@ -28,8 +28,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -37,9 +35,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/run_program.h"
-#include "support/sanitizer_build.h"
-#include "support/test_files.h"
+#include "helpers/console_lines.h"
+#include "helpers/run_program.h"
+#include "helpers/sanitizer_build.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {
@@ -57,23 +56,6 @@ fs::path HostileFolder() {
 
 fs::path SamplePicture() {
     return TestData("bmp/im_bmp3_24bpp.bmp");
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-bool IsErrorLine(const std::string& line) {
-    static const std::regex pattern("Error ([0-9]+|0x[0-9A-F]{8}): .+");
-    return std::regex_match(line, pattern);
 }
 
 // Reads a decimal number of at most `maxDigits` digits at `at`; false when there is none.
@@ -168,26 +150,9 @@ void PrintTo(const HostileFile& file, std::ostream* out) {
 
 // The manifest's rows; its columns are found by their names, so that more can follow.
 std::vector<HostileFile> HostileFiles() {
-    std::ifstream manifest(HostileFolder() / "MANIFEST.tsv");
     std::vector<HostileFile> files;
-    std::vector<std::string> header;
-    for (std::string line; std::getline(manifest, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::stringstream row(line);
-        for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
-        if (header.empty()) {
-            header = fields;
-            continue;
-        }
-        const auto column = [&](const std::string& name) {
-            const auto at = std::find(header.begin(), header.end(), name);
-            return at == header.end() || size_t(at - header.begin()) >= fields.size()
-                       ? std::string()
-                       : fields[size_t(at - header.begin())];
-        };
-        files.push_back({column("file"), column("verdict")});
-    }
+    for (auto& row : ReadManifestRows(HostileFolder() / "MANIFEST.tsv"))
+        files.push_back({row["file"], row["verdict"]});
     return files;
 }
 

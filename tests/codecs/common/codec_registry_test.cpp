@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "support/codec_cases.h"
-#include "support/test_files.h"
+#include "helpers/codec_cases.h"
+#include "helpers/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm::codecs {

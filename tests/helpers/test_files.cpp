@@ -1,4 +1,4 @@
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 
 #include <stdlib.h>
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "codecs/common/decoded_picture.h"
-#include "support/reference_image.h"
+#include "helpers/reference_image.h"
 
 namespace pic2pnm::testing {
 

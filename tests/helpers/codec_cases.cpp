@@ -1,4 +1,4 @@
-#include "support/codec_cases.h"
+#include "helpers/codec_cases.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "support/capture_error.h"
+#include "helpers/capture_error.h"
 
 namespace pic2pnm::testing {
 

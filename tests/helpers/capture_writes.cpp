@@ -1,4 +1,4 @@
-#include "support/capture_writes.h"
+#include "helpers/capture_writes.h"
 
 #include "runtime/file_numbers.h"
 #include "testing/testing_hooks.h"

@@ -1,10 +1,10 @@
-#include "support/reference_image.h"
+#include "helpers/reference_image.h"
 
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {

@@ -1,9 +1,9 @@
-#include "support/codec_checks.h"
+#include "helpers/codec_checks.h"
 
 #include <gtest/gtest.h>
 
 #include "codecs/common/pixel_store.h"
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm::testing {

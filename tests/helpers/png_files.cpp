@@ -1,9 +1,9 @@
-#include "support/png_files.h"
+#include "helpers/png_files.h"
 
 #include <algorithm>
 #include <cstddef>
 
-#include "support/codec_checks.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::testing {
 

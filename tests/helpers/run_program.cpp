@@ -1,4 +1,4 @@
-#include "support/run_program.h"
+#include "helpers/run_program.h"
 
 #include <fcntl.h>
 #include <poll.h>

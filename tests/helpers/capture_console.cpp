@@ -1,4 +1,4 @@
-#include "support/capture_console.h"
+#include "helpers/capture_console.h"
 
 #include <gtest/gtest.h>
 
