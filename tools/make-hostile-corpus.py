@@ -16,16 +16,17 @@ converting every file must stay quick.
 The cuts named in ALWAYS_KEPT are made to every picture; any other change is kept for two
 pictures of its format (see select()), which keeps the set to about a thousand files.
 
-The output is deterministic: the same pictures always give the same files. MANIFEST.tsv lists
-every file, what was done to make it and its verdict: what the program must make of it, which
-the hostile test holds it to. Files named found-* are reproducers saved from fuzzing runs; they
+The output is deterministic: the same pictures always give the same files. The manifests list
+every file (those named after a format in tests/codecs/FORMAT/FORMAT_hostile.tsv, the rest in
+tests/hostile/MANIFEST.tsv), what was done to make it and its verdict: what the program must
+make of it, which the hostile test holds it to. Files named found-* are reproducers saved from fuzzing runs; they
 are kept as they are and listed too, with the note the manifest already gives them.
 
 A verdict is "converts", or the refusal as the console shows it: "not supported", "load: Error
 N" or "bitmap: Error N" (the first line, then the error line's code). This script knows that
 every change it makes to a Netpbm, QOI or TGA picture breaks it (our own decoders must refuse
 it) and that a file declaring a size above the limit cannot load; it writes "refused" for those,
-"-" for the rest, and keeps the verdict the manifest held for a file made the same way.
+"-" for the rest, and keeps the verdict the manifests held for a file made the same way.
 tools/record-hostile-verdicts.py then records the program's verdict where the manifest has
 "-" or "refused", and reports a file that must be refused but converts.
 
@@ -40,6 +41,7 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parent.parent
 DATA = REPO / "tests" / "data"
 OUT = REPO / "tests" / "hostile"
+CODEC_TESTS = REPO / "tests" / "codecs"
 # The registry's formats, from the list the build reads, and the metafiles the native loader
 # reads outside it.
 FORMATS = [line.split()[1] for line in (REPO / "src" / "codecs" / "formats.txt")
@@ -1159,12 +1161,27 @@ def select(fmt):
     return sorted(chosen, key=lambda m: (m[0].name, m[1]))
 
 
+def manifests():
+    """Every manifest of hostile files: one beside each format's tests for the files named after
+    the format, and tests/hostile/MANIFEST.tsv for the rest."""
+    return [OUT / "MANIFEST.tsv"] + sorted(CODEC_TESTS.glob("*/*_hostile.tsv"))
+
+
+def manifest_of(name):
+    """The manifest that lists a file: its format's, when the name begins with a format."""
+    fmt = name.split("-")[0]
+    if fmt in FORMATS and fmt != "metafile":
+        return CODEC_TESTS / fmt / f"{fmt}_hostile.tsv"
+    return OUT / "MANIFEST.tsv"
+
+
 def previous_rows():
-    """What the manifest said of each file: the notes of the fuzzing reproducers, written by
+    """What the manifests said of each file: the notes of the fuzzing reproducers, written by
     hand, and the verdicts, recorded from reviewed runs; keyed by the file's name."""
     rows = {}
-    manifest = OUT / "MANIFEST.tsv"
-    if manifest.is_file():
+    for manifest in manifests():
+        if not manifest.is_file():
+            continue
         lines = [line for line in manifest.read_text(encoding="utf-8").splitlines()
                  if not line.startswith("#")]
         header = lines[0].split("\t") if lines else []
@@ -1184,15 +1201,21 @@ def known_verdict(name):
     return "-"
 
 
+FORMAT_MANIFEST_NOTE = """\
+# The files of tests/hostile named after this format, as tests/hostile/MANIFEST.tsv describes.
+"""
+
 MANIFEST_NOTE = """\
-# The hostile files, what each was made from and how, and its verdict: what the program must make
-# of it, "converts" or the refusal as the console shows it ("not supported", "load: Error N",
-# "bitmap: Error N"). tools/make-hostile-corpus.py writes the rows; it marks "refused" the files it
-# knows must be (every change to a Netpbm, QOI or TGA picture, every size above the limit) and
-# tools/record-hostile-verdicts.py then records the program's verdict for those and for the rest,
-# refusing to record a conversion for a file that must be refused. The recorded conversions of
-# files cut short or changed were reviewed: each is a tolerant decoder's reading. Columns are
-# found by their names; one added after these (a refusal's reason) is kept with its verdict.
+# The hostile files, what each was made from and how, and its verdict: what the program must
+# make of it, "converts" or the refusal as the console shows it ("not supported", "load: Error
+# N", "bitmap: Error N"). Those named after a format are listed beside its tests, in
+# tests/codecs/FORMAT/FORMAT_hostile.tsv; the rest here. tools/make-hostile-corpus.py writes
+# the rows; it marks "refused" the files it knows must be (every change to a Netpbm, QOI or TGA
+# picture, every size above the limit) and tools/record-hostile-verdicts.py then records the
+# program's verdict for those and for the rest, refusing to record a conversion for a file
+# that must be refused. The recorded conversions of files cut short or changed were reviewed:
+# each is a tolerant decoder's reading. Columns are found by their names; one added after
+# these (a refusal's reason) is kept with its verdict.
 """
 
 
@@ -1243,11 +1266,16 @@ def main():
     if len(names) != len(set(names)):
         print("make-hostile-corpus: two variants got the same name", file=sys.stderr)
         return 1
-    with open(OUT / "MANIFEST.tsv", "w", encoding="utf-8", newline="\n") as manifest:
-        header = ["file", "made from", "what was done", "verdict"] + extra_columns(previous)
-        manifest.write(MANIFEST_NOTE + "\t".join(header) + "\n")
-        for row in sorted(rows):
-            manifest.write("\t".join(row + verdict_of(*row, previous)) + "\n")
+    header = ["file", "made from", "what was done", "verdict"] + extra_columns(previous)
+    for old_manifest in manifests():
+        old_manifest.unlink(missing_ok=True)
+    for row in sorted(rows):
+        manifest = manifest_of(row[0])
+        if not manifest.is_file():
+            note = MANIFEST_NOTE if manifest.parent == OUT else FORMAT_MANIFEST_NOTE
+            manifest.write_text(note + "\t".join(header) + "\n", encoding="utf-8")
+        with open(manifest, "a", encoding="utf-8", newline="\n") as out:
+            out.write("\t".join(row + verdict_of(*row, previous)) + "\n")
     print(f"make-hostile-corpus: {len(rows)} files in {OUT.relative_to(REPO)}")
     return 0
 

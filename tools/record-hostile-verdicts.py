@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Records in tests/hostile/MANIFEST.tsv what the program makes of each hostile file.
+"""Records in the manifests of hostile files what the program makes of each file.
 
-Runs the program on every file whose verdict is "-" (only a run can tell) or "refused" (the
+The manifests are tests/hostile/MANIFEST.tsv and tests/codecs/FORMAT/FORMAT_hostile.tsv. Runs
+the program on every file whose verdict is "-" (only a run can tell) or "refused" (the
 corpus script knows it must be refused, not how) and writes the verdict it sees: "converts",
 "not supported", "load: Error N" or "bitmap: Error N". A verdict already recorded is kept, and
 a run that disagrees with it is reported, as is a file that must be refused but converts (that
@@ -23,6 +24,7 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parent.parent
 HOSTILE = REPO / "tests" / "hostile"
+CODEC_TESTS = REPO / "tests" / "codecs"
 ERROR_LINE = re.compile(r"Error ([0-9]+|0x[0-9A-F]{8}): .+")
 FIRST_LINES = {"Can't load picture: ": "load", "Can't get bitmap data: ": "bitmap"}
 
@@ -50,13 +52,8 @@ def verdict(program, path):
     return None
 
 
-def main(arguments):
-    if len(arguments) not in (1, 2) or (len(arguments) == 2 and arguments[1] != "--all"):
-        print(__doc__, file=sys.stderr)
-        return 2
-    program = str(Path(arguments[0]).resolve())
-    every = len(arguments) == 2
-    manifest = HOSTILE / "MANIFEST.tsv"
+def record(program, manifest, every):
+    """Records the verdicts of one manifest; the number of its files and of those to look at."""
     text = manifest.read_text(encoding="utf-8").splitlines()
     notes = [line for line in text if line.startswith("#")]
     lines = [line for line in text if not line.startswith("#")]
@@ -82,7 +79,21 @@ def main(arguments):
             problems += 1
     with open(manifest, "w", encoding="utf-8", newline="\n") as out:
         out.write("\n".join(notes + ["\t".join(row) for row in [header] + rows]) + "\n")
-    print(f"record-hostile-verdicts: {len(rows)} files, {problems} to look at")
+    return len(rows), problems
+
+
+def main(arguments):
+    if len(arguments) not in (1, 2) or (len(arguments) == 2 and arguments[1] != "--all"):
+        print(__doc__, file=sys.stderr)
+        return 2
+    program = str(Path(arguments[0]).resolve())
+    every = len(arguments) == 2
+    problems = files = 0
+    for manifest in [HOSTILE / "MANIFEST.tsv"] + sorted(CODEC_TESTS.glob("*/*_hostile.tsv")):
+        checked, found = record(program, manifest, every)
+        files += checked
+        problems += found
+    print(f"record-hostile-verdicts: {files} files, {problems} to look at")
     return 1 if problems else 0
 
 

@@ -2,7 +2,8 @@
 // changed header fields, declaring huge sizes), inputs that are not regular files, unusual
 // names, awkward output paths, and a declared size just above the limit. Each run must end
 // within seconds with the designed console lines; each hostile file with the verdict its
-// manifest gives it, a clean refusal or a well-formed picture.
+// manifest gives it (tests/hostile/MANIFEST.tsv says where they are), a clean refusal or a
+// well-formed picture.
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/audit.h>
@@ -148,11 +149,18 @@ void PrintTo(const HostileFile& file, std::ostream* out) {
     *out << file.name;
 }
 
-// The manifest's rows; its columns are found by their names, so that more can follow.
+// The rows of every manifest: tests/hostile/MANIFEST.tsv and, for the files named after a
+// format, tests/codecs/FORMAT/FORMAT_hostile.tsv. Columns are found by their names, so that
+// more can follow.
 std::vector<HostileFile> HostileFiles() {
+    std::vector<fs::path> manifests = {HostileFolder() / "MANIFEST.tsv"};
+    for (const auto& folder : fs::directory_iterator(fs::path(PIC2PNM_TESTS_FOLDER) / "codecs"))
+        manifests.push_back(folder.path() / (folder.path().filename().string() + "_hostile.tsv"));
     std::vector<HostileFile> files;
-    for (auto& row : ReadManifestRows(HostileFolder() / "MANIFEST.tsv"))
-        files.push_back({row["file"], row["verdict"]});
+    for (const fs::path& manifest : manifests)
+        for (auto& row : ReadManifestRows(manifest)) files.push_back({row["file"], row["verdict"]});
+    std::sort(files.begin(), files.end(),
+              [](const HostileFile& a, const HostileFile& b) { return a.name < b.name; });
     return files;
 }
 
