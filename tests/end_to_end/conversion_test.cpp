@@ -29,10 +29,7 @@ struct Conversion {
 };
 
 std::string PrintName(const ::testing::TestParamInfo<Conversion>& info) {
-    std::string name = info.param.picture + "_" + info.param.type;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
+    return TestNameOf(info.param.picture + "_" + info.param.type);
 }
 
 class ConversionTest : public ::testing::TestWithParam<Conversion> {};
@@ -138,12 +135,7 @@ TEST_P(HeifVariantTest, ConvertsToWhatHeifConvertShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLayout, HeifVariantTest, ::testing::ValuesIn(HeifVariants()),
-                         [](const auto& variant) {
-                             std::string name = variant.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+                         [](const auto& variant) { return TestNameOf(variant.param); });
 
 TEST(ConversionTest, TypeKeywordAndSwitchInAnyLetterCase) {
     TempDir dir;

@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -218,12 +217,7 @@ TEST_P(HostileFileTest, GivesItsVerdict) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFile, HostileFileTest, ::testing::ValuesIn(HostileFiles()),
-                         [](const auto& testCase) {
-                             std::string name = testCase.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+                         [](const auto& testCase) { return TestNameOf(testCase.param.name); });
 
 // --- Inputs that are not regular files ------------------------------------------------------
 

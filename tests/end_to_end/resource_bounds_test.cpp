@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -155,12 +154,7 @@ TEST_P(ResourceFileTest, EndsAsItsVerdictSaysWithinThePicturesBudget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFile, ResourceFileTest, ::testing::ValuesIn(ManifestCases()),
-                         [](const auto& testCase) {
-                             std::string name = testCase.param.file;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return name;
-                         });
+                         [](const auto& testCase) { return TestNameOf(testCase.param.file); });
 
 // Less address space than the budget: memory that runs short must still end in a conversion
 // or the designed lines (a library that cannot fail cleanly is asked only what is there).

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -10,6 +11,12 @@ namespace pic2pnm::testing {
 
 std::filesystem::path TestData(const std::string& name) {
     return std::filesystem::path(PIC2PNM_TEST_DATA) / name;
+}
+
+std::string TestNameOf(std::string text) {
+    for (char& c : text)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return text;
 }
 
 TempDir::TempDir() {

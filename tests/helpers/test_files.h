@@ -11,6 +11,9 @@ namespace pic2pnm::testing {
 // The folder of committed test pictures.
 std::filesystem::path TestData(const std::string& name);
 
+// A name GoogleTest accepts for a parameter: letters and digits kept, anything else '_'.
+std::string TestNameOf(std::string text);
+
 // A fresh, empty folder for one test, removed when the object goes.
 class TempDir {
   public:
