@@ -27,10 +27,25 @@ size_t FirstScanData(const Bytes& whole) {
     return whole.size();
 }
 
+// A PNG is a picture once the data of its last image data chunk is there; the chunk's
+// checksum and the end chunk may be missing.
+size_t LastImageData(const Bytes& whole) {
+    size_t end = whole.size();
+    for (size_t at = 8; at + 12 <= whole.size();) {
+        const size_t length = size_t{whole[at]} << 24 | size_t{whole[at + 1]} << 16 |
+                              size_t{whole[at + 2]} << 8 | whole[at + 3];
+        if (std::string(whole.begin() + at + 4, whole.begin() + at + 8) == "IDAT")
+            end = at + 8 + length;
+        at += 12 + length;
+    }
+    return end;
+}
+
 const std::map<std::string, size_t (*)(const Bytes&), std::less<>> PrefixRules = {
     {"whole-file", WholeFile},
     {"whole-but-the-trailer", WholeButTheTrailer},
     {"first-scan-data", FirstScanData},
+    {"last-image-data", LastImageData},
 };
 
 }  // namespace

@@ -43,7 +43,8 @@ struct PrefixRule {
 //   damaged FILE               damaged bytes give a status; "damage SEED TRIALS" sets how
 //   prefix FILE                every prefix gets its status, by "prefix-rule SIGNATURE RULE":
 //                              NotMyFormat below SIGNATURE bytes, Ok from where RULE says
-//                              (whole-file, whole-but-the-trailer, first-scan-data), else Corrupt
+//                              (whole-file, whole-but-the-trailer, first-scan-data,
+//                              last-image-data), else Corrupt
 //   skip CHECK WHY...          why a check (cut, damaged, prefix) has no data for this row
 // Lines starting with # are comments.
 struct CodecCases {
