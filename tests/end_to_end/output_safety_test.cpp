@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/run_program.h"
-#include "support/test_files.h"
+#include "helpers/run_program.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {

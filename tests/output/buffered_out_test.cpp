@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "helpers/capture_console.h"
+#include "helpers/capture_error.h"
+#include "helpers/capture_writes.h"
+#include "helpers/test_files.h"
 #include "runtime/file_numbers.h"
 #include "runtime/output_blocks.h"
 #include "runtime/run_time_error.h"
-#include "support/capture_console.h"
-#include "support/capture_error.h"
-#include "support/capture_writes.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "helpers/capture_error.h"
+#include "helpers/capture_writes.h"
+#include "helpers/test_files.h"
 #include "runtime/output_blocks.h"
 #include "runtime/run_time_error.h"
-#include "support/capture_error.h"
-#include "support/capture_writes.h"
-#include "support/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm {

@@ -18,9 +18,9 @@
 #include "codecs/common/codec_registry.h"
 #include "codecs/icon/icon.h"
 #include "codecs/metafile/metafile.h"
+#include "helpers/sanitizer_build.h"
+#include "helpers/test_files.h"
 #include "runtime/confined_child.h"
-#include "support/sanitizer_build.h"
-#include "support/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm::codecs {

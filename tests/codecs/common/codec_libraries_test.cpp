@@ -23,7 +23,7 @@
 #include "codecs/png/png.h"
 #include "codecs/tiff/tiff.h"
 #include "codecs/webp/webp.h"
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codecs/metafile/metafile.h"
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/png_files.h"
+#include "helpers/png_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -26,11 +26,11 @@
 #include "codecs/png/png.h"
 #include "codecs/tiff/tiff.h"
 #include "codecs/webp/webp.h"
+#include "helpers/test_files.h"
 #include "imaging/gdi/gdi.h"
 #include "imaging/gdiplus/gdiplus_composite.h"
 #include "imaging/gdiplus/gdiplus_images.h"
 #include "runtime/utf16_path.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {

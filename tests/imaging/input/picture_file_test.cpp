@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm {
 namespace {
