@@ -16,9 +16,19 @@ converting every file must stay quick.
 The cuts named in ALWAYS_KEPT are made to every picture; any other change is kept for two
 pictures of its format (see select()), which keeps the set to about a thousand files.
 
-The output is deterministic: the same pictures always give the same files. MANIFEST.tsv lists
-every file and what was done to make it. Files named found-* are reproducers saved from fuzzing
-runs; they are kept as they are and listed too, with the note the manifest already gives them.
+The output is deterministic: the same pictures always give the same files. The manifests list
+every file (those named after a format in tests/codecs/FORMAT/FORMAT_hostile.tsv, the rest in
+tests/hostile/MANIFEST.tsv), what was done to make it and its verdict: what the program must
+make of it, which the hostile test holds it to. Files named found-* are reproducers saved from fuzzing runs; they
+are kept as they are and listed too, with the note the manifest already gives them.
+
+A verdict is "converts", or the refusal as the console shows it: "not supported", "load: Error
+N" or "bitmap: Error N" (the first line, then the error line's code). This script knows that
+every change it makes to a Netpbm, QOI or TGA picture breaks it (our own decoders must refuse
+it) and that a file declaring a size above the limit cannot load; it writes "refused" for those,
+"-" for the rest, and keeps the verdict the manifests held for a file made the same way.
+tools/record-hostile-verdicts.py then records the program's verdict where the manifest has
+"-" or "refused", and reports a file that must be refused but converts.
 
 Usage: tools/make-hostile-corpus.py
 """
@@ -31,8 +41,12 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parent.parent
 DATA = REPO / "tests" / "data"
 OUT = REPO / "tests" / "hostile"
-FORMATS = ["bmp", "gif", "jpeg", "png", "tiff", "webp", "icon", "metafile", "pnm", "qoi", "tga",
-           "heif", "avif", "jxl"]
+CODEC_TESTS = REPO / "tests" / "codecs"
+# The registry's formats, from the list the build reads, and the metafiles the native loader
+# reads outside it.
+FORMATS = [line.split()[1] for line in (REPO / "src" / "codecs" / "formats.txt")
+           .read_text(encoding="utf-8").splitlines()
+           if line.startswith("format ")] + ["metafile"]
 REFERENCE_SUFFIXES = {".ppm", ".pam", ".pgm", ".pbm", ".sh", ".txt", ".md"}
 
 
@@ -1033,6 +1047,12 @@ def mutate_jxl(v):
     v.cut_standard(start + 12, None, (start + 12, len(data)))
 
 
+def mutate_any(v):
+    """A format without changes of its own here: cut inside the first 16 bytes, at the middle
+    and one byte before the end."""
+    v.cut_standard(16, pixels=(16, len(v.original)))
+
+
 MUTATORS = {
     "bmp": mutate_bmp, "gif": mutate_gif, "jpeg": mutate_jpeg, "png": mutate_png,
     "tiff": mutate_tiff, "webp": mutate_webp, "icon": mutate_icon, "metafile": mutate_metafile,
@@ -1130,7 +1150,7 @@ def select(fmt):
     chosen = []
     for source in fixtures(fmt):
         variants = Variants(source.read_bytes())
-        MUTATORS[fmt](variants)
+        MUTATORS.get(fmt, mutate_any)(variants)
         for label, data, what in variants.items:
             if label in ALWAYS_KEPT:
                 chosen.append((source, label, data, what))
@@ -1141,16 +1161,80 @@ def select(fmt):
     return sorted(chosen, key=lambda m: (m[0].name, m[1]))
 
 
-def previous_found_notes():
-    """What the manifest said of each fuzzing reproducer: written by hand, kept as it is."""
-    notes = {}
-    manifest = OUT / "MANIFEST.tsv"
-    if manifest.is_file():
-        for line in manifest.read_text(encoding="utf-8").splitlines()[1:]:
-            fields = line.split("\t")
-            if len(fields) == 3 and fields[0].startswith("found-"):
-                notes[fields[0]] = fields[2]
-    return notes
+def manifests():
+    """Every manifest of hostile files: one beside each format's tests for the files named after
+    the format, and tests/hostile/MANIFEST.tsv for the rest."""
+    return [OUT / "MANIFEST.tsv"] + sorted(CODEC_TESTS.glob("*/*_hostile.tsv"))
+
+
+def manifest_of(name):
+    """The manifest that lists a file: its format's, when the name begins with a format."""
+    fmt = name.split("-")[0]
+    if fmt in FORMATS and fmt != "metafile":
+        return CODEC_TESTS / fmt / f"{fmt}_hostile.tsv"
+    return OUT / "MANIFEST.tsv"
+
+
+def previous_rows():
+    """What the manifests said of each file: the notes of the fuzzing reproducers, written by
+    hand, and the verdicts, recorded from reviewed runs; keyed by the file's name."""
+    rows = {}
+    for manifest in manifests():
+        if not manifest.is_file():
+            continue
+        lines = [line for line in manifest.read_text(encoding="utf-8").splitlines()
+                 if not line.startswith("#")]
+        header = lines[0].split("\t") if lines else []
+        for line in lines[1:]:
+            rows[line.split("\t")[0]] = dict(zip(header, line.split("\t")))
+    return rows
+
+
+# The formats whose every change here breaks the file: their decoders are ours and strict.
+ALWAYS_REFUSED = ("pnm-", "qoi-", "tga-")
+
+
+def known_verdict(name):
+    """What this script knows a file must give: refused, or "-" when only a run can tell."""
+    if name.startswith(ALWAYS_REFUSED) or "-declares-" in name:
+        return "refused"
+    return "-"
+
+
+FORMAT_MANIFEST_NOTE = """\
+# The files of tests/hostile named after this format, as tests/hostile/MANIFEST.tsv describes.
+"""
+
+MANIFEST_NOTE = """\
+# The hostile files, what each was made from and how, and its verdict: what the program must
+# make of it, "converts" or the refusal as the console shows it ("not supported", "load: Error
+# N", "bitmap: Error N"). Those named after a format are listed beside its tests, in
+# tests/codecs/FORMAT/FORMAT_hostile.tsv; the rest here. tools/make-hostile-corpus.py writes
+# the rows; it marks "refused" the files it knows must be (every change to a Netpbm, QOI or TGA
+# picture, every size above the limit) and tools/record-hostile-verdicts.py then records the
+# program's verdict for those and for the rest, refusing to record a conversion for a file
+# that must be refused. The recorded conversions of files cut short or changed were reviewed:
+# each is a tolerant decoder's reading. Columns are found by their names; one added after
+# these (a refusal's reason) is kept with its verdict.
+"""
+
+
+def verdict_of(name, made_from, what, previous):
+    """The verdict a file keeps, with the columns recorded after it: those recorded before for
+    a file made the same way, unless they contradict what this script knows."""
+    old = previous.get(name, {})
+    recorded = old.get("verdict", "-")
+    known = known_verdict(name)
+    same = old.get("made from") == made_from and old.get("what was done") == what
+    if not same or (known == "refused" and recorded == "converts"):
+        return (known,) + tuple("-" for _ in extra_columns(previous))
+    return (recorded,) + tuple(old.get(column, "-") for column in extra_columns(previous))
+
+
+def extra_columns(previous):
+    """The columns the manifest had after the verdict, in their order."""
+    columns = next(iter(previous.values()), {}).keys()
+    return [c for c in columns if c not in ("file", "made from", "what was done", "verdict")]
 
 
 def main():
@@ -1160,7 +1244,7 @@ def main():
         return 1
     OUT.mkdir(parents=True, exist_ok=True)
     kept = sorted(p for p in OUT.iterdir() if p.name.startswith("found-"))
-    found_notes = previous_found_notes()
+    previous = previous_rows()
     for old in OUT.iterdir():
         if old.is_file() and not old.name.startswith("found-"):
             old.unlink()
@@ -1175,17 +1259,23 @@ def main():
             (OUT / name).write_bytes(data)
             rows.append((name, f"{fmt}/{source.name}", what))
     for found in kept:
-        rows.append((found.name, "-",
-                     found_notes.get(found.name, "a fuzzer's reproducer, kept as found")))
+        note = previous.get(found.name, {}).get("what was done")
+        rows.append((found.name, "-", note or "a fuzzer's reproducer, kept as found"))
 
     names = [row[0] for row in rows]
     if len(names) != len(set(names)):
         print("make-hostile-corpus: two variants got the same name", file=sys.stderr)
         return 1
-    with open(OUT / "MANIFEST.tsv", "w", encoding="utf-8", newline="\n") as manifest:
-        manifest.write("file\tmade from\twhat was done\n")
-        for row in sorted(rows):
-            manifest.write("\t".join(row) + "\n")
+    header = ["file", "made from", "what was done", "verdict"] + extra_columns(previous)
+    for old_manifest in manifests():
+        old_manifest.unlink(missing_ok=True)
+    for row in sorted(rows):
+        manifest = manifest_of(row[0])
+        if not manifest.is_file():
+            note = MANIFEST_NOTE if manifest.parent == OUT else FORMAT_MANIFEST_NOTE
+            manifest.write_text(note + "\t".join(header) + "\n", encoding="utf-8")
+        with open(manifest, "a", encoding="utf-8", newline="\n") as out:
+            out.write("\t".join(row + verdict_of(*row, previous)) + "\n")
     print(f"make-hostile-corpus: {len(rows)} files in {OUT.relative_to(REPO)}")
     return 0
 

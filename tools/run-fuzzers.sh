@@ -124,8 +124,15 @@ run_target() {  # target
     # fails only where the code changed or a faster machine got further along the same path.
     local extra_asan_options
     extra_asan_options=$(asan_options_of "$target")
+    # The sanitizers write their reports to files of their own: while libheif or libjxl decodes,
+    # the program sends standard error to /dev/null, and a report printed there would be lost.
+    # Not so for the decode children, which may open no file: their standard error goes to the
+    # target, which prints what they report.
+    local report_options=""
+    [ "$target" = fuzz_confined_load ] || report_options=":log_path=$root/$build/logs/$target.sanitizer"
     # shellcheck disable=SC2046 # the limits are separate words
-    ASAN_OPTIONS="$ASAN_OPTIONS${extra_asan_options:+:$extra_asan_options}" \
+    ASAN_OPTIONS="$ASAN_OPTIONS${extra_asan_options:+:$extra_asan_options}$report_options" \
+        UBSAN_OPTIONS="$UBSAN_OPTIONS$report_options" \
         "$build/fuzz/$target" -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 \
         $(memory_limits_of "$target") -print_final_stats=1 -artifact_prefix="$artifacts" \
         "$corpus" >"$build/logs/$target.log" 2>&1
@@ -150,7 +157,8 @@ for target in "${targets[@]}"; do
     status=$(cat "$build/logs/$target.status" 2>/dev/null || echo "none")
     found=$(find "$build/artifacts/$target" -type f \
         \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | sort)
-    report=$(grep -m1 -E '^(SUMMARY: |==[0-9]+==ERROR: |.*runtime error: )' "$log")
+    report=$(cat "$build/logs/$target.sanitizer".* "$log" 2>/dev/null |
+        grep -m1 -E '^(SUMMARY: |==[0-9]+==ERROR: |.*runtime error: )')
     if [ "$status" != 0 ] || [ -n "$found" ] || [ -n "$report" ]; then
         failed+=("$target")
         echo
@@ -158,7 +166,8 @@ for target in "${targets[@]}"; do
         [ -n "$report" ] && echo "  report: $report"
         for reproducer in $found; do echo "  reproducer: $reproducer"; done
         echo "  log: $log; the report's first lines:"
-        grep -m1 -A40 -E '^==[0-9]+==|runtime error:|ERROR: libFuzzer' "$log" | sed 's/^/    /'
+        cat "$build/logs/$target.sanitizer".* "$log" 2>/dev/null |
+            grep -m1 -A40 -E '^==[0-9]+==|runtime error:|ERROR: libFuzzer' | sed 's/^/    /'
     fi
 done
 

@@ -1,23 +1,13 @@
 #include "runtime/output_blocks.h"
 
-#include <sched.h>
 #include <signal.h>
 
 #include <cstring>
 
 #include "runtime/posix_io.h"
+#include "runtime/processors.h"
 
 namespace pic2pnm {
-namespace {
-
-bool SecondProcessorAvailable() {
-    cpu_set_t processors;
-    CPU_ZERO(&processors);
-    return ::sched_getaffinity(0, sizeof processors, &processors) == 0 &&
-           CPU_COUNT(&processors) >= 2;
-}
-
-}  // namespace
 
 bool OutputBlocks::Reserve() noexcept {
     Abandon();

@@ -23,9 +23,12 @@ namespace pic2pnm {
 
 class OutputBlocks {
   public:
-    // Bytes handed to one write call: a quarter of a megabyte costs the kernel no more a byte
-    // than larger writes, and the blocks together fill one huge page.
-    static constexpr size_t BlockSize = 256 * 1024;
+    // Bytes handed to one write call. The kernel copies a megabyte no faster a byte than a
+    // quarter, but ext4 keeps a file's page cache in pieces as large as the writes that made
+    // them, and large pieces are freed faster when the file is replaced by the next run: a
+    // 24-megapixel PPM's old file went in 17 to 21 ms instead of 20 to 34. The blocks together
+    // fill two huge pages.
+    static constexpr size_t BlockSize = 1024 * 1024;
 
     OutputBlocks() = default;
     ~OutputBlocks() { Abandon(); }
@@ -57,7 +60,7 @@ class OutputBlocks {
         size_t length = 0;  // bytes in the block
         size_t done = 0;    // of them, bytes already written
     };
-    static constexpr size_t ThreadedBlocks = 8;
+    static constexpr size_t ThreadedBlocks = 4;
     // The idle writer is woken once this many blocks wait (or for a drain or a stop), and a
     // caller that waits for a free block once this many are free: each wake-up costs both
     // processors a switch, which on a virtual machine is dear.

@@ -5,14 +5,16 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <span>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "support/reference_image.h"
-#include "support/run_program.h"
-#include "support/test_files.h"
+#include "helpers/reference_image.h"
+#include "helpers/run_program.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {
@@ -22,15 +24,12 @@ namespace fs = std::filesystem;
 const std::string Comment = "# Created by Pelorin - Picture to text picture 1.00.0001\n";
 
 struct Conversion {
-    const char* picture;
-    const char* type;
+    std::string picture;
+    std::string type;
 };
 
 std::string PrintName(const ::testing::TestParamInfo<Conversion>& info) {
-    std::string name = std::string(info.param.picture) + "_" + info.param.type;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
+    return TestNameOf(info.param.picture + "_" + info.param.type);
 }
 
 class ConversionTest : public ::testing::TestWithParam<Conversion> {};
@@ -39,7 +38,7 @@ TEST_P(ConversionTest, OutputMatchesExpectedFileWithAndWithoutComment) {
     const Conversion& c = GetParam();
     const fs::path input = TestData("e2e") / c.picture;
     const std::string expected =
-        ReadFileText(TestData("e2e") / "expected" / (std::string(c.picture) + "." + c.type));
+        ReadFileText(TestData("e2e") / "expected" / (c.picture + "." + c.type));
     TempDir dir;
     const fs::path plain = dir / "plain.out";
     ProgramRun run = RunProgram({c.type, "/NoComment", input.string(), plain.string()});
@@ -54,38 +53,27 @@ TEST_P(ConversionTest, OutputMatchesExpectedFileWithAndWithoutComment) {
     EXPECT_EQ(ReadFileText(commented), expected.substr(0, 3) + Comment + expected.substr(3));
 }
 
-constexpr const char* Pictures[] = {
-    "photo.bmp",
-    "photo.gif",
-    "photo.jpg",
-    "photo.png",
-    "photo24.png",
-    "photo16.png",
-    "grey.png",
-    "alpha.png",
-    "photo.tif",
-    "alpha.webp",
-    "png-image.ico",
-    // Read by our own decoders.
-    "photo.ppm",
-    "photo-plain.ppm",
-    "grey16.pgm",
-    "alpha.pam",
-    "photo.qoi",
-    "alpha.qoi",
-    "photo.tga",
-    "alpha.tga",
-};
-// Read through libheif and libjxl.
-constexpr const char* LibraryPictures[] = {"photo.heic", "alpha.avif", "photo.jxl"};
-
+// Every picture with expected files, each of its types: tests/data/e2e/expected/PICTURE.TYPE.
 std::vector<Conversion> AllConversions() {
     std::vector<Conversion> all;
-    for (std::span<const char* const> pictures :
-         {std::span<const char* const>(Pictures), std::span<const char* const>(LibraryPictures)})
-        for (const char* picture : pictures)
-            for (const char* type : {"pbm", "pgm", "ppm"}) all.push_back({picture, type});
+    for (const auto& entry : fs::directory_iterator(TestData("e2e") / "expected")) {
+        const std::string name = entry.path().filename().string();
+        const size_t dot = name.rfind('.');
+        all.push_back({name.substr(0, dot), name.substr(dot + 1)});
+    }
+    std::sort(all.begin(), all.end(), [](const Conversion& a, const Conversion& b) {
+        return std::tie(a.picture, a.type) < std::tie(b.picture, b.type);
+    });
     return all;
+}
+
+// Each picture is expected as every type, and the list holds every format.
+TEST(ConversionListTest, EveryPictureHasAllThreeTypes) {
+    std::map<std::string, std::set<std::string>> types;
+    for (const Conversion& c : AllConversions()) types[c.picture].insert(c.type);
+    for (const auto& [picture, found] : types)
+        EXPECT_EQ(found, (std::set<std::string>{"pbm", "pgm", "ppm"})) << picture;
+    EXPECT_GE(types.size(), 20u);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, ConversionTest, ::testing::ValuesIn(AllConversions()),
@@ -96,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, ConversionTest, ::testing::ValuesIn(AllCon
 TEST_P(ConversionTest, OwnOutputReadBackGivesTheSameBytes) {
     const Conversion& c = GetParam();
     TempDir dir;
-    const fs::path first = dir / (std::string("first.") + c.type);
-    const fs::path second = dir / (std::string("second.") + c.type);
+    const fs::path first = dir / ("first." + c.type);
+    const fs::path second = dir / ("second." + c.type);
     ProgramRun run = RunProgram({c.type, (TestData("e2e") / c.picture).string(), first.string()});
     ASSERT_EQ(run.exitStatus, 0) << run.output;
     run = RunProgram({c.type, first.string(), second.string()});
@@ -147,12 +135,7 @@ TEST_P(HeifVariantTest, ConvertsToWhatHeifConvertShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLayout, HeifVariantTest, ::testing::ValuesIn(HeifVariants()),
-                         [](const auto& variant) {
-                             std::string name = variant.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+                         [](const auto& variant) { return TestNameOf(variant.param); });
 
 TEST(ConversionTest, TypeKeywordAndSwitchInAnyLetterCase) {
     TempDir dir;

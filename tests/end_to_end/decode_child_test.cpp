@@ -9,14 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <set>
 #include <string>
 
-#include "support/run_program.h"
-#include "support/sanitizer_build.h"
-#include "support/test_files.h"
+#include "helpers/run_program.h"
+#include "helpers/sanitizer_build.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {
@@ -182,12 +181,7 @@ TEST_P(DecodeChildPipeTest, PixelsComeDownThePipeWhereTheChildsMemoryCannotBeRea
 // A picture through each loader, and an icon: a colour bitmap and a mask from one child.
 INSTANTIATE_TEST_SUITE_P(EveryLoader, DecodeChildPipeTest,
                          ::testing::Values("photo.png", "photo.bmp", "bmp-image.ico"),
-                         [](const auto& testCase) {
-                             std::string name = testCase.param;
-                             for (char& c : name)
-                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             return name;
-                         });
+                         [](const auto& testCase) { return TestNameOf(testCase.param); });
 
 }  // namespace
 }  // namespace pic2pnm::testing

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "support/run_program.h"
-#include "support/test_files.h"
+#include "helpers/run_program.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {

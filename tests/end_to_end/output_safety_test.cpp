@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/run_program.h"
-#include "support/test_files.h"
+#include "helpers/run_program.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {
@@ -132,9 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FailedWriteTest, ShortWriteThenFullDiskLeavesAPrefixOfADirectOutput) {
     TempDir dir;
     const fs::path in = dir / "picture.bmp";
-    // Four megabytes of text: more than the program holds on its way to the file, so that the
-    // failure is found while the picture is still being written.
-    const std::string picture = MakePicture(in, 600, 600, 13);
+    // Seventeen megabytes of text: far more than the program holds on its way to the file, so
+    // that the failure is found while the picture is still being written.
+    const std::string picture = MakePicture(in, 1200, 1200, 13);
     const fs::path file = dir / "redirected.ppm";
     RunOptions options;
     options.timeoutSeconds = kTimeoutSeconds;

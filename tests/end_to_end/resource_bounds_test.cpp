@@ -11,21 +11,18 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "support/run_program.h"
-#include "support/sanitizer_build.h"
-#include "support/test_files.h"
+#include "helpers/console_lines.h"
+#include "helpers/run_program.h"
+#include "helpers/sanitizer_build.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::testing {
 namespace {
@@ -68,36 +65,11 @@ fs::path ResourceFolder() {
 // The manifest's rows: file, width, height, expect (converts, refused or either), what.
 std::vector<ResourceCase> ManifestCases() {
     std::vector<ResourceCase> cases;
-    std::ifstream manifest(ResourceFolder() / "MANIFEST.tsv");
-    std::string line;
-    std::getline(manifest, line);  // the column names
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        ResourceCase c;
-        std::string width, height, expect;
-        std::getline(fields, c.file, '\t');
-        std::getline(fields, width, '\t');
-        std::getline(fields, height, '\t');
-        std::getline(fields, expect, '\t');
-        std::getline(fields, c.what);
-        c.width = std::stoull(width);
-        c.height = std::stoull(height);
-        c.expect = VerdictNamed(expect);
-        cases.push_back(c);
+    for (auto& row : ReadManifestRows(ResourceFolder() / "MANIFEST.tsv")) {
+        cases.push_back({row["file"], std::stoull(row["width"]), std::stoull(row["height"]),
+                         VerdictNamed(row["expect"]), row["what"]});
     }
     return cases;
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
-
-bool IsErrorLine(const std::string& line) {
-    static const std::regex pattern("Error ([0-9]+|0x[0-9A-F]{8}): .+");
-    return std::regex_match(line, pattern);
 }
 
 uint64_t BudgetBytes(uint64_t width, uint64_t height) {
@@ -182,12 +154,7 @@ TEST_P(ResourceFileTest, EndsAsItsVerdictSaysWithinThePicturesBudget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFile, ResourceFileTest, ::testing::ValuesIn(ManifestCases()),
-                         [](const auto& testCase) {
-                             std::string name = testCase.param.file;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return name;
-                         });
+                         [](const auto& testCase) { return TestNameOf(testCase.param.file); });
 
 // Less address space than the budget: memory that runs short must still end in a conversion
 // or the designed lines (a library that cannot fail cleanly is asked only what is there).

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "frontend/main_sequence.h"
+#include "helpers/capture_console.h"
+#include "helpers/test_files.h"
 #include "runtime/app_object.h"
 #include "runtime/exit_status.h"
 #include "runtime/run_time_error.h"
 #include "shared/error_line.h"
-#include "support/capture_console.h"
 #include "support/support_command_line.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {

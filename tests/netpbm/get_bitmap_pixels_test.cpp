@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "helpers/capture_error.h"
 #include "imaging/gdi/gdi.h"
 #include "runtime/run_time_error.h"
-#include "support/capture_error.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "helpers/capture_console.h"
+#include "helpers/capture_writes.h"
+#include "helpers/test_files.h"
 #include "runtime/exit_status.h"
 #include "runtime/file_numbers.h"
-#include "support/capture_console.h"
-#include "support/capture_writes.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {

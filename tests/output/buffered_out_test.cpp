@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "helpers/capture_console.h"
+#include "helpers/capture_error.h"
+#include "helpers/capture_writes.h"
+#include "helpers/test_files.h"
 #include "runtime/file_numbers.h"
+#include "runtime/output_blocks.h"
 #include "runtime/run_time_error.h"
-#include "support/capture_console.h"
-#include "support/capture_error.h"
-#include "support/capture_writes.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {
@@ -324,7 +325,7 @@ TEST(BufferedOutTest, AFullDeviceIsReportedByCloseFileAndTheFileIsGivenBack) {
 std::vector<int32_t> FailMidwayOnTheFullDevice(CBufferedOut& out) {
     std::vector<int32_t> errors;
     out.OpenFile("/dev/full");
-    for (size_t i = 0; i < 400 && errors.empty(); ++i) {
+    for (size_t i = 0; i < 2 * OutputBlocks::BlockSize / 1000 && errors.empty(); ++i) {
         const int32_t number = RaisedNumber([&] { out.WriteFile(Piece(1000, i)); });
         if (number != 0) errors.push_back(number);
     }

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "helpers/test_files.h"
 #include "imaging/gdi/gdi.h"
 #include "runtime/run_time_error.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "helpers/test_files.h"
 #include "imaging/gdi/gdi.h"
 #include "imaging/gdiplus/gdiplus.h"
 #include "runtime/file_numbers.h"
 #include "runtime/run_time_error.h"
-#include "support/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm {

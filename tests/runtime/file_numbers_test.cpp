@@ -16,10 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "helpers/capture_error.h"
+#include "helpers/capture_writes.h"
+#include "helpers/test_files.h"
+#include "runtime/output_blocks.h"
 #include "runtime/run_time_error.h"
-#include "support/capture_error.h"
-#include "support/capture_writes.h"
-#include "support/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm {
@@ -185,7 +186,8 @@ TEST_F(FileNumbersTest, OutputReachesTheFileWholeAndInOrder) {
     const std::string path = (dir / "out").string();
     WriteFileText(path, "old contents that must go");
     // Texts around the size of the platform's own output block.
-    const std::vector<size_t> sizes = {1, 0, 1000, 262143, 2, 262144, 5, 600000, 3};
+    constexpr size_t block = OutputBlocks::BlockSize;
+    const std::vector<size_t> sizes = {1, 0, 1000, block - 1, 2, block, 5, block + block / 2, 3};
     std::string expected;
     CaptureFileWrites capture;
     OpenForOutput(3, path);
@@ -223,8 +225,8 @@ TEST_F(FileNumbersTest, AFullDeviceFailsNoLaterThanTheClose) {
     };
     const std::vector<Case> cases = {
         {"small output fails at the close", 10, false},
-        {"a block's worth fails at the close", 262144 - 1, false},
-        {"more than a block fails at the write", 262144 + 1, true},
+        {"a block's worth fails at the close", OutputBlocks::BlockSize - 1, false},
+        {"more than a block fails at the write", OutputBlocks::BlockSize + 1, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -349,7 +351,7 @@ TEST_F(FileNumbersTest, AWriterThreadLivesOnlyWhileARegularFileIsOpenOnTwoProces
         const size_t before = ThreadCount();
         const bool threaded = c.regular && !c.oneProcessor && processors.Count() >= 2;
         OpenForOutput(1, c.path);
-        WriteText(1, std::string(1 << 20, 'x'));
+        WriteText(1, std::string(OutputBlocks::BlockSize + 1, 'x'));
         EXPECT_EQ(ThreadCount(), before + (threaded ? 1 : 0));
         CloseFile(1);
         EXPECT_EQ(ThreadCount(), before);
@@ -357,7 +359,7 @@ TEST_F(FileNumbersTest, AWriterThreadLivesOnlyWhileARegularFileIsOpenOnTwoProces
         OpenForReplacement(1, c.path);
         WriteText(1, std::string(1000, 'x'));
         EXPECT_EQ(ThreadCount(), before);
-        WriteText(1, std::string(1 << 20, 'x'));
+        WriteText(1, std::string(OutputBlocks::BlockSize, 'x'));
         EXPECT_EQ(ThreadCount(), before + (threaded ? 1 : 0));
         ReleaseFile(1);
         EXPECT_EQ(ThreadCount(), before);
@@ -395,8 +397,8 @@ TEST_F(FileNumbersTest, AFailedWriteIsReportedOnceAndThenWrittenNeitherTwiceNorO
         std::string accepted;
         std::vector<int32_t> errors;
         {
-            // The fifth block of a quarter megabyte crosses the limit.
-            FileSizeLimit limit(1000000 + 17);
+            // The fifth block crosses the limit.
+            FileSizeLimit limit(4 * OutputBlocks::BlockSize + 17);
             OpenForOutput(3, path);
             for (int piece = 0; piece < 200 && errors.empty(); ++piece) {
                 const std::string text(65536 + piece, static_cast<char>('a' + piece % 26));
@@ -414,7 +416,7 @@ TEST_F(FileNumbersTest, AFailedWriteIsReportedOnceAndThenWrittenNeitherTwiceNorO
         }
         EXPECT_EQ(errors, (std::vector<int32_t>{ErrorNumber::DiskFull, 0}));
         CloseFile(3);
-        EXPECT_GT(accepted.size(), 1000000u);
+        EXPECT_GT(accepted.size(), 4 * OutputBlocks::BlockSize);
         EXPECT_TRUE(ReadFileText(path) == accepted) << "not every accepted byte once, in order";
     }
 }

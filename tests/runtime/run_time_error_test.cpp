@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/capture_error.h"
+#include "helpers/capture_error.h"
 
 namespace pic2pnm {
 namespace {

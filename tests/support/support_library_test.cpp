@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "helpers/capture_error.h"
+#include "helpers/test_files.h"
 #include "imaging/gdi/gdi.h"
 #include "netpbm/app_title_version.h"
 #include "netpbm/rgb_triple.h"
 #include "runtime/format_number.h"
 #include "runtime/run_time_error.h"
-#include "support/capture_error.h"
 #include "support/support_command_line.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codecs.h"
+#include "codecs/png/png.h"
 #include "codecs/png/png_library.h"
 
 namespace pic2pnm::codecs {
@@ -158,6 +160,27 @@ bool IsWholeStreamPngLayout(const PngLayout& layout) {
     // The filtered row fits in the store's row; in 64 bits, as the width is below 2^32.
     const uint64_t filteredRow = 1 + uint64_t{layout.width} * PngBytesPerPixel(layout.colorType);
     return filteredRow <= uint64_t{layout.width} * sizeof(uint32_t);
+}
+
+bool PngWholeStreamRearranges(FileView head, uint64_t fileSize) {
+    // The signature, then IHDR: its length (13) and type, width, height, bit depth, colour
+    // type, compression, filter and interlace method.
+    constexpr size_t IhdrAt = SignatureBytes;
+    constexpr size_t IhdrEnd = IhdrAt + 8 + 13;
+    if (!LooksLikePng(head) || head.size() < IhdrEnd || ReadBe32(head, IhdrAt) != 13 ||
+        std::memcmp(head.data() + IhdrAt + 4, "IHDR", 4) != 0)
+        return false;
+    PngLayout layout;
+    layout.width = ReadBe32(head, IhdrAt + 8);
+    layout.height = ReadBe32(head, IhdrAt + 12);
+    layout.bitDepth = head[IhdrAt + 16];
+    layout.colorType = head[IhdrAt + 17];
+    layout.interlace = head[IhdrAt + 20];
+    if (!IsWholeStreamPngLayout(layout)) return false;
+    // Sides within the format's 2^31 - 1: 4 * width * height + 16 MiB stays below 2^64.
+    if (layout.width > INT32_MAX || layout.height > INT32_MAX) return false;
+    constexpr uint64_t Slack = uint64_t{16} << 20;
+    return fileSize <= 4 * uint64_t{layout.width} * uint64_t{layout.height} + Slack;
 }
 
 bool DecodePngWholeStream(std::span<uint8_t> file, const PngLayout& layout, PixelStore& store) {

@@ -29,6 +29,12 @@ namespace pic2pnm::codecs {
 // whose filtered rows are no longer than the store's rows.
 bool IsWholeStreamPngLayout(const PngLayout& layout);
 
+// True when a file whose first bytes are `head` (its signature and IHDR at least) and whose
+// size is `fileSize` is a picture DecodePngWholeStream may rearrange in place, and is no larger
+// than its picture's pixels would be as 32-bit values and 16 MiB: what its bytes may cost when
+// they are read into memory rather than mapped.
+bool PngWholeStreamRearranges(FileView head, uint64_t fileSize);
+
 // Decodes the IDAT stream of `file` into `store` (layout.width x layout.height). False when it
 // gives up; the store's contents are then undefined. `file` is rearranged meanwhile and holds
 // the same bytes again when this returns.

@@ -202,26 +202,25 @@ bool PictureFileBytes::Reserve(size_t capacity, size_t keep) {
 
 namespace {
 
-// The bytes of a regular file worth reading: all of them, unless its first bytes say fewer
-// are of use.
-PictureFileStatus BytesWorthReading(int fd, uint64_t fileSize, BytesNeededFunction bytesNeeded,
-                                    uint64_t& worth) {
-    worth = fileSize;
-    if (bytesNeeded == nullptr || fileSize <= HeadBytes) return PictureFileStatus::Ok;
+// How to read a regular file: all of it, mapped, unless its first bytes say fewer are of use
+// or that its decoder rearranges them.
+PictureFileStatus ReadingOf(int fd, uint64_t fileSize, FileReadingFunction readingOf,
+                            FileReading& reading) {
+    reading = FileReading{};
+    if (readingOf == nullptr || fileSize <= HeadBytes) return PictureFileStatus::Ok;
     auto head = std::make_unique<uint8_t[]>(HeadBytes);
     ssize_t n;
     do n = ::pread(fd, head.get(), HeadBytes, 0);
     while (n < 0 && errno == EINTR);
     if (n < 0) return StatusFromErrno(errno);
-    const uint64_t needed = bytesNeeded({head.get(), static_cast<size_t>(n)});
-    if (needed != 0) worth = std::min(fileSize, std::max<uint64_t>(needed, HeadBytes));
+    reading = readingOf({head.get(), static_cast<size_t>(n)}, fileSize);
     return PictureFileStatus::Ok;
 }
 
 }  // namespace
 
 PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
-                                  BytesNeededFunction bytesNeeded) {
+                                  FileReadingFunction readingOf) {
     if (path.empty() || path.find('\0') != std::string_view::npos)
         return PictureFileStatus::NotFound;
     std::string name(path);
@@ -239,14 +238,19 @@ PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
     if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
         return ReadKnownSize(fd, DeviceHeadBytes, out);
     if (S_ISREG(info.st_mode)) {
-        uint64_t worth = 0;
-        if (PictureFileStatus status = BytesWorthReading(fd, identity.size, bytesNeeded, worth);
+        FileReading reading;
+        if (PictureFileStatus status = ReadingOf(fd, identity.size, readingOf, reading);
             status != PictureFileStatus::Ok)
             return status;
+        const uint64_t worth =
+            reading.bytesNeeded == 0
+                ? identity.size
+                : std::min(identity.size, std::max<uint64_t>(reading.bytesNeeded, HeadBytes));
         if (worth > MaxPictureFileBytes) return PictureFileStatus::TooLarge;
-        const PictureFileStatus status = out.Map(fd, static_cast<size_t>(worth))
-                                             ? PictureFileStatus::Ok
-                                             : ReadKnownSize(fd, static_cast<size_t>(worth), out);
+        const PictureFileStatus status =
+            !reading.rearranged && out.Map(fd, static_cast<size_t>(worth))
+                ? PictureFileStatus::Ok
+                : ReadKnownSize(fd, static_cast<size_t>(worth), out);
         // A file that changed size while it was read is no longer the one fstat described.
         if (status == PictureFileStatus::Ok && out.Size() == identity.size)
             out.SetIdentity(identity);

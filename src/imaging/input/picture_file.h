@@ -44,6 +44,8 @@ class PictureFileBytes {
     // Gives back the bytes (a decoder in another process has its own copy of them) but keeps
     // what Damaged() needs.
     void GiveBackKeepingWatch() noexcept;
+    // Whether the bytes are a mapping of the file rather than a copy in memory.
+    bool Mapped() const { return mapping_.Data() != nullptr; }
     // True when the mapped file was cut short while it was read: what the decoder saw is not
     // the file, and its reading failed.
     bool Damaged() const { return mapping_.Damaged(); }
@@ -72,15 +74,22 @@ enum class PictureFileStatus {
     OutOfMemory,
 };
 
-// How many of a file's bytes its decoder can use, told from its first bytes (`head`, up to
-// HeadBytes of them); 0 when the whole file is wanted.
-using BytesNeededFunction = uint64_t (*)(std::span<const uint8_t> head);
+// How a regular file's bytes suit its decoder, told from its first bytes (`head`, up to
+// HeadBytes of them) and the file's size.
+struct FileReading {
+    uint64_t bytesNeeded = 0;  // how many of them it can use; 0 when the whole file is wanted
+    // It rearranges them in place: read into memory, not mapped, since every page written
+    // through a private mapping is first copied, one small page at a time.
+    bool rearranged = false;
+};
+using FileReadingFunction = FileReading (*)(std::span<const uint8_t> head, uint64_t fileSize);
 inline constexpr size_t HeadBytes = 64 * 1024;
 
 // Regular files are mapped (read into memory where the file system cannot map them), so that a
 // picture followed by gigabytes of anything costs what the picture costs; a regular file whose
-// first bytes tell, through `bytesNeeded`, that fewer bytes are of use is mapped only that far,
-// so that the file's address space need not exceed the picture's either. Pipes are read to
+// first bytes tell, through `reading`, that fewer bytes are of use is mapped only that far,
+// so that the file's address space need not exceed the picture's either, and one whose
+// decoder rearranges its bytes is read into memory instead. Pipes are read to
 // their end (up to the same limit as a file, which is checked before the buffer grows past
 // it).
 // A character or block device is never read past its first few bytes: no picture is that
@@ -90,7 +99,7 @@ inline constexpr size_t HeadBytes = 64 * 1024;
 // same path names the same, unchanged regular file, or the same pipe or socket (which cannot
 // be read a second time).
 PictureFileStatus ReadPictureFile(std::string_view path, PictureFileBytes& out,
-                                  BytesNeededFunction bytesNeeded = nullptr);
+                                  FileReadingFunction reading = nullptr);
 
 // Keeps the bytes of a whole regular file, pipe or socket read from `path` (taking them from
 // `bytes`) for the next ReadPictureFile, which takes them or drops them: the native loader

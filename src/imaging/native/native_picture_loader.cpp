@@ -8,8 +8,10 @@
 #include "codecs/bmp/bmp_file_bytes.h"
 #include "codecs/common/codec_child.h"
 #include "codecs/common/codec_registry.h"
+#include "codecs/common/codecs.h"
 #include "codecs/icon/icon.h"
 #include "codecs/metafile/metafile.h"
+#include "codecs/png/png_whole_stream.h"
 #include "imaging/gdi/gdi.h"
 #include "imaging/input/picture_file.h"
 #include "imaging/native/native_bitmap_depth.h"
@@ -136,6 +138,13 @@ PictureObject LoadEmfPicture(const InputFile& input) {
     return PictureObject(PICTYPE_ENHMETAFILE, handle, clamp(width), clamp(height));
 }
 
+// A BMP is read only as far as its headers say it has pixels; a PNG whose IDAT chunks the
+// whole-stream decoder moves together is read into memory, since through a private mapping its
+// every page would be copied at the first write (12,000 small copies for 24 megapixels).
+FileReading ReadingOfPictureFile(std::span<const uint8_t> head, uint64_t fileSize) {
+    return {codecs::BmpFileBytesNeeded(head), codecs::PngWholeStreamRearranges(head, fileSize)};
+}
+
 // The picture of the first loader that takes the file; an empty object when none does.
 PictureObject LoadFromBytes(const InputFile& input) {
     const FileView file = input.view;
@@ -154,8 +163,7 @@ PictureObject LoadFromBytes(const InputFile& input) {
 
 PictureObject LoadPicture(std::string_view path) {
     PictureFileBytes bytes;
-    // A BMP is read only as far as its headers say it has pixels.
-    switch (ReadPictureFile(path, bytes, codecs::BmpFileBytesNeeded)) {
+    switch (ReadPictureFile(path, bytes, ReadingOfPictureFile)) {
         case PictureFileStatus::Ok: break;
         case PictureFileStatus::NotFound: RaiseError(ErrorNumber::FileNotFound);
         case PictureFileStatus::OutOfMemory: RaiseError(ErrorNumber::OutOfMemory);

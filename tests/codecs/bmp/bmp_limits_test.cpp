@@ -7,7 +7,7 @@
 
 #include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
-#include "support/codec_checks.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {

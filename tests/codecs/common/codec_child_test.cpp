@@ -1,7 +1,7 @@
 // The decode child: what it hands back equals what the decoder gives in-process, every way a
 // child can fail is caught as the designed end, and a record that lies is refused.
 #include "codecs/common/codec_child.h"
-#include "support/codec_checks.h"
+#include "helpers/codec_checks.h"
 
 #include <sys/wait.h>
 
@@ -19,9 +19,9 @@
 #include "codecs/common/codec_registry.h"
 #include "codecs/icon/icon.h"
 #include "codecs/metafile/metafile.h"
+#include "helpers/sanitizer_build.h"
+#include "helpers/test_files.h"
 #include "runtime/confined_child.h"
-#include "support/sanitizer_build.h"
-#include "support/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm::codecs {
@@ -135,6 +135,60 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"Emf", "metafile/bounds-frame.emf", ChildTask::Emf,
                       [](FileView f, ChildDecode& out) { return ParseEmfHeader(f, out.emf); }}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// --- Copying rows out of a held child ---
+
+// A pattern no two rows or halves share, so that a row copied from the wrong place shows.
+uint32_t PatternAt(size_t index) {
+    return static_cast<uint32_t>(index * 2654435761u) ^ static_cast<uint32_t>(index >> 7);
+}
+
+struct RowCopyCase {
+    const char* name;
+    int32_t first;
+    int32_t rows;
+};
+
+class ChildRowCopyTest : public ::testing::TestWithParam<RowCopyCase> {};
+
+// Copies of eight megabytes and more are split between two threads; every byte must still
+// come from its own place, whatever the start and the length.
+TEST_P(ChildRowCopyTest, CopiesEveryRowFromItsPlace) {
+    constexpr int32_t width = 2048;  // 8 KiB a row: 1024 rows make 8 MiB
+    constexpr int32_t height = 1500;
+    const RowCopyCase& c = GetParam();
+    const std::vector<uint8_t> bytes(64, 0);
+    const FileView file(bytes);
+    const auto pattern = [&](ChildDecode& out) -> CodecResult {
+        out.picture.pixels = PixelStore::Allocate(width, height);
+        if (out.picture.pixels == nullptr) return Refuse("bmp: no memory for the pixels");
+        for (size_t i = 0; i < out.picture.pixels->PixelCount(); ++i)
+            out.picture.pixels->Data()[i] = PatternAt(i);
+        out.picture.width = width;
+        out.picture.height = height;
+        out.picture.source = {.pixelBits = 32};
+        return Decoded;
+    };
+    ChildDecode there;
+    ASSERT_EQ(DecodeConfined(file, ChildTask::Picture, pattern, there), Decoded);
+    ASSERT_NE(there.picture.pixels, nullptr);
+    std::vector<uint32_t> rows(static_cast<size_t>(c.rows) * width);
+    ASSERT_TRUE(there.picture.pixels->CopyRowsFromBottom(c.first, c.rows, rows.data()));
+    const size_t start = static_cast<size_t>(c.first) * width;
+    size_t wrong = 0;
+    for (size_t i = 0; i < rows.size(); ++i) wrong += rows[i] != PatternAt(start + i);
+    EXPECT_EQ(wrong, 0u);
+    there = ChildDecode{};
+    EXPECT_TRUE(NoChildLeft());
+}
+
+INSTANTIATE_TEST_SUITE_P(Regions, ChildRowCopyTest,
+                         ::testing::Values(RowCopyCase{"OneRow", 700, 1},
+                                           RowCopyCase{"JustBelowTheSplit", 1, 1023},
+                                           RowCopyCase{"TheSplitExactly", 1, 1024},
+                                           RowCopyCase{"UpperRowsFromAnOddRow", 333, 1167},
+                                           RowCopyCase{"EveryRow", 0, 1500}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // --- Every way a child can fail ---
 

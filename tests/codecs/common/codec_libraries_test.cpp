@@ -9,7 +9,7 @@
 #include "codecs/png/png_library.h"
 #include "codecs/tiff/tiff_library.h"
 #include "codecs/webp/webp_library.h"
-#include "support/codec_checks.h"
+#include "helpers/codec_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@
 #include "codecs/png/png.h"
 #include "codecs/tiff/tiff.h"
 #include "codecs/webp/webp.h"
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -1,18 +1,19 @@
 // The codec registry's rows against one another and against every picture the tests hold:
 // signatures that do not overlap, a decoder that leaves other formats alone, and a missing
-// run-time library reported as such.
+// run-time library reported as such. (That each row decodes its own files and leaves the
+// others' alone is the conformance test's.)
 #include "codecs/common/codec_registry.h"
-#include "support/codec_checks.h"
+#include "helpers/codec_checks.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "support/test_files.h"
+#include "helpers/codec_cases.h"
+#include "helpers/test_files.h"
 #include "testing/testing_hooks.h"
 
 namespace pic2pnm::codecs {
@@ -23,24 +24,10 @@ using testing::ReadFileBytes;
 using testing::TestData;
 using Bytes = std::vector<uint8_t>;
 
-// One picture each row decodes; a new row needs one here.
-const std::map<std::string, const char*, std::less<>>& Samples() {
-    static const std::map<std::string, const char*, std::less<>> samples = {
-        {"png", "png/grey8.png"},    {"tiff", "tiff/rgb8-none.tif"},
-        {"webp", "webp/lossy.webp"}, {"bmp", "bmp/nb_win_24bpp.bmp"},
-        {"gif", "gif/plain.gif"},    {"jpeg", "jpeg/baseline420.jpg"},
-        {"icon", "icon/rgb24.ico"},  {"pnm", "pnm/commented.ppm"},
-        {"qoi", "qoi/rgb.qoi"},      {"heif", "heif/lossy.heic"},
-        {"avif", "avif/lossy.avif"}, {"jxl", "jxl/lossless.jxl"},
-        {"tga", "tga/argb1555.tga"},
-    };
-    return samples;
-}
-
+// One picture each row decodes: the first its cases name.
 Bytes SampleOf(const CodecEntry& row) {
-    const auto found = Samples().find(row.name);
-    if (found == Samples().end()) return {};
-    return ReadFileBytes(TestData(found->second));
+    const std::vector<std::string> decodes = testing::ReadCodecCases(row.name).decodes;
+    return decodes.empty() ? Bytes{} : ReadFileBytes(TestData(decodes.front()));
 }
 
 TEST(CodecRegistry, RowsAreCompleteAndTellApart) {
@@ -56,24 +43,6 @@ TEST(CodecRegistry, RowsAreCompleteAndTellApart) {
         EXPECT_EQ(FindCodec(row.name), &row);
     }
     EXPECT_EQ(FindCodec("no-such-format"), nullptr);
-}
-
-// Each row's sample is its own and no other row's, by signature and by decoder.
-TEST(CodecRegistry, EachSampleBelongsToItsRowAlone) {
-    for (const CodecEntry& owner : CodecRegistry()) {
-        SCOPED_TRACE(std::string(owner.name));
-        const Bytes sample = SampleOf(owner);
-        ASSERT_FALSE(sample.empty()) << "no sample for this row in Samples()";
-        for (const CodecEntry& row : CodecRegistry()) {
-            SCOPED_TRACE("decoded by " + std::string(row.name));
-            const bool own = &row == &owner;
-            DecodedPicture picture;
-            EXPECT_EQ(row.looksLike(sample), own);
-            EXPECT_EQ(row.decode(sample, DefaultDecodeLimits, picture),
-                      own ? CodecStatus::Ok : CodecStatus::NotMyFormat);
-            EXPECT_EQ(picture.pixels != nullptr, own);
-        }
-    }
 }
 
 // Over every picture and hostile file the tests hold: a decoder whose signature check says

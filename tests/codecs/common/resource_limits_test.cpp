@@ -14,7 +14,7 @@
 #include "codecs/png/png_format.h"
 #include "codecs/png/png_skipped_chunks.h"
 #include "codecs/tiff/tiff_limits.h"
-#include "support/codec_checks.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {

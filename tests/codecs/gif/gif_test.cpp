@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "codecs/gif/gif.h"
-#include "support/codec_checks.h"
-#include "support/reference_image.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/reference_image.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

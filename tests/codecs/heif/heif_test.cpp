@@ -13,8 +13,8 @@
 #include "codecs/heif/heif_brands.h"
 #include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_status.h"
-#include "support/codec_checks.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "codecs/icon/icon.h"
+#include "helpers/codec_checks.h"
+#include "helpers/reference_image.h"
+#include "helpers/test_files.h"
 #include "imaging/native/native_bitmap_depth.h"
-#include "support/codec_checks.h"
-#include "support/reference_image.h"
-#include "support/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

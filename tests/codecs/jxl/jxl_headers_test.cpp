@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/codec_checks.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

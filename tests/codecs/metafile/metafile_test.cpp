@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "codecs/metafile/metafile.h"
-#include "support/codec_checks.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -13,9 +13,9 @@
 
 #include "codecs/png/png.h"
 #include "codecs/png/png_path.h"
-#include "support/codec_checks.h"
-#include "support/png_files.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/png_files.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "codecs/png/png.h"
-#include "support/codec_checks.h"
-#include "support/png_files.h"
-#include "support/reference_image.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/png_files.h"
+#include "helpers/reference_image.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/png_files.h"
+#include "helpers/png_files.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -118,6 +118,46 @@ TEST(PngWholeStream, TakesTheLayoutsWhoseFilteredRowsFitInTheStore) {
         EXPECT_EQ(IsWholeStreamPngLayout(layout), c.taken);
         const PngBytes stream = Zlib(RandomRows(random, c.width, c.height, c.colorType));
         ExpectWholeStream(PngWithIdatPieces(layout, stream, {}), layout, c.taken);
+    }
+}
+
+// Only a file the whole-stream decoder may rearrange, and no larger than its picture would be
+// in memory, is worth reading rather than mapping.
+TEST(PngWholeStream, TellsFromTheHeadWhetherTheFileIsRearranged) {
+    struct Case {
+        const char* name;
+        PngBytes head;
+        uint64_t fileSize;
+        bool rearranged;
+    };
+    const auto head = [](uint8_t depth, uint8_t colorType, bool interlaced) {
+        return Png({Ihdr(1000, 500, depth, colorType, interlaced)});
+    };
+    constexpr uint64_t bound = 4 * 1000 * 500 + (uint64_t{16} << 20);
+    PngBytes longIhdr = head(8, 2, false);
+    longIhdr[11] = 14;
+    PngBytes notIhdr = head(8, 2, false);
+    notIhdr[12] = 'i';
+    PngBytes cut = head(8, 2, false);
+    cut.resize(28);  // the interlace byte missing
+    const std::vector<Case> cases = {
+        {"RGB", head(8, 2, false), 100000, true},
+        {"grey", head(8, 0, false), 100000, true},
+        {"palette", head(8, 3, false), 100000, true},
+        {"as large as its picture", head(8, 2, false), bound, true},
+        {"larger than its picture", head(8, 2, false), bound + 1, false},
+        {"RGBA", head(8, 6, false), 100000, false},
+        {"interlaced", head(8, 2, true), 100000, false},
+        {"16 bits", head(16, 2, false), 100000, false},
+        {"IHDR of another length", longIhdr, 100000, false},
+        {"another chunk first", notIhdr, 100000, false},
+        {"cut within IHDR", cut, 100000, false},
+        {"no PNG", PngBytes(40, 'x'), 100000, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(PngWholeStreamRearranges(FileView(c.head.data(), c.head.size()), c.fileSize),
+                  c.rearranged);
     }
 }
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "codecs/tiff/tiff.h"
-#include "support/codec_checks.h"
-#include "support/reference_image.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/reference_image.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "codecs/webp/webp.h"
-#include "support/codec_checks.h"
-#include "support/test_files.h"
+#include "helpers/codec_checks.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {
 namespace {

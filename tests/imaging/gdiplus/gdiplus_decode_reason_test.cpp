@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/run_program.h"
-#include "support/test_files.h"
+#include "helpers/run_program.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm {
 namespace {

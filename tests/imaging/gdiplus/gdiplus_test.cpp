@@ -27,12 +27,12 @@
 #include "codecs/png/png.h"
 #include "codecs/tiff/tiff.h"
 #include "codecs/webp/webp.h"
+#include "helpers/test_files.h"
 #include "imaging/gdi/gdi.h"
 #include "imaging/gdiplus/gdiplus_composite.h"
 #include "imaging/gdiplus/gdiplus_images.h"
 #include "imaging/gdiplus/gdiplus_pixel_format.h"
 #include "runtime/utf16_path.h"
-#include "support/test_files.h"
 
 namespace pic2pnm {
 namespace {

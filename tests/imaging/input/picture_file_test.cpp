@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/test_files.h"
+#include "helpers/test_files.h"
 
 namespace pic2pnm {
 namespace {
@@ -209,8 +209,11 @@ TEST(PictureFileDeathTest, ABusErrorElsewhereStillEndsTheProgram) {
     EXPECT_DEATH(::raise(SIGBUS), "");
 }
 
-uint64_t NeedsTenBytes(std::span<const uint8_t> head) {
-    return head.size() >= 2 && head[0] == 'N' && head[1] == 'B' ? 10 : 0;
+// "NB" files need ten bytes; "RW" files are rearranged by their decoder.
+FileReading ReadingOfTestFile(std::span<const uint8_t> head, uint64_t) {
+    const bool nb = head.size() >= 2 && head[0] == 'N' && head[1] == 'B';
+    const bool rw = head.size() >= 2 && head[0] == 'R' && head[1] == 'W';
+    return {nb ? 10u : 0u, rw};
 }
 
 struct PartialReadCase {
@@ -218,12 +221,14 @@ struct PartialReadCase {
     std::string start;
     size_t fileBytes;
     size_t expectedBytes;
+    bool mapped;
 };
 
 class PartialReadTest : public ::testing::TestWithParam<PartialReadCase> {};
 
 // A file whose first bytes say few of them matter is read only as far as the first HeadBytes
-// (reading fewer saves nothing), and its bytes are never kept as the whole file.
+// (reading fewer saves nothing), and its bytes are never kept as the whole file; one whose
+// decoder rearranges its bytes is read into memory whole, not mapped.
 TEST_P(PartialReadTest, ReadsWhatTheHeadSaysIsNeeded) {
     const PartialReadCase& c = GetParam();
     TempDir dir;
@@ -232,18 +237,21 @@ TEST_P(PartialReadTest, ReadsWhatTheHeadSaysIsNeeded) {
     text.resize(c.fileBytes, 'x');
     WriteFileText(path, text);
     PictureFileBytes bytes;
-    ASSERT_EQ(ReadPictureFile(path, bytes, NeedsTenBytes), PictureFileStatus::Ok);
+    ASSERT_EQ(ReadPictureFile(path, bytes, ReadingOfTestFile), PictureFileStatus::Ok);
     EXPECT_EQ(bytes.Size(), c.expectedBytes);
     EXPECT_EQ(Text(bytes), text.substr(0, c.expectedBytes));
     EXPECT_EQ(bytes.Identity().regular, c.expectedBytes == c.fileBytes);
+    EXPECT_EQ(bytes.Mapped(), c.mapped);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, PartialReadTest,
-    ::testing::Values(PartialReadCase{"LongFileNeedingFew", "NB", 3 * HeadBytes, HeadBytes},
-                      PartialReadCase{"LongFileOfAnotherKind", "XX", 3 * HeadBytes, 3 * HeadBytes},
-                      PartialReadCase{"ShortFileReadWhole", "NB", 100, 100},
-                      PartialReadCase{"JustOverTheHead", "NB", HeadBytes + 1, HeadBytes}),
+    ::testing::Values(
+        PartialReadCase{"LongFileNeedingFew", "NB", 3 * HeadBytes, HeadBytes, true},
+        PartialReadCase{"LongFileOfAnotherKind", "XX", 3 * HeadBytes, 3 * HeadBytes, true},
+        PartialReadCase{"ShortFileReadWhole", "NB", 100, 100, true},
+        PartialReadCase{"JustOverTheHead", "NB", HeadBytes + 1, HeadBytes, true},
+        PartialReadCase{"LongFileRearranged", "RW", 3 * HeadBytes, 3 * HeadBytes, false}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 struct GrowCase {
