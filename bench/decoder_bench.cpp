@@ -31,7 +31,8 @@
 namespace pic2pnm::bench {
 namespace {
 
-using Decoder = codecs::CodecStatus (*)(codecs::FileView, codecs::DecodedPicture&);
+using Decoder = codecs::CodecResult (*)(codecs::FileView, const codecs::DecodeLimits&,
+                                        codecs::DecodedPicture&);
 
 struct DecoderCase {
     const char* name;
@@ -52,7 +53,8 @@ constexpr DecoderCase DecoderCases[] = {
 constexpr const char* CopiedFiles[] = {"photo.ppm", "photo.pam", "photo.qoi"};
 
 // PNG as the program decodes it, rearranging the file's bytes meanwhile (they are put back).
-using InPlaceDecoder = codecs::CodecStatus (*)(std::span<uint8_t>, codecs::DecodedPicture&);
+using InPlaceDecoder = codecs::CodecResult (*)(std::span<uint8_t>, const codecs::DecodeLimits&,
+                                               codecs::DecodedPicture&);
 
 struct InPlaceDecoderCase {
     const char* name;
@@ -82,7 +84,7 @@ void DecodeFromMemory(benchmark::State& state, Decoder decode,
     int64_t pixels = 0;
     for (auto _ : state) {
         codecs::DecodedPicture picture;
-        if (decode(codecs::FileView(*file), picture) != codecs::CodecStatus::Ok) {
+        if (!decode(codecs::FileView(*file), codecs::DefaultDecodeLimits, picture).IsOk()) {
             state.SkipWithError("the decoder refused the picture");
             break;
         }
@@ -113,7 +115,7 @@ void DecodeInPlace(benchmark::State& state, InPlaceDecoder decode, std::vector<u
     int64_t pixels = 0;
     for (auto _ : state) {
         codecs::DecodedPicture picture;
-        if (decode(file, picture) != codecs::CodecStatus::Ok) {
+        if (!decode(file, codecs::DefaultDecodeLimits, picture).IsOk()) {
             state.SkipWithError("the decoder refused the picture");
             break;
         }

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const codecs::FileView dib = file.subspan(kFileHeaderSize);
         for (bool iconImage : {false, true}) {
             codecs::DecodedPicture picture;
-            fuzzing::CheckPicture(codecs::DecodeDib(dib, iconImage, picture), picture);
+            fuzzing::CheckPicture(codecs::DecodeDib(dib, iconImage, fuzzing::FuzzLimits, picture),
+                                  picture);
         }
     }
     return 0;

@@ -11,14 +11,14 @@ using namespace pic2pnm;
 // An icon that decoded: a mask as wide as the icon, and either a colour bitmap of the icon's
 // size with a mask of the same height, or (monochrome) no colour bitmap and a mask twice as
 // high that holds the XOR image below the AND mask.
-void CheckIcon(codecs::CodecStatus status, const codecs::DecodedIcon& icon) {
-    fuzzing::CheckStatus(status);
-    if (status != codecs::CodecStatus::Ok) return;
+void CheckIcon(codecs::CodecResult result, const codecs::DecodedIcon& icon) {
+    fuzzing::CheckStatus(result);
+    if (!result.IsOk()) return;
     if (icon.color) {
         fuzzing::CheckStore(icon.color, icon.width, icon.height);
         fuzzing::CheckStore(icon.mask, icon.width, icon.height);
     } else {
-        fuzzing::Require(icon.bitsPerPixel == 1);
+        fuzzing::Require(icon.imageBits == 1);
         fuzzing::Require(icon.height <= INT32_MAX / 2);
         fuzzing::CheckStore(icon.mask, icon.width, icon.height * 2);
     }
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const codecs::FileView file = fuzzing::ViewOf(data, size);
     {
         codecs::DecodedIcon icon;
-        CheckIcon(codecs::DecodeIcon(file, icon), icon);
+        CheckIcon(codecs::DecodeIcon(file, fuzzing::FuzzLimits, icon), icon);
     }
     {
         codecs::PlaceableWmfHeader header;

@@ -37,8 +37,7 @@ void RequireSamePicture(const pic2pnm::codecs::DecodedPicture& ours,
                         const pic2pnm::codecs::DecodedPicture& library) {
     using pic2pnm::fuzzing::Require;
     Require(ours.width == library.width && ours.height == library.height);
-    Require(ours.bitsPerPixel == library.bitsPerPixel && ours.pixelFormat == library.pixelFormat &&
-            ours.hasAlpha == library.hasAlpha);
+    Require(ours.source == library.source);
     Require(std::memcmp(ours.pixels->Data(), library.pixels->Data(),
                         ours.pixels->PixelCount() * sizeof(uint32_t)) == 0);
 }
@@ -52,14 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PutCrcsRight(png);
     const codecs::FileView file = fuzzing::ViewOf(png.data(), png.size());
     codecs::DecodedPicture direct;
-    const codecs::CodecStatus status =
-        codecs::DecodePngUsing(file, direct, PngRowPath::DirectFirst);
-    fuzzing::CheckPicture(status, direct);
+    const codecs::CodecResult result =
+        codecs::DecodePngUsing(file, fuzzing::FuzzLimits, direct, PngRowPath::DirectFirst);
+    const codecs::CodecStatus status = result.status;
+    fuzzing::CheckPicture(result, direct);
     codecs::DecodedPicture library;
-    fuzzing::Require(codecs::DecodePngUsing(file, library, PngRowPath::Library) == status);
+    fuzzing::Require(
+        codecs::DecodePngUsing(file, fuzzing::FuzzLimits, library, PngRowPath::Library).status ==
+        status);
     std::vector<uint8_t> copy = png;
     codecs::DecodedPicture inPlace;
-    const codecs::CodecStatus inPlaceStatus = codecs::DecodePngInPlace(copy, inPlace);
+    const codecs::CodecResult inPlaceResult =
+        codecs::DecodePngInPlace(copy, fuzzing::FuzzLimits, inPlace);
+    const codecs::CodecStatus inPlaceStatus = inPlaceResult.status;
     fuzzing::Require(copy == png);
     // libdeflate turns some deflate streams that zlib refuses into valid ones (it leaves the
     // checking to the checksum): a file whose zlib checksum matches what libdeflate makes of
@@ -68,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         inPlaceStatus == codecs::CodecStatus::Ok && status == codecs::CodecStatus::Corrupt;
     fuzzing::Require(inPlaceStatus == status || lenientInflate);
     if (lenientInflate) {
-        fuzzing::CheckPicture(inPlaceStatus, inPlace);
+        fuzzing::CheckPicture(inPlaceResult, inPlace);
         return 0;
     }
     if (status != codecs::CodecStatus::Ok) return 0;

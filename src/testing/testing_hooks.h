@@ -10,8 +10,9 @@
 
 namespace pic2pnm {
 
-// Lowers the largest pixel count a decoder accepts (IsPictureSizeSupported), so that fuzzing
-// does not spend its time on huge allocations. 0 restores the normal limit.
+// Lowers the largest pixel count the loaders' decodes accept (LoaderDecodeLimits), so that
+// fuzzing the whole load path does not spend its time on huge allocations. 0 restores the
+// normal limit.
 void SetPixelCountCapForFuzzing(int64_t maxPixels);
 
 // While true, every codec library opened at run time is reported missing, as on a machine
@@ -45,6 +46,13 @@ void SetDecodeChildFaultForTesting(DecodeChildFault fault);
 // Shorter limits of CPU time and wall-clock time for decode children; 0 restores the normal
 // ones.
 void SetDecodeChildTimeLimitsForTesting(uint32_t cpuSeconds, uint32_t wallMilliseconds);
+
+// Sees every decode that refused its file, after the decode child (or the process itself, when
+// it decodes without one) is done: the status (a CodecStatus) and the reason, a static text of
+// the codecs' table of reasons. The loaders decode through the same path, so a test build of
+// the program tells with it why a file was refused.
+using DecodeRefusalObserver = std::function<void(int status, const char* reason)>;
+void SetDecodeRefusalObserver(DecodeRefusalObserver observer);
 
 // Sees how every confined child ended (the value of ChildEnd, runtime/confined_child.h) and
 // its signal or exit status.

@@ -8,24 +8,55 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "codecs/common/codec_limits.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/common/decoded_picture.h"
 #include "helpers/reference_image.h"
+#include "imaging/gdiplus/gdiplus_pixel_format.h"
+
+namespace pic2pnm::codecs {
+
+// Results are alike when their status and the text of their reason are.
+bool operator==(const CodecResult& a, const CodecResult& b);
+// A result compared with a bare status: the status alone.
+bool operator==(const CodecResult& result, CodecStatus status);
+void PrintTo(const CodecResult& result, std::ostream* out);
+void PrintTo(const SourceFormat& source, std::ostream* out);
+
+}  // namespace pic2pnm::codecs
 
 namespace pic2pnm::testing {
 
 using Bytes = std::vector<uint8_t>;
-using Decoder = codecs::CodecStatus (*)(codecs::FileView, codecs::DecodedPicture&);
+using Decoder = codecs::CodecResult (*)(codecs::FileView, const codecs::DecodeLimits&,
+                                        codecs::DecodedPicture&);
 using SignatureCheck = bool (*)(codecs::FileView);
+
+// The depth of the native loader's bitmap and the GDI+ stand-in's pixel format code of a
+// picture decoded by the registry row `codec`.
+uint16_t NativeDepthOf(std::string_view codec, const codecs::DecodedPicture& picture);
+PixelFormatCode GdipFormatOf(std::string_view codec, const codecs::DecodedPicture& picture);
+
+// 8-bit RGB, or RGBA with straight alpha: what most decoders of compressed formats describe.
+codecs::SourceFormat EightBitRgb(bool alpha);
 
 // What a fixture must decode to, beyond its reference pixels.
 struct ExpectedPicture {
+    // The registry row the picture is reported as, when the depth and pixel format the loaders
+    // work out from its description must be these (the native loader's bitmap depth, the GDI+
+    // stand-in's pixel format code).
+    const char* codec = nullptr;
     uint16_t bitsPerPixel = 0;
-    uint32_t pixelFormat = 0;
+    PixelFormatCode pixelFormat = 0;
     bool hasAlpha = false;
     bool premultipliedAlpha = false;
+    // When set, the description itself; when neither it nor `codec` is, `hasAlpha` alone.
+    std::optional<codecs::SourceFormat> source = std::nullopt;
     int tolerance = 0;  // per channel, as ComparePixels takes it
     bool compareAlpha = false;
     std::optional<float> dpi = std::nullopt;  // on both axes, when the decoder must report it
@@ -44,7 +75,7 @@ void ExpectMatchesSiblingReference(Decoder decode, const std::string& name, bool
 
 // Decodes every prefix of `whole`, from none of it to all of it, each copied to a buffer of
 // its own size so that the sanitizers see a read past its end, and stops at the first one
-// whose status is not `expectedFor(length)`.
+// whose status is not `expectedFor(length)` or that is refused without a reason of the table.
 void ExpectEveryPrefixStatus(Decoder decode, const Bytes& whole,
                              const std::function<codecs::CodecStatus(size_t length)>& expectedFor);
 
@@ -56,18 +87,24 @@ void ExpectDamagedBytesGiveAStatus(Decoder decode, const Bytes& whole, uint32_t 
 struct NamedBytes {
     const char* name;
     Bytes bytes;
+    // Why the decoder must refuse it, a text of CodecReasons; null where any reason of the table
+    // will do (the conformance test's files cut short, one table for every row).
+    const char* reason;
 };
 
-// Each file decodes to `expected` and leaves no picture behind.
+// Each file decodes to `expected` with its reason and leaves no picture behind.
 void ExpectEachRefused(Decoder decode, const std::vector<NamedBytes>& files,
                        codecs::CodecStatus expected);
 
 // Files of other formats (test data names) are NotMyFormat, so another decoder gets its turn.
 void ExpectOtherFormatsLeftAlone(Decoder decode, const std::vector<const char*>& testDataNames);
 
-// A cap one pixel below the file's `pixelCount` refuses it as TooLarge; a cap of exactly
-// that many lets it through. The cap is lifted afterwards.
+// Limits of one pixel below the file's `pixelCount` refuse it as TooLarge, as larger than the
+// limits allow; limits of exactly that many let it through.
 void ExpectPixelCountCapHonoured(Decoder decode, const Bytes& file, int64_t pixelCount);
+
+// Non-Ok results carry a reason of the table, Ok ones none.
+void ExpectReasonOfTheTable(const codecs::CodecResult& result);
 
 struct SignatureCase {
     const char* name;

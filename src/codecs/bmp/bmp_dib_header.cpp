@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 
 namespace pic2pnm::codecs::bmp {
 namespace {
@@ -55,23 +56,23 @@ bool IsValidBitCount(DibCompression compression, uint16_t bitCount) {
     return false;
 }
 
-CodecStatus ParseCoreHeader(FileView dib, DibHeader& out) {
+CodecResult ParseCoreHeader(FileView dib, DibHeader& out) {
     // Width and height are unsigned 16-bit values: core bitmaps are always bottom-up.
     out.width = ReadLe16(dib.data() + 4);
     out.height = ReadLe16(dib.data() + 6);
     out.bitCount = ReadLe16(dib.data() + 10);
     out.coreColorTable = true;
     out.colorTableOffset = kCoreHeaderSize;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 // Masks of a bit-field picture: inside a V2 or later header, or right after a 40-byte one.
-CodecStatus ReadMasks(FileView dib, const uint8_t* fields, uint32_t compressionCode,
+CodecResult ReadMasks(FileView dib, const uint8_t* fields, uint32_t compressionCode,
                       DibHeader& out) {
     if (out.headerSize == kInfoHeaderSize) {
         size_t maskCount = compressionCode == kBiAlphaBitFields ? 4 : 3;
         size_t end = kInfoHeaderSize + 4 * maskCount;
-        if (dib.size() < end) return CodecStatus::Corrupt;
+        if (dib.size() < end) return Refuse("bmp: the bit field masks are cut short");
         fields = dib.data();
         out.masks.alpha = maskCount == 4 ? ReadLe32(fields + 52) : 0;
         out.colorTableOffset = end;
@@ -82,13 +83,14 @@ CodecStatus ReadMasks(FileView dib, const uint8_t* fields, uint32_t compressionC
     out.masks.green = ReadLe32(fields + 44);
     out.masks.blue = ReadLe32(fields + 48);
     const ChannelMasks& m = out.masks;
-    if ((m.red | m.green | m.blue) == 0) return CodecStatus::Corrupt;
+    if ((m.red | m.green | m.blue) == 0) return Refuse("bmp: every colour mask is 0");
     bool contiguous = IsContiguous(m.red) && IsContiguous(m.green) && IsContiguous(m.blue) &&
                       IsContiguous(m.alpha);
-    return contiguous ? CodecStatus::Ok : CodecStatus::Corrupt;
+    if (!contiguous) return Refuse("bmp: a bit field mask has gaps");
+    return Decoded;
 }
 
-CodecStatus ParseInfoHeader(FileView dib, HeaderKind kind, DibHeader& out) {
+CodecResult ParseInfoHeader(FileView dib, HeaderKind kind, DibHeader& out) {
     // An OS/2 2.x header may stop after any field; the fields it leaves out read as zero.
     std::array<uint8_t, 56> fields{};
     std::memcpy(fields.data(), dib.data(), std::min<size_t>(out.headerSize, fields.size()));
@@ -114,30 +116,34 @@ CodecStatus ParseInfoHeader(FileView dib, HeaderKind kind, DibHeader& out) {
         out.compression = DibCompression::BitFields;
         return ReadMasks(dib, f, code, out);
     } else {
-        return CodecStatus::Corrupt;  // Huffman, RLE24, embedded JPEG or PNG, CMYK...
+        // Huffman, RLE24, embedded JPEG or PNG, CMYK...
+        return Refuse("bmp: a compression this decoder does not read");
     }
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
 
-CodecStatus ParseDibHeader(FileView dib, DibHeader& out) {
-    if (dib.size() < 4) return CodecStatus::Corrupt;
+CodecResult ParseDibHeader(FileView dib, DibHeader& out) {
+    if (dib.size() < 4) return Refuse("bmp: the info header is cut short");
     DibHeader header;
     header.headerSize = ReadLe32(dib.data());
     HeaderKind kind = ClassifyHeader(header.headerSize);
-    if (kind == HeaderKind::Unknown || header.headerSize > dib.size()) return CodecStatus::Corrupt;
-    CodecStatus status = kind == HeaderKind::Core ? ParseCoreHeader(dib, header)
-                                                  : ParseInfoHeader(dib, kind, header);
-    if (status != CodecStatus::Ok) return status;
-    if (header.width <= 0 || header.height == 0) return CodecStatus::Corrupt;
-    if (!IsValidBitCount(header.compression, header.bitCount)) return CodecStatus::Corrupt;
+    if (kind == HeaderKind::Unknown) return Refuse("bmp: an info header of a size none has");
+    if (header.headerSize > dib.size()) return Refuse("bmp: the info header is cut short");
+    const CodecResult fields = kind == HeaderKind::Core ? ParseCoreHeader(dib, header)
+                                                        : ParseInfoHeader(dib, kind, header);
+    if (!fields.IsOk()) return fields;
+    if (header.width <= 0 || header.height == 0)
+        return Refuse("bmp: the width is not positive or the height is 0");
+    if (!IsValidBitCount(header.compression, header.bitCount))
+        return Refuse("bmp: a bit count the compression does not take");
     // Run-length data has no top-down form.
     bool runLength =
         header.compression == DibCompression::Rle8 || header.compression == DibCompression::Rle4;
-    if (runLength && header.topDown) return CodecStatus::Corrupt;
+    if (runLength && header.topDown) return Refuse("bmp: run-length pixels stored top-down");
     out = header;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 uint32_t DeclaredColorTableEntries(const DibHeader& header) {

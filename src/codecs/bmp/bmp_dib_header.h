@@ -38,7 +38,7 @@ struct DibHeader {
 // Reads and validates the header at the start of `dib`. Corrupt for a header size, bit
 // count, compression or mask set this decoder does not read, for zero or negative sizes, and
 // when the header (and its masks) do not fit in `dib`.
-CodecStatus ParseDibHeader(FileView dib, DibHeader& out);
+CodecResult ParseDibHeader(FileView dib, DibHeader& out);
 
 // Bytes per colour table entry.
 inline size_t ColorTableEntrySize(const DibHeader& header) {

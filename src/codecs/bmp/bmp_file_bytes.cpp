@@ -18,7 +18,7 @@ constexpr uint64_t kRunLengthBytesPerRow = 4;
 uint64_t BmpFileBytesNeeded(FileView head) {
     if (!LooksLikeBmp(head) || head.size() < kFileHeaderSize) return 0;
     bmp::DibHeader header;
-    if (bmp::ParseDibHeader(head.subspan(kFileHeaderSize), header) != CodecStatus::Ok) return 0;
+    if (!bmp::ParseDibHeader(head.subspan(kFileHeaderSize), header).IsOk()) return 0;
     if (!IsPictureSizeSupported(header.width, header.height)) return 0;
     const uint64_t pixelOffset = ReadLe32(head.data() + kPixelOffsetAt);
     const bool runLength = header.compression == bmp::DibCompression::Rle8 ||

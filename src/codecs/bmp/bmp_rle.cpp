@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "codecs/common/codec_reasons.h"
+
 namespace pic2pnm::codecs::bmp {
 namespace {
 
@@ -47,7 +49,7 @@ class RleCanvas {
 
 }  // namespace
 
-CodecStatus DecodeRle(const DibHeader& header, const Palette& palette, FileView data,
+CodecResult DecodeRle(const DibHeader& header, const Palette& palette, FileView data,
                       PixelStore& store) {
     std::fill_n(store.Data(), store.PixelCount(), kOpaqueBlack);
     bool fourBits = header.compression == DibCompression::Rle4;
@@ -55,7 +57,7 @@ CodecStatus DecodeRle(const DibHeader& header, const Palette& palette, FileView 
     size_t pos = 0;
     const size_t size = data.size();
     while (!canvas.PastTop() && pos < size) {
-        if (size - pos < 2) return CodecStatus::Corrupt;
+        if (size - pos < 2) return Refuse("bmp: the run-length data ends inside a command");
         uint8_t count = data[pos];
         uint8_t value = data[pos + 1];
         pos += 2;
@@ -69,13 +71,13 @@ CodecStatus DecodeRle(const DibHeader& header, const Palette& palette, FileView 
         } else if (value == kEndOfBitmap) {
             break;
         } else if (value == kDelta) {
-            if (size - pos < 2) return CodecStatus::Corrupt;
+            if (size - pos < 2) return Refuse("bmp: the run-length data ends inside a command");
             canvas.Move(data[pos], data[pos + 1]);
             pos += 2;
         } else {
             // Absolute run of `value` indices, padded to a 16-bit boundary.
             size_t bytes = fourBits ? (size_t{value} + 1) / 2 : value;
-            if (size - pos < bytes) return CodecStatus::Corrupt;
+            if (size - pos < bytes) return Refuse("bmp: the run-length data ends inside a command");
             const uint8_t* indices = data.data() + pos;
             if (fourBits) {
                 canvas.Put(value, [&](int64_t i) {
@@ -88,7 +90,7 @@ CodecStatus DecodeRle(const DibHeader& header, const Palette& palette, FileView 
             pos += bytes + (bytes & 1);  // the pad byte may be missing at the very end
         }
     }
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs::bmp

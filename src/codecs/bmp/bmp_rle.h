@@ -11,7 +11,7 @@ namespace pic2pnm::codecs::bmp {
 // picture). Pixels the data never sets are opaque black; runs and deltas that leave the
 // picture are clipped. Data that ends between two commands without an end-of-bitmap marker
 // is accepted (the rest stays black); data that ends inside a command is Corrupt.
-CodecStatus DecodeRle(const DibHeader& header, const Palette& palette, FileView data,
+CodecResult DecodeRle(const DibHeader& header, const Palette& palette, FileView data,
                       PixelStore& store);
 
 }  // namespace pic2pnm::codecs::bmp

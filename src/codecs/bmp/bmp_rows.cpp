@@ -5,6 +5,7 @@
 
 #include "codecs/bmp/bmp_bit_fields.h"
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 
 namespace pic2pnm::codecs::bmp {
 namespace {
@@ -89,19 +90,19 @@ void DecodeBgra32(const DibHeader& header, bool keepAlpha, FileView pixels, Pixe
 }
 
 // Every 16-bit value is looked up in a table built once from the masks.
-CodecStatus Decode16(const DibHeader& header, const ChannelMasks& masks, FileView pixels,
+CodecResult Decode16(const DibHeader& header, const ChannelMasks& masks, FileView pixels,
                      PixelStore& store) {
     BitFieldConverter converter;
-    if (!converter.Init(masks)) return CodecStatus::OutOfMemory;
+    if (!converter.Init(masks)) return Refuse("bmp: no memory for the bit field tables");
     std::unique_ptr<uint32_t[]> table(new (std::nothrow) uint32_t[0x10000]);
-    if (!table) return CodecStatus::OutOfMemory;
+    if (!table) return Refuse("bmp: no memory for the bit field tables");
     for (uint32_t value = 0; value <= 0xFFFF; ++value) table[value] = converter.Convert(value);
     int32_t width = header.width;
     const uint32_t* lookup = table.get();
     ForEachRow(header, pixels, store, [width, lookup](const uint8_t* s, uint32_t* t) {
         for (int32_t x = 0; x < width; ++x, s += 2) t[x] = lookup[ReadLe16(s)];
     });
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 bool IsBgra32Layout(const ChannelMasks& masks) {
@@ -109,18 +110,18 @@ bool IsBgra32Layout(const ChannelMasks& masks) {
            (masks.alpha == 0 || masks.alpha == 0xFF000000);
 }
 
-CodecStatus Decode32BitFields(const DibHeader& header, FileView pixels, PixelStore& store) {
+CodecResult Decode32BitFields(const DibHeader& header, FileView pixels, PixelStore& store) {
     if (IsBgra32Layout(header.masks)) {
         DecodeBgra32(header, header.masks.alpha != 0, pixels, store);
-        return CodecStatus::Ok;
+        return Decoded;
     }
     BitFieldConverter converter;
-    if (!converter.Init(header.masks)) return CodecStatus::OutOfMemory;
+    if (!converter.Init(header.masks)) return Refuse("bmp: no memory for the bit field tables");
     int32_t width = header.width;
     ForEachRow(header, pixels, store, [width, &converter](const uint8_t* s, uint32_t* t) {
         for (int32_t x = 0; x < width; ++x, s += 4) t[x] = converter.Convert(ReadLe32(s));
     });
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
@@ -134,20 +135,20 @@ bool UncompressedPixelBytes(const DibHeader& header, int64_t rows, uint64_t& byt
     return !__builtin_add_overflow(fullRows, lastRow, &bytes);
 }
 
-CodecStatus DecodeUncompressedRows(const DibHeader& header, const Palette& palette,
+CodecResult DecodeUncompressedRows(const DibHeader& header, const Palette& palette,
                                    bool keepAlphaByte, FileView pixels, PixelStore& store) {
     uint64_t needed = 0;
     if (!UncompressedPixelBytes(header, store.Height(), needed) || pixels.size() < needed)
-        return CodecStatus::Corrupt;
+        return Refuse("bmp: the pixels run past the end of the file");
     bool bitFields = header.compression == DibCompression::BitFields;
     switch (header.bitCount) {
         case 16: return Decode16(header, bitFields ? header.masks : kRgb555Masks, pixels, store);
-        case 24: Decode24(header, pixels, store); return CodecStatus::Ok;
+        case 24: Decode24(header, pixels, store); return Decoded;
         case 32:
             if (bitFields) return Decode32BitFields(header, pixels, store);
             DecodeBgra32(header, keepAlphaByte, pixels, store);
-            return CodecStatus::Ok;
-        default: DecodeIndexed(header, palette, pixels, store); return CodecStatus::Ok;
+            return Decoded;
+        default: DecodeIndexed(header, palette, pixels, store); return Decoded;
     }
 }
 

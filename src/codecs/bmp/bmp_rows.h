@@ -16,7 +16,7 @@ bool UncompressedPixelBytes(const DibHeader& header, int64_t rows, uint64_t& byt
 // Decodes the first store.Height() rows of `pixels` into `store` (as wide as the picture),
 // which must hold UncompressedPixelBytes. With keepAlphaByte a 32-bit BI_RGB picture keeps
 // its fourth byte as alpha (icon images); otherwise such pixels are opaque.
-CodecStatus DecodeUncompressedRows(const DibHeader& header, const Palette& palette,
+CodecResult DecodeUncompressedRows(const DibHeader& header, const Palette& palette,
                                    bool keepAlphaByte, FileView pixels, PixelStore& store);
 
 }  // namespace pic2pnm::codecs::bmp

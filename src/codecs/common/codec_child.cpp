@@ -1,4 +1,5 @@
 #include "codecs/common/codec_child.h"
+#include "codecs/common/codec_reasons.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -46,6 +47,7 @@ constexpr uint64_t LargestPicturePixels = INT32_MAX / 4;
 uint32_t cpuSecondsForTesting = 0;
 uint32_t wallMillisecondsForTesting = 0;
 DecodeChildFault fault = DecodeChildFault::None;
+DecodeRefusalObserver refusalObserver;
 
 uint64_t threadAllowance = 0;
 
@@ -92,12 +94,11 @@ void OpenLibrariesFor(FileView file) {
 // 4096 pixels where the child holds one.
 ChildRecordBytes LyingRecord(ChildTask task) {
     ChildDecode lie;
-    lie.status = CodecStatus::Ok;
     const std::shared_ptr<PixelStore> pixel = PixelStore::Allocate(1, 1);
-    lie.picture = {1, 1, 32, PixelFormat::Argb32, false, false, 0, 0, pixel};
+    lie.picture = {1, 1, SourceFormat{}, 0, 0, pixel};
     lie.icon.width = 1;
     lie.icon.height = 1;
-    lie.icon.bitsPerPixel = 32;
+    lie.icon.imageBits = 32;
     lie.icon.color = pixel;
     lie.icon.mask = pixel;
     ChildRecordBytes bytes = EncodeChildRecord(task, lie);
@@ -134,7 +135,7 @@ void Misbehave(ChildSide& side, ChildTask task) {
                 for (size_t at = 0; at < 16 * MiB; at += 4096) block[at] = 1;
             }
             ChildDecode refused;
-            refused.status = CodecStatus::OutOfMemory;
+            refused.result = Refuse("sandbox: the decoder took all the address space it may");
             side.Report(EncodeChildRecord(task, refused));
             side.HandOver({});
             break;
@@ -164,13 +165,13 @@ void Misbehave(ChildSide& side, ChildTask task) {
     ::_exit(0);
 }
 
-void Work(ChildSide& side, ChildTask task, const std::function<CodecStatus(ChildDecode&)>& decode,
+void Work(ChildSide& side, ChildTask task, const std::function<CodecResult(ChildDecode&)>& decode,
           const std::function<void()>& releaseFile) {
     SetStatedSizeObserver(FitToStatedSize);
     Misbehave(side, task);
     ChildDecode result;
     result.confined = true;
-    result.status = decode(result);
+    result.result = decode(result);
     // The child may be held until the picture is written: it keeps its pixels and nothing more.
     if (releaseFile) releaseFile();
     if (side.Report(EncodeChildRecord(task, result)))
@@ -206,10 +207,25 @@ std::shared_ptr<PixelStore> FetchStore(ChildAccess& child, ChildTask task,
     return CopyStore(child, address, width, height);
 }
 
+// Why a child that did not report was not believed.
+CodecResult ResultOfChildEnd(ChildEnd end) {
+    switch (end) {
+        case ChildEnd::Crashed: return Refuse("sandbox: the decode child crashed");
+        case ChildEnd::Refused:
+            return Refuse("sandbox: the decode child made a forbidden system call");
+        case ChildEnd::OverCpuTime: return Refuse("sandbox: the decode child ran out of CPU time");
+        case ChildEnd::OverTime:
+            return Refuse("sandbox: the decode child ran out of wall-clock time");
+        case ChildEnd::NoRecord:
+            return Refuse("sandbox: the decode child ended without its whole record");
+        default: return Refuse("sandbox: the decode child's record does not hold");
+    }
+}
+
 }  // namespace
 
-CodecStatus DecodeConfined(FileView file, ChildTask task,
-                           const std::function<CodecStatus(ChildDecode&)>& decode, ChildDecode& out,
+CodecResult DecodeConfined(FileView file, ChildTask task,
+                           const std::function<CodecResult(ChildDecode&)>& decode, ChildDecode& out,
                            const std::function<void()>& releaseFile) {
     ChildDecode result;
     std::shared_ptr<HeldChild> held;
@@ -224,13 +240,15 @@ CodecStatus DecodeConfined(FileView file, ChildTask task,
         [&](ChildSide& side) { Work(side, task, decode, releaseFile); }, sizeof(ChildDecodeRecord),
         read, releaseFile);
     if (run.end == ChildEnd::NotRun) {
-        result.status = decode(result);
+        result.result = decode(result);
     } else if (run.end != ChildEnd::Reported) {
         result = ChildDecode{};
-        result.reason = "the decoder " + std::string(ChildEndName(run.end));
+        result.result = ResultOfChildEnd(run.end);
     }
     out = std::move(result);
-    return out.status;
+    if (!out.result.IsOk() && refusalObserver)
+        refusalObserver(static_cast<int>(out.result.status), out.result.reason);
+    return out.result;
 }
 
 }  // namespace pic2pnm::codecs
@@ -244,6 +262,10 @@ void SetDecodeChildFaultForTesting(DecodeChildFault childFault) {
 void SetDecodeChildTimeLimitsForTesting(uint32_t cpuSeconds, uint32_t wallMilliseconds) {
     codecs::cpuSecondsForTesting = cpuSeconds;
     codecs::wallMillisecondsForTesting = wallMilliseconds;
+}
+
+void SetDecodeRefusalObserver(DecodeRefusalObserver observer) {
+    codecs::refusalObserver = std::move(observer);
 }
 
 }  // namespace pic2pnm

@@ -3,12 +3,11 @@
 // the parent checks field by field before it believes any of it, and then copies the pixel
 // stores the record names out of the child's memory into stores of its own. A child that
 // crashes, aborts, makes a forbidden call, runs out of time or memory, or lies, is one more
-// picture that cannot be decoded (Corrupt).
+// picture that cannot be decoded (Corrupt, with the reason of the child's end).
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <string>
 
 #include "codecs/common/codecs.h"
 #include "codecs/common/decoded_picture.h"
@@ -24,31 +23,26 @@ enum class ChildTask : uint32_t {
 };
 
 struct ChildDecode {
-    CodecStatus status = CodecStatus::Corrupt;
-    uint32_t row = 0;  // the CodecRegistry() row that decoded the picture
+    CodecResult result;  // the decode's status, and why it refused the file
+    uint32_t row = 0;    // the CodecRegistry() row that decoded the picture
     DecodedPicture picture;
     DecodedIcon icon;
     PlaceableWmfHeader wmf;
     EmfHeader emf;
-    // Why the picture was refused, in a few printable words; empty when nobody said.
-    std::string reason;
     // Set for the decoder when it runs in the child, whose pixel stores the parent then only
     // reads.
     bool confined = false;
 };
 
-// The longest reason a child can send.
-inline constexpr size_t ChildReasonCapacity = 95;
-
-// Runs `decode` in a confined child and returns its status, with what the task fills in `out`.
+// Runs `decode` in a confined child and returns its result, with what the task fills in `out`.
 // `file` is the input the decoder reads; the libraries of the formats whose signature it
 // carries are opened before the child is confined. `releaseFile`, when given, frees the
 // parent's copy of the file as soon as the child is confined, before the child writes to its
 // own (a decoder that rearranges the bytes in place), so that no page is copied; `file` is not
 // to be read afterwards. Without confinement (PIC2PNM_SANDBOX=0, or a system that cannot
 // confine) `decode` runs here, in the process, and `releaseFile` is not called.
-CodecStatus DecodeConfined(FileView file, ChildTask task,
-                           const std::function<CodecStatus(ChildDecode&)>& decode, ChildDecode& out,
+CodecResult DecodeConfined(FileView file, ChildTask task,
+                           const std::function<CodecResult(ChildDecode&)>& decode, ChildDecode& out,
                            const std::function<void()>& releaseFile = {});
 
 }  // namespace pic2pnm::codecs

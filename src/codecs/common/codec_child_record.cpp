@@ -1,4 +1,5 @@
 #include "codecs/common/codec_child_record.h"
+#include "codecs/common/codec_reasons.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,8 +28,18 @@ std::span<const std::byte> StoreRegion(const std::shared_ptr<PixelStore>& store)
     return std::as_bytes(std::span(store->Data(), store->PixelCount()));
 }
 
-bool IsBitmapDepth(uint32_t bits) {
-    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+bool IsIconImageBits(uint32_t bits) {
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
+           bits == 32;
+}
+
+// What SourceFormat promises: known kinds, samples of at least one bit within the pixel, a
+// palette of at most 2^16 entries indexed by at most 16 bits.
+bool IsSourceFormat(const ChildDecodeRecord& r) {
+    return r.channels <= static_cast<uint8_t>(SourceChannels::Cmyk) &&
+           r.alpha <= static_cast<uint8_t>(AlphaKind::Mask) && r.sampleBits >= 1 &&
+           r.sampleBits <= r.pixelBits && r.paletteEntries <= 65536 &&
+           (r.paletteEntries == 0 || r.sampleBits <= 16);
 }
 
 bool IsFlag(uint8_t value) {
@@ -64,9 +75,8 @@ bool FetchStores(const ChildDecodeRecord& record, const FetchChildStore& fetch,
 
 bool ReadPicture(const ChildDecodeRecord& r, const FetchChildStore& fetch, ChildDecode& out) {
     if (r.row >= CodecRegistry().size()) return false;
-    if (!IsPictureSizeSupported(r.width, r.height) || !IsBitmapDepth(r.bitsPerPixel) ||
-        r.pixelFormat == 0 || !IsFlag(r.hasAlpha) || !IsFlag(r.premultipliedAlpha) ||
-        !IsResolution(r.dpiX) || !IsResolution(r.dpiY))
+    if (!IsPictureSizeSupported(r.width, r.height) || !IsSourceFormat(r) || !IsResolution(r.dpiX) ||
+        !IsResolution(r.dpiY))
         return false;
     if (!IsStore(r.stores[0], r.width, r.height) || !IsNoStore(r.stores[1])) return false;
     std::shared_ptr<PixelStore> stores[2];
@@ -75,10 +85,11 @@ bool ReadPicture(const ChildDecodeRecord& r, const FetchChildStore& fetch, Child
     DecodedPicture& picture = out.picture;
     picture.width = r.width;
     picture.height = r.height;
-    picture.bitsPerPixel = r.bitsPerPixel;
-    picture.pixelFormat = r.pixelFormat;
-    picture.hasAlpha = r.hasAlpha != 0;
-    picture.premultipliedAlpha = r.premultipliedAlpha != 0;
+    picture.source = {.channels = static_cast<SourceChannels>(r.channels),
+                      .sampleBits = r.sampleBits,
+                      .pixelBits = r.pixelBits,
+                      .alpha = static_cast<AlphaKind>(r.alpha),
+                      .paletteEntries = r.paletteEntries};
     picture.dpiX = r.dpiX;
     picture.dpiY = r.dpiY;
     picture.pixels = std::move(stores[0]);
@@ -89,9 +100,9 @@ bool ReadPicture(const ChildDecodeRecord& r, const FetchChildStore& fetch, Child
 // mask of the icon's size.
 bool ReadIcon(const ChildDecodeRecord& r, const FetchChildStore& fetch, ChildDecode& out) {
     if (!IsFlag(r.isIcon) || !IsPictureSizeSupported(r.width, r.height) ||
-        !IsBitmapDepth(r.bitsPerPixel))
+        !IsIconImageBits(r.imageBits))
         return false;
-    const bool monochrome = r.bitsPerPixel == 1;
+    const bool monochrome = r.imageBits == 1;
     if (monochrome
             ? !IsNoStore(r.stores[0]) || !IsStore(r.stores[1], r.width, 2 * int64_t{r.height})
             : !IsStore(r.stores[0], r.width, r.height) || !IsStore(r.stores[1], r.width, r.height))
@@ -104,7 +115,7 @@ bool ReadIcon(const ChildDecodeRecord& r, const FetchChildStore& fetch, ChildDec
     icon.hotspotY = r.hotspotY;
     icon.width = r.width;
     icon.height = r.height;
-    icon.bitsPerPixel = r.bitsPerPixel;
+    icon.imageBits = r.imageBits;
     icon.color = std::move(stores[0]);
     icon.mask = std::move(stores[1]);
     return true;
@@ -122,21 +133,24 @@ ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode) {
     ChildDecodeRecord record{};
     record.magic = RecordMagic;
     record.task = static_cast<uint32_t>(task);
-    record.status = static_cast<int32_t>(decode.status);
-    const size_t reasonLength = std::min(decode.reason.size(), ChildReasonCapacity);
-    record.reasonLength = static_cast<uint8_t>(reasonLength);
-    std::memcpy(record.reason, decode.reason.data(), reasonLength);
-    if (decode.status == CodecStatus::Ok) {
+    record.status = static_cast<int32_t>(decode.result.status);
+    if (decode.result.reason != nullptr) {
+        const size_t reasonLength = std::min(std::strlen(decode.result.reason), LongestCodecReason);
+        record.reasonLength = static_cast<uint8_t>(reasonLength);
+        std::memcpy(record.reason, decode.result.reason, reasonLength);
+    }
+    if (decode.result.IsOk()) {
         switch (task) {
             case ChildTask::Picture: {
                 const DecodedPicture& p = decode.picture;
                 record.row = decode.row;
                 record.width = p.width;
                 record.height = p.height;
-                record.pixelFormat = p.pixelFormat;
-                record.bitsPerPixel = p.bitsPerPixel;
-                record.hasAlpha = p.hasAlpha;
-                record.premultipliedAlpha = p.premultipliedAlpha;
+                record.paletteEntries = p.source.paletteEntries;
+                record.channels = static_cast<uint8_t>(p.source.channels);
+                record.sampleBits = p.source.sampleBits;
+                record.pixelBits = p.source.pixelBits;
+                record.alpha = static_cast<uint8_t>(p.source.alpha);
                 record.dpiX = p.dpiX;
                 record.dpiY = p.dpiY;
                 record.stores[0] = StoreRecord(p.pixels);
@@ -149,7 +163,7 @@ ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode) {
                 record.hotspotY = i.hotspotY;
                 record.width = i.width;
                 record.height = i.height;
-                record.bitsPerPixel = i.bitsPerPixel;
+                record.imageBits = i.imageBits;
                 record.stores[0] = StoreRecord(i.color);
                 record.stores[1] = StoreRecord(i.mask);
                 break;
@@ -166,7 +180,7 @@ ChildRecordBytes EncodeChildRecord(ChildTask task, const ChildDecode& decode) {
 std::vector<std::span<const std::byte>> ChildStoreRegions(ChildTask task,
                                                           const ChildDecode& decode) {
     std::vector<std::span<const std::byte>> regions;
-    if (decode.status != CodecStatus::Ok) return regions;
+    if (!decode.result.IsOk()) return regions;
     if (task == ChildTask::Picture) regions.push_back(StoreRegion(decode.picture.pixels));
     if (task == ChildTask::Icon) {
         regions.push_back(StoreRegion(decode.icon.color));
@@ -184,13 +198,19 @@ bool ReadChildRecord(std::span<const std::byte> bytes, ChildTask task, const Fet
     if (r.status < static_cast<int32_t>(CodecStatus::Ok) ||
         r.status > static_cast<int32_t>(CodecStatus::LibraryMissing))
         return false;
-    if (r.reasonLength > ChildReasonCapacity ||
-        !std::all_of(r.reason, r.reason + r.reasonLength,
-                     [](char c) { return c >= 0x20 && c < 0x7F; }))
-        return false;
-    out.status = static_cast<CodecStatus>(r.status);
-    out.reason.assign(r.reason, r.reasonLength);
-    if (out.status != CodecStatus::Ok) return true;
+    if (r.reasonLength > LongestCodecReason) return false;
+    const auto status = static_cast<CodecStatus>(r.status);
+    if (status == CodecStatus::Ok) {
+        if (r.reasonLength != 0) return false;
+        out.result = Decoded;
+    } else {
+        // Only a reason of the table, for the status the table gives it, is believed; the
+        // parent keeps the table's own text.
+        const char* reason = FindCodecReason(std::string_view(r.reason, r.reasonLength));
+        if (reason == nullptr || StatusOfCodecReason(reason) != status) return false;
+        out.result = {status, reason};
+        return true;
+    }
     switch (task) {
         case ChildTask::Picture: return ReadPicture(r, fetch, out);
         case ChildTask::Icon: return ReadIcon(r, fetch, out);

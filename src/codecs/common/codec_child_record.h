@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codecs/common/codec_child.h"
+#include "codecs/common/codec_reasons.h"
 
 namespace pic2pnm::codecs {
 
@@ -30,22 +31,25 @@ struct ChildDecodeRecord {
     uint32_t row = 0;
     int32_t width = 0;  // of the picture or the icon
     int32_t height = 0;
-    uint32_t pixelFormat = 0;
-    uint16_t bitsPerPixel = 0;
-    uint8_t hasAlpha = 0;
-    uint8_t premultipliedAlpha = 0;
+    // The picture's SourceFormat.
+    uint32_t paletteEntries = 0;
+    uint8_t channels = 0;
+    uint8_t sampleBits = 0;
+    uint8_t pixelBits = 0;
+    uint8_t alpha = 0;
     float dpiX = 0;
     float dpiY = 0;
     uint8_t isIcon = 0;
     uint8_t reasonLength = 0;
     uint16_t hotspotX = 0;
     uint16_t hotspotY = 0;
-    uint16_t unused = 0;
+    uint16_t imageBits = 0;  // of an icon's image
     // The picture's pixels, or an icon's colour bitmap; then an icon's mask.
     ChildStoreRecord stores[2];
     PlaceableWmfHeader wmf;
     EmfHeader emf;
-    char reason[ChildReasonCapacity] = {};
+    // The text of the decode's reason, one of CodecReasons.
+    char reason[LongestCodecReason] = {};
 };
 
 using ChildRecordBytes = std::array<std::byte, sizeof(ChildDecodeRecord)>;
@@ -61,7 +65,8 @@ std::vector<std::span<const std::byte>> ChildStoreRegions(ChildTask task,
 using FetchChildStore =
     std::function<std::shared_ptr<PixelStore>(uint64_t address, int32_t width, int32_t height)>;
 // Reads `bytes` into `out`, fetching the stores in the order the record names them. False when
-// any field is out of range, a store cannot be fetched, or the record is not of `task`.
+// any field is out of range, the reason is not one of CodecReasons for the status given, a
+// store cannot be fetched, or the record is not of `task`.
 bool ReadChildRecord(std::span<const std::byte> bytes, ChildTask task, const FetchChildStore& fetch,
                      ChildDecode& out);
 

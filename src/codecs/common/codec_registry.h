@@ -8,6 +8,7 @@
 #include <span>
 #include <string_view>
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 #include "codecs/common/raw_format.h"
 
@@ -34,7 +35,7 @@ struct CodecEntry {
     std::string_view name;
     // The signature alone. Whenever it is false, decode gives NotMyFormat.
     bool (*looksLike)(FileView file) = nullptr;
-    CodecStatus (*decode)(FileView file, DecodedPicture& out) = nullptr;
+    CodecResult (*decode)(FileView file, const DecodeLimits& limits, DecodedPicture& out) = nullptr;
     RawFormatId rawFormat{};
     // The native loader makes a bitmap picture of this format (icons and metafiles have
     // loaders of their own there).
@@ -45,7 +46,8 @@ struct CodecEntry {
     // The same decoder, allowed to rearrange the file's bytes while it works (they are as they
     // were again on return): the program's own path when there is one, for the speed it buys.
     // Null for the decoders that only read.
-    CodecStatus (*decodeInPlace)(std::span<uint8_t> file, DecodedPicture& out) = nullptr;
+    CodecResult (*decodeInPlace)(std::span<uint8_t> file, const DecodeLimits& limits,
+                                 DecodedPicture& out) = nullptr;
 };
 
 // In the order the GDI+ stand-in tries them: icons and cursors, whose signature is the

@@ -19,8 +19,8 @@ struct DecodedIcon {
     uint16_t hotspotX = 0;
     uint16_t hotspotY = 0;
     int32_t width = 0;
-    int32_t height = 0;                 // of one image, not of the AND+XOR pair
-    uint16_t bitsPerPixel = 0;          // of the chosen image
+    int32_t height = 0;      // of one image, not of the AND+XOR pair
+    uint16_t imageBits = 0;  // bits a pixel of the chosen image as stored: 1, 2, 4, 8, ... 32
     std::shared_ptr<PixelStore> color;  // null for a monochrome (1 bit per pixel) icon
     // The AND mask, 0 (opaque) or 0xFFFFFF (transparent) per pixel; for a monochrome icon
     // it is twice as high: the AND mask on top of the XOR image, as GDI keeps it.

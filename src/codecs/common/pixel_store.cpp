@@ -6,12 +6,10 @@
 
 #include "runtime/confined_child.h"
 #include "runtime/large_memory.h"
-#include "testing/testing_hooks.h"
 
 namespace pic2pnm {
 
 namespace {
-int64_t pixelCountCap = 0;
 StatedSizeObserver statedSizeObserver = nullptr;
 }  // namespace
 
@@ -25,16 +23,11 @@ void StateDecodedSize(int64_t width, int64_t height) {
         statedSizeObserver(width, height);
 }
 
-void SetPixelCountCapForFuzzing(int64_t maxPixels) {
-    pixelCountCap = maxPixels;
-}
-
 bool IsPictureSizeSupported(int64_t width, int64_t height) {
     if (width < 1 || height < 1) return false;
     constexpr int64_t maxBytes = INT32_MAX;
     if (width > MaxPictureWidth) return false;
     if (height > maxBytes / (4 * width)) return false;
-    if (pixelCountCap != 0 && height > pixelCountCap / width) return false;
     if (statedSizeObserver != nullptr) statedSizeObserver(width, height);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <new>
 #include <span>
 
+#include "codecs/common/codec_reasons.h"
 #include "codecs/gif/gif.h"
 #include "codecs/gif/gif_layout.h"
 #include "codecs/gif/gif_palette.h"
@@ -38,24 +39,24 @@ struct RowPass {
 constexpr RowPass InterlacedPasses[] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
 constexpr RowPass PlainPass[] = {{0, 1}};
 
-CodecStatus DecodeFirstImage(const GifLibrary& giflib, GifFileType* gif, int transparentIndex,
-                             DecodedPicture& out) {
-    if (giflib.GetImageDesc(gif) == GIF_ERROR) return CodecStatus::Corrupt;
+CodecResult DecodeFirstImage(const GifLibrary& giflib, GifFileType* gif, int transparentIndex,
+                             const DecodeLimits& limits, DecodedPicture& out) {
+    if (giflib.GetImageDesc(gif) == GIF_ERROR) return GiflibFailure(gif->Error);
     const GifImageDesc& image = gif->Image;
-    if (image.Width <= 0 || image.Height <= 0) return CodecStatus::Corrupt;
+    if (image.Width <= 0 || image.Height <= 0) return Refuse("gif: the first image has no pixels");
     const ColorMapObject* colours = image.ColorMap != nullptr ? image.ColorMap : gif->SColorMap;
-    if (colours == nullptr) return CodecStatus::Corrupt;
+    if (colours == nullptr) return Refuse("gif: the first image has no colour table");
 
     GifPlacement place = PlaceFirstImage(gif->SWidth, gif->SHeight, image.Left, image.Top,
                                          image.Width, image.Height);
-    if (!IsPictureSizeSupported(place.canvasWidth, place.canvasHeight))
-        return CodecStatus::TooLarge;
+    if (!limits.AllowsPicture(place.canvasWidth, place.canvasHeight))
+        return Refuse("gif: the picture is larger than the limits allow");
     // Uncovered pixels must be 0 (black, transparent): a zeroed store needs no pass of ours.
     std::shared_ptr<PixelStore> store =
         place.coversCanvas ? PixelStore::Allocate(place.canvasWidth, place.canvasHeight)
                            : PixelStore::Allocate(place.canvasWidth, place.canvasHeight);
     std::unique_ptr<GifPixelType[]> line(new (std::nothrow) GifPixelType[image.Width]);
-    if (store == nullptr || line == nullptr) return CodecStatus::OutOfMemory;
+    if (store == nullptr || line == nullptr) return Refuse("gif: no memory for the pixels");
 
     const GifPalette palette = MakeGifPalette(*colours, transparentIndex);
     uint32_t alphaOfAll = 0xFF000000u;  // stays opaque while every pixel is
@@ -63,7 +64,7 @@ CodecStatus DecodeFirstImage(const GifLibrary& giflib, GifFileType* gif, int tra
                                                : std::span<const RowPass>(PlainPass)) {
         for (int32_t y = pass.first; y < image.Height; y += pass.step) {
             if (giflib.GetLine(gif, line.get(), image.Width) == GIF_ERROR)
-                return CodecStatus::Corrupt;
+                return GiflibFailure(gif->Error);
             uint32_t* row = store->RowFromTop(place.top + y) + place.left;
             for (int32_t x = 0; x < image.Width; ++x) {
                 row[x] = palette[line[x]];
@@ -74,14 +75,17 @@ CodecStatus DecodeFirstImage(const GifLibrary& giflib, GifFileType* gif, int tra
 
     out.width = place.canvasWidth;
     out.height = place.canvasHeight;
-    out.bitsPerPixel = 8;
-    out.pixelFormat = PixelFormat::Indexed8;
-    out.hasAlpha = !place.coversCanvas || alphaOfAll != 0xFF000000u;
-    out.premultipliedAlpha = false;
+    const auto indexBits = static_cast<uint8_t>(colours->BitsPerPixel);
+    const bool alpha = !place.coversCanvas || alphaOfAll != 0xFF000000u;
+    out.source = {.channels = SourceChannels::Colour,
+                  .sampleBits = indexBits,
+                  .pixelBits = indexBits,
+                  .alpha = alpha ? AlphaKind::Straight : AlphaKind::None,
+                  .paletteEntries = static_cast<uint32_t>(colours->ColorCount)};
     out.dpiX = 0;  // GIF states no resolution
     out.dpiY = 0;
     out.pixels = std::move(store);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
@@ -91,27 +95,28 @@ bool LooksLikeGif(FileView file) {
                                 std::memcmp(file.data(), "GIF89a", 6) == 0);
 }
 
-CodecStatus DecodeGif(FileView file, DecodedPicture& out) {
-    if (!LooksLikeGif(file)) return CodecStatus::NotMyFormat;
+CodecResult DecodeGif(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
+    if (!LooksLikeGif(file)) return Refuse("gif: no GIF signature");
     GifSource source(file);
     GifFileType* gif = source.Get();
-    if (gif == nullptr) return source.Status();
+    if (gif == nullptr) return source.Result();
     // A 65535 x 65535 screen is refused before any image data is read.
-    if (gif->SWidth > 0 && gif->SHeight > 0 && !IsPictureSizeSupported(gif->SWidth, gif->SHeight))
-        return CodecStatus::TooLarge;
+    if (gif->SWidth > 0 && gif->SHeight > 0 && !limits.AllowsPicture(gif->SWidth, gif->SHeight))
+        return Refuse("gif: the picture is larger than the limits allow");
 
     const GifLibrary& giflib = source.Library();
     int transparentIndex = NO_TRANSPARENT_COLOR;
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (giflib.GetRecordType(gif, &record) == GIF_ERROR) return CodecStatus::Corrupt;
+        if (giflib.GetRecordType(gif, &record) == GIF_ERROR) return GiflibFailure(gif->Error);
         switch (record) {
             case EXTENSION_RECORD_TYPE:
-                if (!ReadExtension(giflib, gif, transparentIndex)) return CodecStatus::Corrupt;
+                if (!ReadExtension(giflib, gif, transparentIndex)) return GiflibFailure(gif->Error);
                 break;
             case IMAGE_DESC_RECORD_TYPE:
-                return DecodeFirstImage(giflib, gif, transparentIndex, out);
-            default: return CodecStatus::Corrupt;  // the trailer before any image, or junk
+                return DecodeFirstImage(giflib, gif, transparentIndex, limits, out);
+            // the trailer before any image, or junk
+            default: return Refuse("gif: the trailer comes before any image");
         }
     }
 }

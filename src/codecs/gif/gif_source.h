@@ -13,7 +13,7 @@ namespace pic2pnm::codecs {
 class GifSource {
   public:
     // Reads the screen descriptor and the global colour table. When that fails, Get() is
-    // null and Status() says why. While Get() is not null, Library() is giflib's functions.
+    // null and Result() says why. While Get() is not null, Library() is giflib's functions.
     explicit GifSource(FileView file);
     ~GifSource();
     GifSource(const GifSource&) = delete;
@@ -21,7 +21,7 @@ class GifSource {
 
     GifFileType* Get() const { return gif_; }
     const GifLibrary& Library() const { return *library_; }
-    CodecStatus Status() const { return status_; }
+    CodecResult Result() const { return result_; }
 
   private:
     static int Read(GifFileType* gif, GifByteType* buffer, int size);
@@ -30,7 +30,11 @@ class GifSource {
     size_t position_ = 0;
     const GifLibrary* library_ = nullptr;
     GifFileType* gif_ = nullptr;
-    CodecStatus status_ = CodecStatus::Ok;
+    CodecResult result_;
 };
+
+// Why giflib failed, from the error code it gives (DGifOpen's, or the file's Error after a
+// failed call).
+CodecResult GiflibFailure(int error);
 
 }  // namespace pic2pnm::codecs

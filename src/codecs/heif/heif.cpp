@@ -1,5 +1,6 @@
 // HEIF pictures (HEIC and image files of no particular codec) through libheif.
 #include "codecs/heif/heif.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/heif/heif_brands.h"
 #include "codecs/heif/heif_picture.h"
 
@@ -9,9 +10,9 @@ bool LooksLikeHeif(FileView file) {
     return HeifKindOf(file) == HeifKind::Heif;
 }
 
-CodecStatus DecodeHeif(FileView file, DecodedPicture& out) {
-    if (!LooksLikeHeif(file)) return CodecStatus::NotMyFormat;
-    return DecodeWithLibheif(file, out);
+CodecResult DecodeHeif(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
+    if (!LooksLikeHeif(file)) return Refuse("heif: no HEIF brand");
+    return DecodeWithLibheif(file, limits, out);
 }
 
 }  // namespace pic2pnm::codecs

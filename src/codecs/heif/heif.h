@@ -1,6 +1,7 @@
 // HEIF files, through libheif.
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -9,6 +10,6 @@ bool LooksLikeHeif(FileView file);  // HEIC, or an image file of no particular c
 
 // HEIF through libheif: Unsupported when the library, or the codec the file needs, is not
 // installed.
-CodecStatus DecodeHeif(FileView file, DecodedPicture& out);
+CodecResult DecodeHeif(FileView file, const DecodeLimits& limits, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

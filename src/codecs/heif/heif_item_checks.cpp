@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "codecs/common/codec_reasons.h"
 #include "codecs/heif/heif_structure.h"
 
 namespace pic2pnm::codecs {
@@ -31,19 +32,23 @@ uint32_t FieldAt(const std::vector<uint8_t>& data, size_t at, size_t width) {
 
 class Checker {
   public:
-    Checker(FileView file, const HeifStructure& structure) : file_(file), s_(structure) {}
+    Checker(FileView file, const HeifStructure& structure, const HeifLimits& limits)
+        : file_(file), s_(structure), limits_(limits) {}
 
-    HeifFault Check() {
-        if (s_.fault != HeifFault::None) return s_.fault;
-        if (HeifFault fault = CheckReferences(); fault != HeifFault::None) return fault;
+    CodecResult Check() {
+        if (!s_.fault.IsOk()) return s_.fault;
+        if (const CodecResult references = CheckReferences(); !references.IsOk()) return references;
         depth_.assign(s_.items.size(), kUnknown);
         for (const HeifItem& item : s_.items) {
             if (!IsDerived(item)) continue;
-            if (Depth(item, 1) > HeifLimits::DerivationDepth) return HeifFault::DerivationTooDeep;
-            if (item.type == "grid" && !GridIsSound(item)) return HeifFault::BadGrid;
-            if (item.type == "iovl" && !OverlayIsSound(item)) return HeifFault::BadOverlay;
+            if (Depth(item, 1) > limits_.derivationDepth)
+                return Refuse("heif: derived pictures stand deeper than the limits allow");
+            const CodecResult sound = item.type == "grid"   ? CheckGrid(item)
+                                      : item.type == "iovl" ? CheckOverlay(item)
+                                                            : Decoded;
+            if (!sound.IsOk()) return sound;
         }
-        return HeifFault::None;
+        return Decoded;
     }
 
   private:
@@ -53,26 +58,28 @@ class Checker {
     // of each kind: libheif reads only the first. The pictures a derived picture is made of,
     // and the picture whose alpha plane or thumbnail a picture is, are pictures: libheif looks
     // them up among its pictures without checking that it found one.
-    HeifFault CheckReferences() {
+    CodecResult CheckReferences() {
         for (size_t r = 0; r < s_.references.size(); ++r) {
             const HeifReference& reference = s_.references[r];
             const HeifItem* from = s_.Find(reference.from);
-            if (from == nullptr) return HeifFault::DanglingReference;
+            if (from == nullptr) return Refuse("heif: a reference from an item that is not there");
             const bool picturesOnly =
                 reference.type == "dimg" ||
                 (IsPicture(from) && (reference.type == "auxl" || reference.type == "thmb"));
             for (uint32_t target : Targets(reference)) {
                 const HeifItem* to = s_.Find(target);
-                if (target == reference.from || to == nullptr || (picturesOnly && !IsPicture(to)))
-                    return HeifFault::DanglingReference;
+                if (target == reference.from || to == nullptr)
+                    return Refuse("heif: a reference to its own item or one that is not there");
+                if (picturesOnly && !IsPicture(to))
+                    return Refuse("heif: a reference to a picture names an item that is none");
             }
             if (reference.type == "dimg") inputsOf_.push_back({reference.from, r});
         }
         std::sort(inputsOf_.begin(), inputsOf_.end());
         const auto sameItem = [](const auto& a, const auto& b) { return a.first == b.first; };
         if (std::adjacent_find(inputsOf_.begin(), inputsOf_.end(), sameItem) != inputsOf_.end())
-            return HeifFault::DuplicateItem;
-        return HeifFault::None;
+            return Refuse("heif: a derived picture's inputs are listed twice");
+        return Decoded;
     }
 
     std::span<const uint32_t> Targets(const HeifReference& reference) const {
@@ -93,7 +100,7 @@ class Checker {
     // once).
     uint32_t Depth(const HeifItem& item, uint32_t level) {
         if (!IsDerived(item)) return 0;
-        if (level > HeifLimits::DerivationDepth) return level;
+        if (level > limits_.derivationDepth) return level;
         uint32_t& known = depth_[static_cast<size_t>(&item - s_.items.data())];
         if (known != kUnknown) return known;
         uint32_t deepest = 0;
@@ -108,64 +115,73 @@ class Checker {
     // tiles are all of one size, as many as it says, cover the picture with no row or column
     // left wholly outside it, and cost no more than the picture; the picture is no larger
     // than the grid's stated size.
-    bool GridIsSound(const HeifItem& grid) const {
+    CodecResult CheckGrid(const HeifItem& grid) const {
+        constexpr CodecResult CutShort = Refuse("heif: a grid's description is cut short");
         const std::vector<uint8_t> data = s_.Data(file_, grid, 12);
-        if (data.size() < 8) return false;
+        if (data.size() < 8) return CutShort;
         const size_t field = (data[1] & 1) != 0 ? 4 : 2;
-        if (data.size() < 4 + 2 * field) return false;
+        if (data.size() < 4 + 2 * field) return CutShort;
         const uint64_t rows = data[2] + 1u, columns = data[3] + 1u;
         const uint64_t width = FieldAt(data, 4, field), height = FieldAt(data, 4 + field, field);
         if (!grid.hasSize || width == 0 || height == 0 || width > grid.width ||
             height > grid.height)
-            return false;
+            return Refuse("heif: a grid is empty or larger than its stated size");
         const std::span<const uint32_t> tiles = Inputs(grid.id);
-        if (tiles.size() != rows * columns || tiles.size() > HeifLimits::GridTiles) return false;
+        if (tiles.size() != rows * columns || tiles.size() > limits_.gridTiles)
+            return Refuse("heif: a grid's tiles are not as many as it says, or too many");
         const HeifItem& first = *s_.Find(tiles[0]);
         const uint64_t tileWidth = first.width, tileHeight = first.height;
         for (uint32_t tile : tiles) {
             const HeifItem& item = *s_.Find(tile);
-            if (!item.hasSize || item.width != tileWidth || item.height != tileHeight) return false;
+            if (!item.hasSize || item.width != tileWidth || item.height != tileHeight)
+                return Refuse("heif: a grid's tiles differ in size");
         }
-        return tileWidth * tileHeight <= width * height + HeifLimits::TileAllowancePixels &&
-               columns * tileWidth >= width && (columns - 1) * tileWidth < width &&
-               rows * tileHeight >= height && (rows - 1) * tileHeight < height;
+        if (tileWidth * tileHeight > width * height + limits_.tileAllowancePixels)
+            return Refuse("heif: a grid's tiles are far larger than its picture");
+        if (columns * tileWidth < width || (columns - 1) * tileWidth >= width ||
+            rows * tileHeight < height || (rows - 1) * tileHeight >= height)
+            return Refuse("heif: a grid's tiles do not cover the picture, or overhang it");
+        return Decoded;
     }
 
     // The overlay's description: version, flags (the lowest bit widens the fields to 32
     // bits), a fill colour of four 16-bit values, the canvas's width and height, then where
     // each input's top left corner lies on it. libheif 1.15 reads outside an input placed at
     // a negative offset.
-    bool OverlayIsSound(const HeifItem& overlay) const {
+    CodecResult CheckOverlay(const HeifItem& overlay) const {
+        constexpr CodecResult CutShort = Refuse("heif: an overlay's description is cut short");
         const std::span<const uint32_t> inputs = Inputs(overlay.id);
-        if (inputs.empty() || inputs.size() > HeifLimits::GridTiles) return false;
+        if (inputs.empty() || inputs.size() > limits_.gridTiles)
+            return Refuse("heif: an overlay of no inputs, or of more than the limits allow");
         const std::vector<uint8_t> data = s_.Data(file_, overlay, 2 + 8 + 8 * (inputs.size() + 1));
-        if (data.size() < 2) return false;
+        if (data.size() < 2) return CutShort;
         const size_t field = (data[1] & 1) != 0 ? 4 : 2;
         const size_t canvas = 2 + 8;
-        if (data.size() < canvas + 2 * field * (inputs.size() + 1)) return false;
+        if (data.size() < canvas + 2 * field * (inputs.size() + 1)) return CutShort;
         const uint32_t width = FieldAt(data, canvas, field);
         const uint32_t height = FieldAt(data, canvas + field, field);
         if (!overlay.hasSize || width == 0 || height == 0 || width > overlay.width ||
             height > overlay.height)
-            return false;
+            return Refuse("heif: an overlay is empty or larger than its stated size");
         const uint32_t negative = field == 4 ? 0x80000000u : 0x8000u;
         for (size_t i = 0; i < 2 * inputs.size(); ++i)
             if ((FieldAt(data, canvas + 2 * field + i * field, field) & negative) != 0)
-                return false;
-        return true;
+                return Refuse("heif: an overlay input at a negative offset");
+        return Decoded;
     }
 
     FileView file_;
     const HeifStructure& s_;
+    const HeifLimits& limits_;
     std::vector<std::pair<uint32_t, size_t>> inputsOf_;  // (derived item, its "dimg" reference)
     std::vector<uint32_t> depth_;                        // by index in s_.items
 };
 
 }  // namespace
 
-HeifFault CheckHeifItems(FileView file) {
-    const HeifStructure structure = ReadHeifStructure(file);
-    return Checker(file, structure).Check();
+CodecResult CheckHeifItems(FileView file, const HeifLimits& limits) {
+    const HeifStructure structure = ReadHeifStructure(file, limits);
+    return Checker(file, structure, limits).Check();
 }
 
 }  // namespace pic2pnm::codecs

@@ -6,12 +6,12 @@
 // assertion; and it decodes derived pictures within each other as deep as the file nests them.
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
-#include "codecs/heif/heif_limits.h"
 
 namespace pic2pnm::codecs {
 
-// None when libheif may read the file; otherwise why not.
-HeifFault CheckHeifItems(FileView file);
+// Decoded when libheif may read the file; otherwise why not.
+CodecResult CheckHeifItems(FileView file, const HeifLimits& limits);
 
 }  // namespace pic2pnm::codecs

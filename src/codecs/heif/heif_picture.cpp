@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codecs/common/codec_quiet_standard_error.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/heif/heif_decoders.h"
 #include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_library.h"
@@ -105,10 +106,11 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace {
 
 // Everything after the library is open; may throw what libheif throws.
-CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& out) {
+CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits& limits,
+                   DecodedPicture& out) {
     Decoding decoding(libheif);
     decoding.context = libheif.ContextAlloc();
-    if (decoding.context == nullptr) return CodecStatus::OutOfMemory;
+    if (decoding.context == nullptr) return Refuse("heif: libheif cannot make a context");
     libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
     // Tiles one after another on this thread: threads of their own would each take a stack
     // and an allocator arena, and the pictures they decode at once, from the budget. The
@@ -116,20 +118,21 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
     libheif.SetMaxDecodingThreads(decoding.context, 0);
     for (const heif_decoder_plugin* decoder : {HevcDecoderPlugin(), Av1DecoderPlugin()})
         if (decoder != nullptr) libheif.RegisterDecoder(decoding.context, decoder);
-    if (CheckHeifItems(file) != HeifFault::None) return CodecStatus::Corrupt;
-    CodecStatus status = StatusOfHeifError(
+    if (const CodecResult items = CheckHeifItems(file, limits.heif); !items.IsOk()) return items;
+    CodecResult result = ResultOfHeifError(
         libheif.ReadFromMemoryWithoutCopy(decoding.context, file.data(), file.size(), nullptr));
-    if (status != CodecStatus::Ok) return status;
-    status = StatusOfHeifError(libheif.GetPrimaryImageHandle(decoding.context, &decoding.handle));
-    if (status != CodecStatus::Ok) return status;
+    if (!result.IsOk()) return result;
+    result = ResultOfHeifError(libheif.GetPrimaryImageHandle(decoding.context, &decoding.handle));
+    if (!result.IsOk()) return result;
 
     // The size the handle reports: checked before any pixel is decoded. libheif works it out
     // from the properties in the order the file lists them, so that a rotation or a crop
     // listed before the stated size is left out of it; the decoded picture is the truth.
     const int width = libheif.HandleWidth(decoding.handle);
     const int height = libheif.HandleHeight(decoding.handle);
-    if (width <= 0 || height <= 0) return CodecStatus::Corrupt;
-    if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
+    if (width <= 0 || height <= 0) return Refuse("heif: the primary picture has a side of 0");
+    if (!limits.AllowsPicture(width, height))
+        return Refuse("heif: the picture is larger than the limits allow");
     // A tile may be larger than a small picture, being coded in whole blocks: libheif's side
     // limit is from here on the longest side the file states before cropping, but never below
     // kLeastSideLimit. (What grids and overlays state of themselves was checked above.)
@@ -152,27 +155,32 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
              : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
 
     decoding.options = libheif.DecodingOptionsAlloc();
-    if (decoding.options == nullptr) return CodecStatus::OutOfMemory;
-    status = StatusOfHeifError(libheif.DecodeImage(decoding.handle, &decoding.image,
+    if (decoding.options == nullptr) return Refuse("heif: libheif cannot make decoding options");
+    result = ResultOfHeifError(libheif.DecodeImage(decoding.handle, &decoding.image,
                                                    heif_colorspace_RGB, chroma, decoding.options));
     // The size was checked above: a limit broken now is a file that contradicts itself.
-    if (status == CodecStatus::TooLarge) return CodecStatus::Corrupt;
-    if (status != CodecStatus::Ok) return status;
+    if (result.status == CodecStatus::TooLarge)
+        return Refuse("heif: libheif decodes more than the file states");
+    if (!result.IsOk()) return result;
     // Rotated, mirrored and cropped as the file asks, in the order it lists them.
     const int shownWidth = libheif.ImageWidth(decoding.image, heif_channel_interleaved);
     const int shownHeight = libheif.ImageHeight(decoding.image, heif_channel_interleaved);
-    if (shownWidth <= 0 || shownHeight <= 0) return CodecStatus::Corrupt;
-    if (uint64_t(shownWidth) * uint64_t(shownHeight) > pictureArea) return CodecStatus::Corrupt;
-    if (!IsPictureSizeSupported(shownWidth, shownHeight)) return CodecStatus::TooLarge;
+    if (shownWidth <= 0 || shownHeight <= 0) return Refuse("heif: the decoded picture is empty");
+    if (uint64_t(shownWidth) * uint64_t(shownHeight) > pictureArea)
+        return Refuse("heif: libheif decodes more than the file states");
+    if (!limits.AllowsPicture(shownWidth, shownHeight))
+        return Refuse("heif: the picture is larger than the limits allow");
     const int bits = libheif.ImageBitsRange(decoding.image, heif_channel_interleaved);
-    if (deep ? (bits <= 8 || bits > 16) : bits != 8) return CodecStatus::Corrupt;
+    if (deep ? (bits <= 8 || bits > 16) : bits != 8)
+        return Refuse("heif: the decoded samples are not of the depth asked for");
     int stride = 0;
     const uint8_t* plane = libheif.PlaneReadonly(decoding.image, heif_channel_interleaved, &stride);
     const int64_t rowBytes = int64_t{shownWidth} * (alpha ? 4 : 3) * (deep ? 2 : 1);
-    if (plane == nullptr || stride < rowBytes) return CodecStatus::Corrupt;
+    if (plane == nullptr || stride < rowBytes)
+        return Refuse("heif: libheif gives no plane of the samples asked for");
 
     auto store = PixelStore::Allocate(shownWidth, shownHeight);
-    if (store == nullptr) return CodecStatus::OutOfMemory;
+    if (store == nullptr) return Refuse("heif: no memory for the pixels");
     if (deep) {
         CopyRowsDeep(plane, stride, alpha, bits, *store);
     } else {
@@ -180,35 +188,41 @@ CodecStatus Decode(const HeifLibrary& libheif, FileView file, DecodedPicture& ou
     }
     out.width = shownWidth;
     out.height = shownHeight;
-    out.bitsPerPixel = alpha ? 32 : 24;
-    out.pixelFormat = alpha ? PixelFormat::Argb32 : PixelFormat::Rgb24;
-    out.hasAlpha = alpha;
-    // What libheif hands back: libheif 1.15 leaves colour stored premultiplied as it is, and
-    // says so of the image it decoded.
-    out.premultipliedAlpha = alpha && libheif.ImageIsPremultipliedAlpha(decoding.image) != 0;
+    // Colour from the luma's depth (libheif decodes grey as grey RGB); what libheif hands back
+    // of alpha: libheif 1.15 leaves colour stored premultiplied as it is, and says so of the
+    // image it decoded.
+    const int lumaBits = std::clamp(libheif.HandleLumaBits(decoding.handle), 1, 16);
+    const AlphaKind alphaKind = !alpha ? AlphaKind::None
+                                : libheif.ImageIsPremultipliedAlpha(decoding.image) != 0
+                                    ? AlphaKind::Premultiplied
+                                    : AlphaKind::Straight;
+    out.source = {.channels = SourceChannels::Colour,
+                  .sampleBits = static_cast<uint8_t>(lumaBits),
+                  .pixelBits = static_cast<uint8_t>(lumaBits * (alpha ? 4 : 3)),
+                  .alpha = alphaKind};
     out.dpiX = 0;
     out.dpiY = 0;
     out.pixels = std::move(store);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
 
-CodecStatus DecodeWithLibheif(FileView file, DecodedPicture& out) {
+CodecResult DecodeWithLibheif(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     const HeifLibrary* library = Heif();
-    if (library == nullptr) return CodecStatus::Unsupported;
+    if (library == nullptr) return Refuse("heif: libheif cannot be opened");
     const QuietStandardError quiet;
     ReturnFreedPicturesToTheSystem();
     // libheif is C++ beneath its C interface: memory running out inside it, or a thread it
     // cannot start, comes out as an exception, which must not pass our frames.
     try {
-        return Decode(*library, file, out);
+        return Decode(*library, file, limits, out);
     } catch (const std::bad_alloc&) {
-        return CodecStatus::OutOfMemory;
+        return Refuse("heif: libheif ran out of memory");
     } catch (const std::system_error&) {
-        return CodecStatus::OutOfMemory;
+        return Refuse("heif: libheif cannot start a thread");
     } catch (...) {
-        return CodecStatus::Corrupt;
+        return Refuse("heif: libheif stopped on an exception");
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "codecs/common/codec_reasons.h"
+
 namespace pic2pnm::codecs {
 namespace {
 
@@ -78,14 +80,18 @@ struct MetaBoxes {
     std::optional<Box> pitm, iinf, iloc, iref, ipco, ipma, idat;
 };
 
+constexpr CodecResult CutShort = Refuse("heif: the item boxes are cut short or overrun their box");
+constexpr CodecResult BoxTwice = Refuse("heif: an item box comes twice");
+constexpr CodecResult ItemTwice = Refuse("heif: an item is listed twice");
+
 class Reader {
   public:
-    explicit Reader(FileView file) : file_(file) {}
+    Reader(FileView file, const HeifLimits& limits) : file_(file), limits_(limits) {}
 
     HeifStructure Read() {
         const std::optional<MetaBoxes> boxes = FindBoxes();
         if (boxes && (!boxes->pitm || !boxes->iinf || !boxes->iloc || !boxes->ipco || !boxes->ipma))
-            Fail(HeifFault::Unreadable);
+            Fail(Refuse("heif: an item box is missing"));
         if (Failed()) return std::move(out_);
         if (boxes->idat) {
             out_.idatBegin = boxes->idat->body;
@@ -100,13 +106,13 @@ class Reader {
     }
 
   private:
-    bool Failed() const { return out_.fault != HeifFault::None; }
-    void Fail(HeifFault fault) {
+    bool Failed() const { return !out_.fault.IsOk(); }
+    void Fail(CodecResult fault) {
         if (!Failed()) out_.fault = fault;
     }
     // A cursor's failure is the file's.
     bool Check(const Cursor& cursor) {
-        if (!cursor.Ok()) Fail(HeifFault::Unreadable);
+        if (!cursor.Ok()) Fail(CutShort);
         return cursor.Ok();
     }
     HeifItem* Item(uint32_t id) { return const_cast<HeifItem*>(out_.Find(id)); }
@@ -118,20 +124,20 @@ class Reader {
         while (const std::optional<Box> box = NextBox(top)) {
             if (box->type != "meta") continue;
             if (meta) {
-                Fail(HeifFault::DuplicateBox);
+                Fail(Refuse("heif: the meta box comes twice"));
                 return std::nullopt;
             }
             meta = box;
         }
         if (!Check(top) || !meta) {
-            Fail(HeifFault::Unreadable);
+            Fail(Refuse("heif: no meta box"));
             return std::nullopt;
         }
         MetaBoxes boxes;
         Cursor inside(file_, meta->body, meta->end);
         inside.Read(4);  // version and flags
         const auto keep = [this](std::optional<Box>& slot, const Box& box) {
-            if (slot) Fail(HeifFault::DuplicateBox);
+            if (slot) Fail(BoxTwice);
             slot = box;
         };
         std::optional<Box> iprp;
@@ -144,7 +150,7 @@ class Reader {
             if (box->type == "iprp") keep(iprp, *box);
         }
         if (!Check(inside) || Failed() || !iprp) {
-            Fail(HeifFault::Unreadable);
+            Fail(Refuse("heif: an item box is missing"));
             return std::nullopt;
         }
         Cursor properties(file_, iprp->body, iprp->end);
@@ -171,7 +177,8 @@ class Reader {
         cursor.Read(version == 0 ? 2 : 4);  // the entry count: the boxes that follow tell
         while (const std::optional<Box> infe = NextBox(cursor)) {
             if (infe->type != "infe") continue;
-            if (out_.items.size() == HeifLimits::Items) return Fail(HeifFault::TooMany);
+            if (out_.items.size() == limits_.items)
+                return Fail(Refuse("heif: more items than the limits allow"));
             Cursor entry(file_, infe->body, infe->end);
             const uint64_t entryVersion = entry.Read(1);
             entry.Read(3);
@@ -189,7 +196,7 @@ class Reader {
                   [](const HeifItem& a, const HeifItem& b) { return a.id < b.id; });
         const auto same = [](const HeifItem& a, const HeifItem& b) { return a.id == b.id; };
         if (std::adjacent_find(out_.items.begin(), out_.items.end(), same) != out_.items.end())
-            Fail(HeifFault::DuplicateItem);
+            Fail(ItemTwice);
     }
 
     void ReadLocations(const Box& iloc) {
@@ -201,7 +208,8 @@ class Reader {
         const size_t baseOffsetSize = sizes >> 4 & 15;
         const size_t indexSize = version == 1 || version == 2 ? sizes & 15 : 0;
         const uint64_t count = cursor.Read(version < 2 ? 2 : 4);
-        if (count > HeifLimits::Items) return Fail(HeifFault::TooMany);
+        if (count > limits_.items)
+            return Fail(Refuse("heif: more item locations than the limits allow"));
         for (uint64_t i = 0; i < count && cursor.Ok(); ++i) {
             const auto id = static_cast<uint32_t>(cursor.Read(version < 2 ? 2 : 4));
             uint16_t method = 0;
@@ -209,19 +217,21 @@ class Reader {
             cursor.Read(2);  // data reference index
             const uint64_t base = cursor.Read(baseOffsetSize);
             const uint64_t extents = cursor.Read(2);
-            if (extents > HeifLimits::ExtentsPerItem) return Fail(HeifFault::TooMany);
+            if (extents > limits_.extentsPerItem)
+                return Fail(Refuse("heif: an item has more extents than the limits allow"));
             const auto first = static_cast<uint32_t>(out_.extents.size());
             for (uint64_t e = 0; e < extents; ++e) {
                 cursor.Read(indexSize);
                 const uint64_t offset = cursor.Read(offsetSize);
                 const uint64_t length = cursor.Read(lengthSize);
                 uint64_t at = 0;
-                if (__builtin_add_overflow(base, offset, &at)) return Fail(HeifFault::Unreadable);
+                if (__builtin_add_overflow(base, offset, &at))
+                    return Fail(Refuse("heif: an extent's offset overflows"));
                 out_.extents.push_back({at, length});
             }
             HeifItem* item = Item(id);
             if (item == nullptr) continue;  // data of no item: libheif does not look at it
-            if (item->located) return Fail(HeifFault::DuplicateItem);
+            if (item->located) return Fail(Refuse("heif: an item's location is given twice"));
             item->located = true;
             item->method = method;
             item->firstExtent = first;
@@ -235,7 +245,8 @@ class Reader {
         std::vector<Box> properties;
         Cursor list(file_, ipco.body, ipco.end);
         while (const std::optional<Box> property = NextBox(list)) {
-            if (properties.size() == HeifLimits::Properties) return Fail(HeifFault::TooMany);
+            if (properties.size() == limits_.properties)
+                return Fail(Refuse("heif: more properties than the limits allow"));
             properties.push_back(*property);
         }
         if (!Check(list)) return;
@@ -244,7 +255,8 @@ class Reader {
         const uint64_t version = cursor.Read(1);
         const uint64_t flags = cursor.Read(3);
         const uint64_t count = cursor.Read(4);
-        if (count > HeifLimits::Items) return Fail(HeifFault::TooMany);
+        if (count > limits_.items)
+            return Fail(Refuse("heif: more items with properties than the limits allow"));
         std::vector<uint32_t> seen;
         for (uint64_t i = 0; i < count && cursor.Ok(); ++i) {
             const auto id = static_cast<uint32_t>(cursor.Read(version < 1 ? 2 : 4));
@@ -262,7 +274,7 @@ class Reader {
                 const auto width = static_cast<uint32_t>(size.Read(4));
                 const auto height = static_cast<uint32_t>(size.Read(4));
                 if (!Check(size)) return;
-                if (item->hasSize) return Fail(HeifFault::DuplicateItem);
+                if (item->hasSize) return Fail(Refuse("heif: an item's size is given twice"));
                 item->hasSize = true;
                 item->width = width;
                 item->height = height;
@@ -271,7 +283,7 @@ class Reader {
         if (!Check(cursor)) return;
         std::sort(seen.begin(), seen.end());
         if (std::adjacent_find(seen.begin(), seen.end()) != seen.end())
-            Fail(HeifFault::DuplicateItem);
+            Fail(Refuse("heif: an item's properties are listed twice"));
     }
 
     void ReadReferences(const Box& iref) {
@@ -284,8 +296,8 @@ class Reader {
             reference.type = kind->type;
             reference.from = static_cast<uint32_t>(refs.Read(idSize));
             const uint64_t count = refs.Read(2);
-            if (out_.targets.size() + count > HeifLimits::ReferenceTargets)
-                return Fail(HeifFault::TooMany);
+            if (out_.targets.size() + count > limits_.referenceTargets)
+                return Fail(Refuse("heif: more references than the limits allow"));
             reference.firstTarget = static_cast<uint32_t>(out_.targets.size());
             reference.targetCount = static_cast<uint32_t>(count);
             for (uint64_t i = 0; i < count; ++i)
@@ -297,6 +309,7 @@ class Reader {
     }
 
     FileView file_;
+    const HeifLimits& limits_;
     HeifStructure out_;
 };
 
@@ -330,8 +343,8 @@ std::vector<uint8_t> HeifStructure::Data(FileView file, const HeifItem& item, si
     return bytes;
 }
 
-HeifStructure ReadHeifStructure(FileView file) {
-    return Reader(file).Read();
+HeifStructure ReadHeifStructure(FileView file, const HeifLimits& limits) {
+    return Reader(file, limits).Read();
 }
 
 }  // namespace pic2pnm::codecs

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
-#include "codecs/heif/heif_limits.h"
 
 namespace pic2pnm::codecs {
 
@@ -40,7 +40,7 @@ struct HeifReference {
 };
 
 struct HeifStructure {
-    HeifFault fault = HeifFault::None;  // when not None, nothing below is to be used
+    CodecResult fault;  // when not Ok, nothing below is to be used
     uint32_t primary = 0;
     std::vector<HeifItem> items;  // sorted by id, each id once
     std::vector<HeifExtent> extents;
@@ -55,6 +55,6 @@ struct HeifStructure {
     std::vector<uint8_t> Data(FileView file, const HeifItem& item, size_t want) const;
 };
 
-HeifStructure ReadHeifStructure(FileView file);
+HeifStructure ReadHeifStructure(FileView file, const HeifLimits& limits);
 
 }  // namespace pic2pnm::codecs

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codecs/bmp/bmp.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/icon/icon.h"
 #include "codecs/icon/icon_dib.h"
 #include "codecs/icon/icon_directory.h"
@@ -32,31 +33,34 @@ void WriteAndMask(FileView dib, const icon::IconDibLayout& layout, PixelStore& s
 // keeps the pixels' index bits (1 white, 0 black), which is what drawing the icon combines
 // with the screen; the colour table, black and white in every monochrome icon we know of,
 // is not consulted.
-CodecStatus MonochromeMask(FileView dib, const icon::IconDibLayout& layout,
-                           std::shared_ptr<PixelStore>& mask) {
+CodecResult MonochromeMask(FileView dib, const icon::IconDibLayout& layout,
+                           const DecodeLimits& limits, std::shared_ptr<PixelStore>& mask) {
     const int64_t doubleHeight = int64_t{layout.height} * 2;
-    if (!IsPictureSizeSupported(layout.width, doubleHeight)) return CodecStatus::TooLarge;
+    if (!limits.AllowsPicture(layout.width, doubleHeight))
+        return Refuse("icon: the picture is larger than the limits allow");
     mask = PixelStore::Allocate(layout.width, static_cast<int32_t>(doubleHeight));
-    if (!mask) return CodecStatus::OutOfMemory;
+    if (!mask) return Refuse("icon: no memory for the pixels");
     for (int32_t row = 0; row < layout.height; ++row) {
         uint32_t* out = mask->RowFromBottom(row);
         for (int32_t x = 0; x < layout.width; ++x)
             out[x] = icon::MonochromeXorBit(dib, layout, x, row) ? kSetBit : kClearBit;
     }
     WriteAndMask(dib, layout, *mask, layout.height);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
-CodecStatus ColorAndMask(FileView dib, const icon::IconDibLayout& layout,
-                         std::shared_ptr<PixelStore>& color, std::shared_ptr<PixelStore>& mask) {
+CodecResult ColorAndMask(FileView dib, const icon::IconDibLayout& layout,
+                         const DecodeLimits& limits, std::shared_ptr<PixelStore>& color,
+                         std::shared_ptr<PixelStore>& mask) {
     DecodedPicture picture;
-    const CodecStatus status = DecodeDib(dib, /*iconImage=*/true, picture);
+    const CodecResult decoded = DecodeDib(dib, /*iconImage=*/true, limits, picture);
     // The directory already made this an icon, so a refusal means a broken image.
-    if (status == CodecStatus::NotMyFormat) return CodecStatus::Corrupt;
-    if (status != CodecStatus::Ok) return status;
+    if (decoded.status == CodecStatus::NotMyFormat)
+        return Refuse("icon: the chosen image is not of the format it seems");
+    if (!decoded.IsOk()) return decoded;
     if (!picture.pixels || picture.pixels->Width() != layout.width ||
         picture.pixels->Height() != layout.height) {
-        return CodecStatus::Corrupt;
+        return Refuse("icon: the image decodes to another size than its header states");
     }
     // A 32-bit colour bitmap keeps the image's fourth bytes as they are stored.
     if (layout.bitCount == 32) {
@@ -69,10 +73,10 @@ CodecStatus ColorAndMask(FileView dib, const icon::IconDibLayout& layout,
         }
     }
     mask = PixelStore::Allocate(layout.width, layout.height);
-    if (!mask) return CodecStatus::OutOfMemory;
+    if (!mask) return Refuse("icon: no memory for the pixels");
     WriteAndMask(dib, layout, *mask, 0);
     color = std::move(picture.pixels);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
@@ -81,16 +85,15 @@ bool LooksLikeIcon(FileView file) {
     return icon::LooksLikeIconDirectory(file);
 }
 
-CodecStatus DecodeIcon(FileView file, DecodedIcon& out) {
+CodecResult DecodeIcon(FileView file, const DecodeLimits& limits, DecodedIcon& out) {
     icon::ChosenIconImage chosen;
-    if (CodecStatus status = icon::ChooseIconImage(file, chosen); status != CodecStatus::Ok)
-        return status;
+    if (const CodecResult chose = icon::ChooseIconImage(file, chosen); !chose.IsOk()) return chose;
     // PNG images are left to the GDI+ decoder (DecodeIconAsPicture).
-    if (chosen.isPng) return CodecStatus::NotMyFormat;
+    if (chosen.isPng) return Refuse("icon: the chosen image is PNG, for the second decoder");
     icon::IconDibLayout layout;
-    if (CodecStatus status = icon::ReadIconDibLayout(chosen.image, layout);
-        status != CodecStatus::Ok) {
-        return status;
+    if (const CodecResult read = icon::ReadIconDibLayout(chosen.image, limits, layout);
+        !read.IsOk()) {
+        return read;
     }
 
     DecodedIcon decoded;
@@ -105,13 +108,14 @@ CodecStatus DecodeIcon(FileView file, DecodedIcon& out) {
     }
     decoded.width = layout.width;
     decoded.height = layout.height;
-    decoded.bitsPerPixel = icon::GdiBitsPerPixel(layout.bitCount);
-    const CodecStatus status =
-        layout.bitCount == 1 ? MonochromeMask(chosen.image, layout, decoded.mask)
-                             : ColorAndMask(chosen.image, layout, decoded.color, decoded.mask);
-    if (status != CodecStatus::Ok) return status;
+    decoded.imageBits = layout.bitCount;
+    const CodecResult made =
+        layout.bitCount == 1
+            ? MonochromeMask(chosen.image, layout, limits, decoded.mask)
+            : ColorAndMask(chosen.image, layout, limits, decoded.color, decoded.mask);
+    if (!made.IsOk()) return made;
     out = std::move(decoded);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs

@@ -1,6 +1,7 @@
 // Icons and cursors (ICO, CUR).
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/codecs.h"
 #include "codecs/common/decoded_picture.h"
 
@@ -10,9 +11,9 @@ bool LooksLikeIcon(FileView file);  // ICO or CUR
 
 // The entry a viewer would show (largest, then deepest), when its image is in BMP format.
 // An icon whose chosen image is PNG is not decoded here (NotMyFormat).
-CodecStatus DecodeIcon(FileView file, DecodedIcon& out);
+CodecResult DecodeIcon(FileView file, const DecodeLimits& limits, DecodedIcon& out);
 // The same entry as a picture with alpha (from its alpha channel or its AND mask); PNG
 // images included. For GDI+.
-CodecStatus DecodeIconAsPicture(FileView file, DecodedPicture& out);
+CodecResult DecodeIconAsPicture(FileView file, const DecodeLimits& limits, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

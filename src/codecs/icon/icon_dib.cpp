@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/common/pixel_store.h"
 
 namespace pic2pnm::codecs::icon {
@@ -79,15 +80,17 @@ bool ReadDibHeaderFields(FileView dib, DibHeaderFields& out) {
     return true;
 }
 
-CodecStatus ReadIconDibLayout(FileView dib, IconDibLayout& out) {
+CodecResult ReadIconDibLayout(FileView dib, const DecodeLimits& limits, IconDibLayout& out) {
     DibHeaderFields header;
-    if (!ReadDibHeaderFields(dib, header)) return CodecStatus::Corrupt;
+    if (!ReadDibHeaderFields(dib, header))
+        return Refuse("icon: an image's info header is cut short or of no known size");
     if (!IsIconBitCount(header.bitCount) || header.compression != kUncompressed)
-        return CodecStatus::Corrupt;
+        return Refuse("icon: an image of a depth or compression icons do not have");
     // Icons are bottom-up, and the height counts both the XOR image and the AND mask.
     const int32_t height = header.heightWithMask / 2;
-    if (header.width <= 0 || height <= 0) return CodecStatus::Corrupt;
-    if (!IsPictureSizeSupported(header.width, height)) return CodecStatus::TooLarge;
+    if (header.width <= 0 || height <= 0) return Refuse("icon: an image of no pixels");
+    if (!limits.AllowsPicture(header.width, height))
+        return Refuse("icon: the picture is larger than the limits allow");
 
     IconDibLayout layout;
     layout.width = header.width;
@@ -102,21 +105,22 @@ CodecStatus ReadIconDibLayout(FileView dib, IconDibLayout& out) {
     size_t maskBytes = 0;
     size_t xorEnd = 0;
     size_t maskEnd = 0;
+    constexpr CodecResult PastTheImage = Refuse("icon: an image's pixels run past its end");
     const uint64_t colorTable = ColorTableBytes(header);
-    if (colorTable > dib.size()) return CodecStatus::Corrupt;
+    if (colorTable > dib.size()) return PastTheImage;
     if (__builtin_add_overflow(size_t{header.headerSize}, static_cast<size_t>(colorTable),
                                &layout.xorOffset) ||
         __builtin_mul_overflow(layout.xorStride, static_cast<size_t>(height), &xorBytes) ||
         __builtin_add_overflow(layout.xorOffset, xorBytes, &xorEnd) ||
         __builtin_mul_overflow(layout.maskStride, static_cast<size_t>(height), &maskBytes) ||
         __builtin_add_overflow(xorEnd, maskBytes, &maskEnd)) {
-        return CodecStatus::Corrupt;
+        return PastTheImage;
     }
-    if (xorEnd > dib.size()) return CodecStatus::Corrupt;
+    if (xorEnd > dib.size()) return PastTheImage;
     layout.maskOffset = xorEnd;
     layout.hasMask = maskEnd <= dib.size();
     out = layout;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 bool IsMaskTransparent(FileView dib, const IconDibLayout& layout, int32_t x,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs::icon {
@@ -25,12 +26,6 @@ struct DibHeaderFields {
 // False when the image is too short for its header or the header size is not one we know.
 bool ReadDibHeaderFields(FileView dib, DibHeaderFields& out);
 
-// The depth GDI reports for an icon image of `bitCount` bits: there are no 2-bit bitmaps, so
-// such images are shown as 4-bit ones.
-inline uint16_t GdiBitsPerPixel(uint16_t bitCount) {
-    return bitCount == 2 ? 4 : bitCount;
-}
-
 struct IconDibLayout {
     int32_t width = 0;
     int32_t height = 0;  // of one image: half the header's height
@@ -44,9 +39,8 @@ struct IconDibLayout {
 };
 
 // Corrupt for an unreadable header, an unsupported depth or compression, a non-positive size
-// or XOR pixels that run past the image; TooLarge when the picture is beyond
-// IsPictureSizeSupported.
-CodecStatus ReadIconDibLayout(FileView dib, IconDibLayout& out);
+// or XOR pixels that run past the image; TooLarge when the picture is beyond the limits.
+CodecResult ReadIconDibLayout(FileView dib, const DecodeLimits& limits, IconDibLayout& out);
 
 // Whether the AND mask marks the pixel transparent (never when the mask is missing).
 // `rowFromBottom` counts rows as the DIB stores them.

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/icon/icon_dib.h"
 
 namespace pic2pnm::codecs::icon {
@@ -85,12 +86,12 @@ bool LooksLikeIconDirectory(FileView file) {
            ReadLe16(file, 4) != 0;
 }
 
-CodecStatus ChooseIconImage(FileView file, ChosenIconImage& out) {
-    if (!LooksLikeIconDirectory(file)) return CodecStatus::NotMyFormat;
+CodecResult ChooseIconImage(FileView file, ChosenIconImage& out) {
+    if (!LooksLikeIconDirectory(file)) return Refuse("icon: no icon or cursor directory");
     const bool isIcon = ReadLe16(file, 2) == kTypeIcon;
     const size_t count = ReadLe16(file, 4);
     const size_t directoryEnd = kDirectoryHeaderSize + count * kEntrySize;  // at most ~1 MB
-    if (file.size() < directoryEnd) return CodecStatus::Corrupt;
+    if (file.size() < directoryEnd) return Refuse("icon: the directory is cut short");
 
     ChosenIconImage chosen;
     ImageMeasure best;
@@ -101,7 +102,7 @@ CodecStatus ChooseIconImage(FileView file, ChosenIconImage& out) {
         // Written so that nothing can wrap: offset is compared before it is subtracted.
         if (size == 0 || offset < directoryEnd || offset > file.size() ||
             size > file.size() - offset) {
-            return CodecStatus::Corrupt;
+            return Refuse("icon: an entry's image is empty or not after the directory in the file");
         }
         const FileView image = file.subspan(offset, size);
         const bool isPng = StartsWithPngSignature(image);
@@ -118,7 +119,7 @@ CodecStatus ChooseIconImage(FileView file, ChosenIconImage& out) {
         }
     }
     out = chosen;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs::icon

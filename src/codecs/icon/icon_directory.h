@@ -24,6 +24,6 @@ bool LooksLikeIconDirectory(FileView file);
 // the largest image, then the deepest; among equals the first. Sizes and depths come from the
 // images' own headers where they can be read, else from the directory. NotMyFormat when the
 // file does not start with an icon directory, Corrupt when the directory or an entry is broken.
-CodecStatus ChooseIconImage(FileView file, ChosenIconImage& out);
+CodecResult ChooseIconImage(FileView file, ChosenIconImage& out);
 
 }  // namespace pic2pnm::codecs::icon

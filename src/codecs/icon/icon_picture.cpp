@@ -1,5 +1,6 @@
 // The GDI+ icon decoder: the chosen image, BMP or PNG, as one picture with alpha.
 #include "codecs/bmp/bmp.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/icon/icon.h"
 #include "codecs/icon/icon_dib.h"
 #include "codecs/icon/icon_directory.h"
@@ -11,23 +12,15 @@ namespace {
 constexpr uint32_t kOpaque = 0xFF000000u;
 constexpr uint32_t kColorBits = 0x00FFFFFFu;
 
-// The GDI+ pixel format of an icon image of this depth; 32-bit images carry alpha.
-uint32_t IconPixelFormat(uint16_t bitCount) {
-    switch (bitCount) {
-        case 1: return PixelFormat::Indexed1;
-        case 2:  // GDI+ has no 2-bit format and widens such images to 4 bits
-        case 4: return PixelFormat::Indexed4;
-        case 8: return PixelFormat::Indexed8;
-        case 16: return PixelFormat::Rgb555;
-        case 24: return PixelFormat::Rgb24;
-        default: return PixelFormat::Argb32;
-    }
+// A DIB image refused by DecodeDib or DecodePng after the directory made it ours is broken.
+CodecResult AsIconImageResult(CodecResult result) {
+    if (result.status == CodecStatus::NotMyFormat)
+        return Refuse("icon: the chosen image is not of the format it seems");
+    return result;
 }
 
-// A DIB image refused by DecodeDib or DecodePng after the directory made it ours is broken.
-CodecStatus AsIconImageStatus(CodecStatus status) {
-    return status == CodecStatus::NotMyFormat ? CodecStatus::Corrupt : status;
-}
+constexpr CodecResult OtherSize =
+    Refuse("icon: the image decodes to another size than its header states");
 
 bool AlphaChannelIsEmpty(FileView dib, const icon::IconDibLayout& layout) {
     for (int32_t row = 0; row < layout.height; ++row) {
@@ -37,29 +30,30 @@ bool AlphaChannelIsEmpty(FileView dib, const icon::IconDibLayout& layout) {
     return true;
 }
 
-CodecStatus DecodePngImage(FileView image, DecodedPicture& picture) {
-    const CodecStatus status = DecodePng(image, picture);
-    if (status != CodecStatus::Ok) return AsIconImageStatus(status);
-    if (!picture.pixels) return CodecStatus::Corrupt;
-    if (!picture.hasAlpha) {
+// The PNG image as PNG describes it; without alpha of its own it is made opaque.
+CodecResult DecodePngImage(FileView image, const DecodeLimits& limits, DecodedPicture& picture) {
+    const CodecResult decoded = DecodePng(image, limits, picture);
+    if (!decoded.IsOk()) return AsIconImageResult(decoded);
+    if (!picture.pixels) return OtherSize;
+    if (!picture.HasAlpha()) {
         uint32_t* pixels = picture.pixels->Data();
         for (size_t i = 0; i < picture.pixels->PixelCount(); ++i) pixels[i] |= kOpaque;
     }
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 // 32-bit images carry their own alpha. Some writers leave those bytes all zero and rely on
 // the AND mask, as older systems did; viewers then use the mask, and so do we. Other depths
 // take alpha from the mask alone; an image that ends before its mask does is opaque.
-CodecStatus DecodeDibImage(FileView dib, DecodedPicture& picture) {
+CodecResult DecodeDibImage(FileView dib, const DecodeLimits& limits, DecodedPicture& picture) {
     icon::IconDibLayout layout;
-    if (CodecStatus status = icon::ReadIconDibLayout(dib, layout); status != CodecStatus::Ok)
-        return status;
-    const CodecStatus status = DecodeDib(dib, /*iconImage=*/true, picture);
-    if (status != CodecStatus::Ok) return AsIconImageStatus(status);
+    if (const CodecResult read = icon::ReadIconDibLayout(dib, limits, layout); !read.IsOk())
+        return read;
+    const CodecResult decoded = DecodeDib(dib, /*iconImage=*/true, limits, picture);
+    if (!decoded.IsOk()) return AsIconImageResult(decoded);
     if (!picture.pixels || picture.pixels->Width() != layout.width ||
         picture.pixels->Height() != layout.height) {
-        return CodecStatus::Corrupt;
+        return OtherSize;
     }
     const bool useAlphaChannel = layout.bitCount == 32 && !AlphaChannelIsEmpty(dib, layout);
     for (int32_t row = 0; row < layout.height; ++row) {
@@ -73,30 +67,26 @@ CodecStatus DecodeDibImage(FileView dib, DecodedPicture& picture) {
             pixels[x] = (pixels[x] & kColorBits) | (alpha << 24);
         }
     }
-    picture.premultipliedAlpha = false;
-    picture.bitsPerPixel = icon::GdiBitsPerPixel(layout.bitCount);
-    picture.pixelFormat = IconPixelFormat(layout.bitCount);
-    return CodecStatus::Ok;
+    picture.source.alpha = useAlphaChannel ? AlphaKind::Straight : AlphaKind::Mask;
+    return Decoded;
 }
 
 }  // namespace
 
-CodecStatus DecodeIconAsPicture(FileView file, DecodedPicture& out) {
+CodecResult DecodeIconAsPicture(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     icon::ChosenIconImage chosen;
-    if (CodecStatus status = icon::ChooseIconImage(file, chosen); status != CodecStatus::Ok)
-        return status;
+    if (const CodecResult chose = icon::ChooseIconImage(file, chosen); !chose.IsOk()) return chose;
     DecodedPicture picture;
-    const CodecStatus status = chosen.isPng ? DecodePngImage(chosen.image, picture)
-                                            : DecodeDibImage(chosen.image, picture);
-    if (status != CodecStatus::Ok) return status;
+    const CodecResult decoded = chosen.isPng ? DecodePngImage(chosen.image, limits, picture)
+                                             : DecodeDibImage(chosen.image, limits, picture);
+    if (!decoded.IsOk()) return decoded;
     picture.width = picture.pixels->Width();
     picture.height = picture.pixels->Height();
-    picture.hasAlpha = true;
     // Icons state no resolution.
     picture.dpiX = 0;
     picture.dpiY = 0;
     out = std::move(picture);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/jpeg/jpeg_exif.h"
 
 namespace pic2pnm::codecs {
@@ -66,7 +67,7 @@ Resolution ReadExifSegmentResolution(FileView segment) {
 
 }  // namespace
 
-CodecStatus ReadJpegHeader(FileView file, JpegHeader& out) {
+CodecResult ReadJpegHeader(FileView file, JpegHeader& out) {
     out = JpegHeader{};
     bool sawFrame = false;
     Resolution jfif, exif;
@@ -83,7 +84,7 @@ CodecStatus ReadJpegHeader(FileView file, JpegHeader& out) {
 
         if (IsFrameHeader(marker) && !sawFrame) {
             // Precision, height, width (2 bytes each but precision), component count.
-            if (segment.size() < 6) return CodecStatus::Corrupt;
+            if (segment.size() < 6) return Refuse("jpeg: the frame header is cut short");
             sawFrame = true;
             out.height = ReadBe16(segment.data() + 1);
             out.width = ReadBe16(segment.data() + 3);
@@ -101,18 +102,19 @@ CodecStatus ReadJpegHeader(FileView file, JpegHeader& out) {
         } else if (marker == MarkerApp1 && exif.dpiX == 0) {
             exif = ReadExifSegmentResolution(segment);
         } else if (marker == MarkerSos) {
-            if (!sawFrame) return CodecStatus::Corrupt;
+            if (!sawFrame) return Refuse("jpeg: a scan comes before the frame header");
             // Any frame type can make every one of many small scans cost a pass over the whole
             // picture, so all are counted.
             if (++out.scanCount == 1 && !segment.empty() && segment[0] < out.components)
                 out.multiScan = true;
         }
     }
-    if (!sawFrame || out.scanCount == 0) return CodecStatus::Corrupt;
+    if (!sawFrame) return Refuse("jpeg: the file ends before a frame header");
+    if (out.scanCount == 0) return Refuse("jpeg: the file ends before a scan");
     Resolution chosen = jfif.dpiX > 0 && jfif.dpiY > 0 ? jfif : exif;
     out.dpiX = chosen.dpiX;
     out.dpiY = chosen.dpiY;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 uint64_t JpegCoefficientBytes(const JpegHeader& header) {

@@ -28,7 +28,7 @@ struct JpegHeader {
 };
 
 // Corrupt when no frame header comes before the first scan or the file ends first.
-CodecStatus ReadJpegHeader(FileView file, JpegHeader& out);
+CodecResult ReadJpegHeader(FileView file, JpegHeader& out);
 
 // The bytes of coefficients the decoder keeps for a multi-scan frame of at most four
 // components (0 for a single scan): 128 bytes for every 8x8 block of every component, rows

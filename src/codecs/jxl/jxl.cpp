@@ -12,12 +12,13 @@
 // picture's budget) is refused as broken, and the rest must find its address space free, or
 // the picture is refused as too large for the memory there is. The colour profile is never
 // asked for (we ignore it), though libjxl decodes it on its way to the first frame.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 
-#include "codecs/common/codec_budget.h"
 #include "codecs/common/codec_quiet_standard_error.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/jxl/jxl.h"
 #include "codecs/jxl/jxl_headers.h"
 #include "codecs/jxl/jxl_library.h"
@@ -101,22 +102,51 @@ uint64_t LibjxlWorkingBytes(const JxlHeaderFacts& facts) {
     return SaturatingAdd(bytes, SaturatingMultiply(facts.profileBytes, kProfileCopies));
 }
 
-// Before libjxl sees the file: Ok when what its headers ask for can be had.
-CodecStatus CheckWhatTheFileAsks(FileView file) {
+// Before libjxl sees the file: Decoded when what its headers ask for can be had.
+CodecResult CheckWhatTheFileAsks(FileView file, const DecodeLimits& limits) {
     JxlHeaderFacts facts;
-    if (!ReadJxlHeaderFacts(file, facts)) return CodecStatus::Corrupt;
+    if (!ReadJxlHeaderFacts(file, facts))
+        return Refuse("jxl: the codestream's headers are cut short or broken");
     const auto width = static_cast<int64_t>(facts.width);
     const auto height = static_cast<int64_t>(facts.height);
-    if (!IsPictureSizeSupported(width, height) && !IsPictureSizeSupported(height, width))
-        return CodecStatus::TooLarge;
-    const uint64_t budget = DecodeBudgetBytes(facts.width * facts.height);
-    if (SaturatingMultiply(facts.extraChannelPixels, kExtraChannelBytesPerSample) > budget ||
-        SaturatingMultiply(facts.profileBytes, kProfileCopies) > budget)
-        return CodecStatus::Corrupt;
+    if (!limits.AllowsPicture(width, height) && !limits.AllowsPicture(height, width))
+        return Refuse("jxl: the picture is larger than the limits allow");
+    const uint64_t budget = limits.BudgetBytes(facts.width * facts.height);
+    if (SaturatingMultiply(facts.extraChannelPixels, kExtraChannelBytesPerSample) > budget)
+        return Refuse("jxl: the extra channels need more memory than the budget");
+    if (SaturatingMultiply(facts.profileBytes, kProfileCopies) > budget)
+        return Refuse("jxl: the colour profile needs more memory than the budget");
     const uint64_t store = facts.width * facts.height * sizeof(uint32_t);
     const uint64_t need =
-        SaturatingAdd(SaturatingAdd(store, LibjxlWorkingBytes(facts)), BudgetAllowanceBytes);
-    return AddressSpaceAvailable(need) ? CodecStatus::Ok : CodecStatus::OutOfMemory;
+        SaturatingAdd(SaturatingAdd(store, LibjxlWorkingBytes(facts)), limits.budgetAllowanceBytes);
+    if (!AddressSpaceAvailable(need))
+        return Refuse("jxl: the address space libjxl will take is not free");
+    return Decoded;
+}
+
+// Why libjxl stopped before the first frame was whole.
+CodecResult ResultOfEvent(JxlDecoderStatus event) {
+    switch (event) {
+        case JXL_DEC_ERROR: return Refuse("jxl: libjxl finds the codestream broken");
+        case JXL_DEC_NEED_MORE_INPUT:
+            return Refuse("jxl: the file ends before the first frame does");
+        case JXL_DEC_SUCCESS: return Refuse("jxl: the file holds no frame");
+        default: return Refuse("jxl: libjxl stopped on an event it was not asked for");
+    }
+}
+
+// The samples as the codestream holds them (floating-point ones by their whole width).
+SourceFormat SourceOf(const JxlBasicInfo& info) {
+    const bool alpha = info.alpha_bits > 0;
+    const uint32_t sampleBits = std::clamp<uint32_t>(info.bits_per_sample, 1, 32);
+    const uint32_t samples = (info.num_color_channels == 1 ? 1 : 3) + (alpha ? 1 : 0);
+    return {
+        .channels = info.num_color_channels == 1 ? SourceChannels::Grey : SourceChannels::Colour,
+        .sampleBits = static_cast<uint8_t>(sampleBits),
+        .pixelBits = static_cast<uint8_t>(std::min<uint32_t>(sampleBits * samples, 255)),
+        .alpha = !alpha                     ? AlphaKind::None
+                 : info.alpha_premultiplied ? AlphaKind::Premultiplied
+                                            : AlphaKind::Straight};
 }
 
 struct DecoderDeleter {
@@ -135,40 +165,40 @@ bool LooksLikeJxl(FileView file) {
             std::memcmp(file.data(), Container, sizeof Container) == 0);
 }
 
-CodecStatus DecodeJxl(FileView file, DecodedPicture& out) {
-    if (!LooksLikeJxl(file)) return CodecStatus::NotMyFormat;
+CodecResult DecodeJxl(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
+    if (!LooksLikeJxl(file)) return Refuse("jxl: no JPEG XL signature");
     const JxlLibrary* library = Jxl();
-    if (library == nullptr) return CodecStatus::Unsupported;
+    if (library == nullptr) return Refuse("jxl: libjxl cannot be opened");
     const JxlLibrary& libjxl = *library;
-    if (const CodecStatus asks = CheckWhatTheFileAsks(file); asks != CodecStatus::Ok) return asks;
+    if (const CodecResult asks = CheckWhatTheFileAsks(file, limits); !asks.IsOk()) return asks;
     const QuietStandardError quiet;
     std::unique_ptr<JxlDecoder, DecoderDeleter> decoder(libjxl.Create(nullptr));
-    if (decoder == nullptr) return CodecStatus::OutOfMemory;
+    if (decoder == nullptr) return Refuse("jxl: libjxl cannot make a decoder");
     if (libjxl.SubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) !=
             JXL_DEC_SUCCESS ||
         libjxl.SetInput(decoder.get(), file.data(), file.size()) != JXL_DEC_SUCCESS)
-        return CodecStatus::Corrupt;
+        return Refuse("jxl: libjxl does not take the file as its input");
     libjxl.CloseInput(decoder.get());
 
     std::shared_ptr<PixelStore> store;
     Output output;
     JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
-    bool premultiplied = false;
+    SourceFormat source;
     bool outputSet = false;
     for (;;) {
         const JxlDecoderStatus event = libjxl.ProcessInput(decoder.get());
         if (event == JXL_DEC_BASIC_INFO) {
             JxlBasicInfo info;
             if (libjxl.GetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS)
-                return CodecStatus::Corrupt;
+                return Refuse("jxl: libjxl cannot tell the picture's basic facts");
             // The size as shown: orientations 5 to 8 turn the picture by a quarter.
             const bool turned = info.orientation >= JXL_ORIENT_TRANSPOSE;
             const uint64_t width = turned ? info.ysize : info.xsize;
             const uint64_t height = turned ? info.xsize : info.ysize;
-            if (!IsPictureSizeSupported(static_cast<int64_t>(width), static_cast<int64_t>(height)))
-                return CodecStatus::TooLarge;
+            if (!limits.AllowsPicture(static_cast<int64_t>(width), static_cast<int64_t>(height)))
+                return Refuse("jxl: the picture is larger than the limits allow");
             output.alpha = info.alpha_bits > 0;
-            premultiplied = output.alpha && info.alpha_premultiplied;
+            source = SourceOf(info);
             const bool deep =
                 info.bits_per_sample > 8 || info.exponent_bits_per_sample > 0 ||
                 (output.alpha && (info.alpha_bits > 8 || info.alpha_exponent_bits > 0));
@@ -177,36 +207,33 @@ CodecStatus DecodeJxl(FileView file, DecodedPicture& out) {
             format.num_channels = output.alpha || !deep ? 4 : 3;
             format.data_type = deep ? JXL_TYPE_FLOAT : JXL_TYPE_UINT8;
             store = PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
-            if (store == nullptr) return CodecStatus::OutOfMemory;
+            if (store == nullptr) return Refuse("jxl: no memory for the pixels");
             output.store = store.get();
         } else if (event == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
-            if (store == nullptr) return CodecStatus::Corrupt;
+            if (store == nullptr) return Refuse("jxl: libjxl asks for pixels before their size");
             const JxlDecoderStatus set =
                 format.data_type == JXL_TYPE_FLOAT
                     ? libjxl.SetImageOutCallback(decoder.get(), &format, WriteFloats, &output)
                     : libjxl.SetImageOutBuffer(decoder.get(), &format, store->Data(),
                                                store->PixelCount() * sizeof(uint32_t));
-            if (set != JXL_DEC_SUCCESS) return CodecStatus::Corrupt;
+            if (set != JXL_DEC_SUCCESS) return Refuse("jxl: libjxl does not take the pixel buffer");
             outputSet = true;
         } else if (event == JXL_DEC_FULL_IMAGE) {
-            if (!outputSet) return CodecStatus::Corrupt;
+            if (!outputSet) return Refuse("jxl: libjxl finishes a frame it had no buffer for");
             break;  // the first frame is all we show
         } else {
             // An error, input that ends too soon, or a file that ends without a frame.
-            return CodecStatus::Corrupt;
+            return ResultOfEvent(event);
         }
     }
     if (format.data_type == JXL_TYPE_UINT8) RgbaTopDownToStore(*store);
     out.width = store->Width();
     out.height = store->Height();
-    out.bitsPerPixel = output.alpha ? 32 : 24;
-    out.pixelFormat = output.alpha ? PixelFormat::Argb32 : PixelFormat::Rgb24;
-    out.hasAlpha = output.alpha;
-    out.premultipliedAlpha = premultiplied;
+    out.source = source;
     out.dpiX = 0;
     out.dpiY = 0;
     out.pixels = std::move(store);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs

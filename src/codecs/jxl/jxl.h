@@ -1,6 +1,7 @@
 // JPEG XL files, through libjxl.
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -8,6 +9,6 @@ namespace pic2pnm::codecs {
 bool LooksLikeJxl(FileView file);  // a bare codestream or the container
 
 // JPEG XL through libjxl: Unsupported when the library is not installed.
-CodecStatus DecodeJxl(FileView file, DecodedPicture& out);
+CodecResult DecodeJxl(FileView file, const DecodeLimits& limits, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/metafile/metafile.h"
 
 namespace pic2pnm::codecs {
@@ -75,9 +76,10 @@ bool LooksLikePlaceableWmf(FileView file) {
 // The checksum (the XOR of the ten words before it) is not checked: picture loaders accept
 // placeable metafiles whose writers got it wrong, and the bounding box is used either way.
 // The handle slot (hmf) is meaningless in a file and not checked either.
-CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out) {
-    if (!LooksLikePlaceableWmf(file)) return CodecStatus::NotMyFormat;
-    if (file.size() < kPlaceableHeaderSize + kMetaHeaderSize) return CodecStatus::Corrupt;
+CodecResult ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out) {
+    if (!LooksLikePlaceableWmf(file)) return Refuse("wmf: no placeable metafile key");
+    if (file.size() < kPlaceableHeaderSize + kMetaHeaderSize)
+        return Refuse("wmf: the headers are cut short");
     PlaceableWmfHeader header;
     header.left = static_cast<int16_t>(ReadLe16(file, 6));
     header.top = static_cast<int16_t>(ReadLe16(file, 8));
@@ -85,10 +87,11 @@ CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out) {
     header.bottom = static_cast<int16_t>(ReadLe16(file, 12));
     header.unitsPerInch = ReadLe16(file, 14);
     // The picture's size is the box divided by units per inch.
-    if (header.unitsPerInch == 0) return CodecStatus::Corrupt;
-    if (!IsValidMetaHeader(file.subspan(kPlaceableHeaderSize))) return CodecStatus::Corrupt;
+    if (header.unitsPerInch == 0) return Refuse("wmf: the placement gives no units to the inch");
+    if (!IsValidMetaHeader(file.subspan(kPlaceableHeaderSize)))
+        return Refuse("wmf: the metafile's own header is none that plays");
     out = header;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 bool LooksLikeEmf(FileView file) {
@@ -100,15 +103,16 @@ bool LooksLikeEmf(FileView file) {
 // version writes, in whole 32-bit units) and the header must fit in the file; the metafile's
 // size must cover the header and fit in the file as well, else it was cut short. Bytes after
 // the stated size are ignored.
-CodecStatus ParseEmfHeader(FileView file, EmfHeader& out) {
-    if (!LooksLikeEmf(file)) return CodecStatus::NotMyFormat;
+CodecResult ParseEmfHeader(FileView file, EmfHeader& out) {
+    if (!LooksLikeEmf(file)) return Refuse("emf: no enhanced metafile header record");
     const uint32_t headerSize = ReadLe32(file, 4);
     if (headerSize < kSmallestEmfHeader || headerSize % 4 != 0 || headerSize > file.size())
-        return CodecStatus::Corrupt;
+        return Refuse("emf: a header record of a size none has, or cut short");
     const EmfHeader header = ReadEnhMetaHeader(file.first(headerSize));
-    if (header.nBytes < headerSize || header.nBytes > file.size()) return CodecStatus::Corrupt;
+    if (header.nBytes < headerSize || header.nBytes > file.size())
+        return Refuse("emf: the metafile's size leaves out its header or passes the file");
     out = header;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs

@@ -10,7 +10,7 @@ namespace pic2pnm::codecs {
 bool LooksLikePlaceableWmf(FileView file);
 bool LooksLikeEmf(FileView file);
 
-CodecStatus ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out);
-CodecStatus ParseEmfHeader(FileView file, EmfHeader& out);
+CodecResult ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out);
+CodecResult ParseEmfHeader(FileView file, EmfHeader& out);
 
 }  // namespace pic2pnm::codecs

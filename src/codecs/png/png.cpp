@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 
+#include "codecs/common/codec_reasons.h"
 #include "codecs/common/pixel_arithmetic.h"
 #include "codecs/png/png.h"
 #include "codecs/png/png_format.h"
@@ -44,20 +45,74 @@ struct ContextDeleter {
 };
 using Context = std::unique_ptr<spng_ctx, ContextDeleter>;
 
-CodecStatus StatusOf(int error) {
+// Why libspng refused the file, as closely as its error code tells.
+CodecResult SpngFailure(int error) {
     switch (error) {
-        case SPNG_EMEM: return CodecStatus::OutOfMemory;
+        case SPNG_EMEM: return Refuse("png: libspng ran out of memory");
         case SPNG_EUSER_WIDTH:
-        case SPNG_EUSER_HEIGHT: return CodecStatus::TooLarge;
-        default: return CodecStatus::Corrupt;
+        case SPNG_EUSER_HEIGHT: return Refuse("png: a side is longer than libspng is allowed");
+        case SPNG_EWIDTH:
+        case SPNG_EHEIGHT:
+        case SPNG_EBIT_DEPTH:
+        case SPNG_ECOLOR_TYPE:
+        case SPNG_ECOMPRESSION_METHOD:
+        case SPNG_EFILTER_METHOD:
+        case SPNG_EINTERLACE_METHOD:
+        case SPNG_EIHDR_SIZE:
+        case SPNG_ENOIHDR: return Refuse("png: libspng finds no IHDR chunk or a broken one");
+        case SPNG_ECHUNK_POS:
+        case SPNG_ECHUNK_SIZE:
+        case SPNG_ECHUNK_TYPE:
+        case SPNG_ECHUNK_STDLEN: return Refuse("png: libspng finds a chunk out of place or size");
+        case SPNG_ECHUNK_CRC: return Refuse("png: libspng finds a critical chunk's CRC wrong");
+        case SPNG_ECHUNK_UNKNOWN_CRITICAL:
+            return Refuse("png: libspng finds an unknown critical chunk");
+        case SPNG_EDUP_PLTE:
+        case SPNG_EDUP_CHRM:
+        case SPNG_EDUP_GAMA:
+        case SPNG_EDUP_ICCP:
+        case SPNG_EDUP_SBIT:
+        case SPNG_EDUP_SRGB:
+        case SPNG_EDUP_BKGD:
+        case SPNG_EDUP_HIST:
+        case SPNG_EDUP_TRNS:
+        case SPNG_EDUP_PHYS:
+        case SPNG_EDUP_TIME:
+        case SPNG_EDUP_OFFS:
+        case SPNG_EDUP_EXIF: return Refuse("png: libspng finds a chunk twice that comes once");
+        case SPNG_EPLTE_IDX:
+        case SPNG_ETRNS_COLOR_TYPE:
+        case SPNG_ETRNS_NO_PLTE:
+        case SPNG_ENOPLTE: return Refuse("png: libspng finds the palette or tRNS missing or wrong");
+        case SPNG_ECHUNK_LIMITS: return Refuse("png: a chunk is larger than libspng is allowed");
+        case SPNG_IO_EOF:  // what libspng's buffer reader says at the end of the file
+        case SPNG_EIDAT_TOO_SHORT:
+        case SPNG_EOF:
+        case SPNG_EIO: return Refuse("png: the file ends before the picture does");
+        case SPNG_EIDAT_STREAM:
+        case SPNG_EZLIB: return Refuse("png: libspng cannot inflate the image data");
+        case SPNG_EFILTER: return Refuse("png: libspng finds a row of an unknown filter type");
+        default:
+            // The ancillary chunks' own contents (cHRM, gAMA, tEXt, ...), or a state libspng
+            // should not reach.
+            return Refuse("png: libspng refused the file");
     }
 }
 
 // An ancillary chunk that is absent is not an error.
-bool IsFound(int error, CodecStatus& failure) {
+bool IsFound(int error, CodecResult& failure) {
     if (error == SPNG_OK) return true;
-    if (error != SPNG_ECHUNKAVAIL) failure = StatusOf(error);
+    if (error != SPNG_ECHUNKAVAIL) failure = SpngFailure(error);
     return false;
+}
+
+// The entries of an indexed picture's palette, when libspng gives it; else as many as its
+// indices can reach.
+uint32_t PaletteEntries(spng_ctx* png, const spng_ihdr& ihdr) {
+    if (ihdr.color_type != SPNG_COLOR_TYPE_INDEXED) return 0;
+    spng_plte plte{};
+    if (spng_get_plte(png, &plte) == SPNG_OK) return plte.n_entries;
+    return 1u << ihdr.bit_depth;
 }
 
 // The nearest 8-bit level: v * 255 / 65535 rounded.
@@ -91,43 +146,43 @@ int NextRow(spng_ctx* context, const spng_ihdr& ihdr, RowPlace& place, bool firs
 
 // 8 bits per sample or fewer: libspng writes RGBA bytes straight into the store's rows
 // (for Adam7 only the pass's columns of the row), then red and blue change places.
-CodecStatus DecodeRgba8Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStore& store) {
+CodecResult DecodeRgba8Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStore& store) {
     int error = spng_decode_image(context, nullptr, 0, SPNG_FMT_RGBA8,
                                   SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
-    if (error != SPNG_OK) return StatusOf(error);
+    if (error != SPNG_OK) return SpngFailure(error);
     const size_t rowBytes = static_cast<size_t>(store.Width()) * sizeof(uint32_t);
     for (bool first = true;; first = false) {
         RowPlace place;
         error = NextRow(context, ihdr, place, first);
         if (error == SPNG_EOI) break;
-        if (error != SPNG_OK) return StatusOf(error);
+        if (error != SPNG_OK) return SpngFailure(error);
         error =
             spng_decode_row(context, store.RowFromTop(static_cast<int32_t>(place.row)), rowBytes);
         if (error == SPNG_EOI) break;  // the last row has been written
-        if (error != SPNG_OK) return StatusOf(error);
+        if (error != SPNG_OK) return SpngFailure(error);
     }
     uint32_t* pixels = store.Data();
     std::transform(pixels, pixels + store.PixelCount(), pixels, SwapRedAndBlue);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 // 16 bits per sample: one row of RGBA16 at a time, rounded into the store. For Adam7 the row
 // buffer holds this pass's pixels at their columns (and stale ones elsewhere), so only the
 // pass's columns are taken.
-CodecStatus DecodeRgba16Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStore& store) {
+CodecResult DecodeRgba16Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStore& store) {
     const size_t width = static_cast<size_t>(store.Width());
     std::unique_ptr<uint16_t[]> samples(new (std::nothrow) uint16_t[width * 4]);
-    if (samples == nullptr) return CodecStatus::OutOfMemory;
+    if (samples == nullptr) return Refuse("png: no memory for a row of 16-bit samples");
     int error = spng_decode_image(context, nullptr, 0, SPNG_FMT_RGBA16,
                                   SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
-    if (error != SPNG_OK) return StatusOf(error);
+    if (error != SPNG_OK) return SpngFailure(error);
     for (bool first = true;; first = false) {
         RowPlace place;
         error = NextRow(context, ihdr, place, first);
         if (error == SPNG_EOI) break;
-        if (error != SPNG_OK) return StatusOf(error);
+        if (error != SPNG_OK) return SpngFailure(error);
         error = spng_decode_row(context, samples.get(), width * 4 * sizeof(uint16_t));
-        if (error != SPNG_OK && error != SPNG_EOI) return StatusOf(error);
+        if (error != SPNG_OK && error != SPNG_EOI) return SpngFailure(error);
         uint32_t* out = store.RowFromTop(static_cast<int32_t>(place.row));
         for (size_t x = place.firstColumn; x < width; x += place.columnStep) {
             const uint16_t* rgba = samples.get() + 4 * x;
@@ -136,7 +191,7 @@ CodecStatus DecodeRgba16Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStor
         }
         if (error == SPNG_EOI) break;  // that was the last row
     }
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
@@ -181,11 +236,11 @@ bool DescribeLayout(spng_ctx* png, const spng_ihdr& ihdr, bool hasTrns, const sp
 namespace {
 
 // `writable` is the same bytes as `file` when they may be rearranged, empty otherwise.
-CodecStatus Decode(FileView file, std::span<uint8_t> writable, DecodedPicture& out,
-                   PngRowPath path) {
-    if (!LooksLikePng(file)) return CodecStatus::NotMyFormat;
+CodecResult Decode(FileView file, std::span<uint8_t> writable, const DecodeLimits& limits,
+                   DecodedPicture& out, PngRowPath path) {
+    if (!LooksLikePng(file)) return Refuse("png: no PNG signature");
     Context context(spng_ctx_new(0));
-    if (context == nullptr) return CodecStatus::OutOfMemory;
+    if (context == nullptr) return Refuse("png: libspng cannot make a decoder");
     spng_ctx* png = context.get();
     // Read in place, unless the file holds chunks to keep from libspng.
     PngChunkFilter filter(file);
@@ -196,26 +251,28 @@ CodecStatus Decode(FileView file, std::span<uint8_t> writable, DecodedPicture& o
         spng_set_image_limits(png, kMaxSide, kMaxSide) != SPNG_OK ||
         (filtered ? spng_set_png_stream(png, PngChunkFilter::Read, &filter)
                   : spng_set_png_buffer(png, file.data(), file.size())) != SPNG_OK) {
-        return CodecStatus::OutOfMemory;
+        return Refuse("png: libspng cannot make a decoder");
     }
 
     spng_ihdr ihdr{};
     int error = spng_get_ihdr(png, &ihdr);
-    if (error != SPNG_OK) return StatusOf(error);
-    if (!IsPictureSizeSupported(ihdr.width, ihdr.height)) return CodecStatus::TooLarge;
-    if (!PngRowBuffersFit(ihdr.width, ihdr.height, ihdr.bit_depth, ihdr.color_type))
-        return CodecStatus::TooLarge;
+    if (error != SPNG_OK) return SpngFailure(error);
+    if (!limits.AllowsPicture(ihdr.width, ihdr.height))
+        return Refuse("png: the picture is larger than the limits allow");
+    if (!PngRowBuffersFit(ihdr.width, ihdr.height, ihdr.bit_depth, ihdr.color_type, limits))
+        return Refuse("png: the rows of so wide a picture need more memory than the budget");
 
-    CodecStatus failure = CodecStatus::Ok;
+    CodecResult failure = Decoded;
     spng_trns trns{};
     const bool hasTrns = IsFound(spng_get_trns(png, &trns), failure);
     spng_phys phys{};
     const bool hasPhys = IsFound(spng_get_phys(png, &phys), failure);
-    if (failure != CodecStatus::Ok) return failure;
+    if (!failure.IsOk()) return failure;
+    const uint32_t paletteEntries = PaletteEntries(png, ihdr);
 
     auto store =
         PixelStore::Allocate(static_cast<int32_t>(ihdr.width), static_cast<int32_t>(ihdr.height));
-    if (store == nullptr) return CodecStatus::OutOfMemory;
+    if (store == nullptr) return Refuse("png: no memory for the pixels");
     PngLayout layout;
     const bool direct = path == PngRowPath::DirectFirst &&
                         DescribeLayout(png, ihdr, hasTrns, trns, layout) &&
@@ -223,38 +280,36 @@ CodecStatus Decode(FileView file, std::span<uint8_t> writable, DecodedPicture& o
                         ((!writable.empty() && DecodePngWholeStream(writable, layout, *store)) ||
                          DecodePngRowsDirect(file, layout, *store));
     if (!direct) {
-        const CodecStatus status = ihdr.bit_depth == 16 ? DecodeRgba16Rows(png, ihdr, *store)
-                                                        : DecodeRgba8Rows(png, ihdr, *store);
-        if (status != CodecStatus::Ok) return status;
+        const CodecResult rows = ihdr.bit_depth == 16 ? DecodeRgba16Rows(png, ihdr, *store)
+                                                      : DecodeRgba8Rows(png, ihdr, *store);
+        if (!rows.IsOk()) return rows;
     }
 
-    const PngSourceFormat format = DescribePngSource(ihdr.color_type, ihdr.bit_depth, hasTrns);
     out.width = store->Width();
     out.height = store->Height();
-    out.bitsPerPixel = format.bitsPerPixel;
-    out.pixelFormat = format.pixelFormat;
-    out.hasAlpha = format.hasAlpha;
-    out.premultipliedAlpha = false;
+    out.source = DescribePngSource(ihdr.color_type, ihdr.bit_depth, hasTrns, paletteEntries);
     const PngDpi dpi =
         hasPhys ? DpiFromPhys(phys.ppu_x, phys.ppu_y, phys.unit_specifier) : PngDpi{};
     out.dpiX = dpi.x;
     out.dpiY = dpi.y;
     out.pixels = std::move(store);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
 
-CodecStatus DecodePng(FileView file, DecodedPicture& out) {
-    return Decode(file, {}, out, PngRowPath::DirectFirst);
+CodecResult DecodePng(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
+    return Decode(file, {}, limits, out, PngRowPath::DirectFirst);
 }
 
-CodecStatus DecodePngInPlace(std::span<uint8_t> file, DecodedPicture& out) {
-    return Decode(file, file, out, PngRowPath::DirectFirst);
+CodecResult DecodePngInPlace(std::span<uint8_t> file, const DecodeLimits& limits,
+                             DecodedPicture& out) {
+    return Decode(file, file, limits, out, PngRowPath::DirectFirst);
 }
 
-CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path) {
-    return Decode(file, {}, out, path);
+CodecResult DecodePngUsing(FileView file, const DecodeLimits& limits, DecodedPicture& out,
+                           PngRowPath path) {
+    return Decode(file, {}, limits, out, path);
 }
 
 }  // namespace pic2pnm::codecs

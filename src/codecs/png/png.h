@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <span>
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
 
 bool LooksLikePng(FileView file);
 
-CodecStatus DecodePng(FileView file, DecodedPicture& out);
+CodecResult DecodePng(FileView file, const DecodeLimits& limits, DecodedPicture& out);
 // The same, faster for the common layouts: the file's bytes are rearranged while it decodes
 // and are as they were again when it returns.
-CodecStatus DecodePngInPlace(std::span<uint8_t> file, DecodedPicture& out);
+CodecResult DecodePngInPlace(std::span<uint8_t> file, const DecodeLimits& limits,
+                             DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

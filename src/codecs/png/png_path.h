@@ -2,6 +2,7 @@
 // tests and the fuzz target also decode with Library and compare the two.
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -11,6 +12,7 @@ enum class PngRowPath {
     Library,      // libspng for every picture
 };
 
-CodecStatus DecodePngUsing(FileView file, DecodedPicture& out, PngRowPath path);
+CodecResult DecodePngUsing(FileView file, const DecodeLimits& limits, DecodedPicture& out,
+                           PngRowPath path);
 
 }  // namespace pic2pnm::codecs

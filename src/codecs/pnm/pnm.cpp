@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "codecs/common/codec_reasons.h"
 #include "codecs/pnm/pnm.h"
 #include "codecs/pnm/pnm_header.h"
 #include "codecs/pnm/pnm_raster.h"
@@ -13,30 +14,18 @@ namespace {
 using pnm::PnmHeader;
 using pnm::PnmLayout;
 
-// The depth a GDI bitmap of the picture would have, as for PNG: one bit for PBM, an 8-bit
-// palette for grey, 32 bits with alpha, 24 for the rest.
-void DescribeSource(const PnmHeader& header, DecodedPicture& out) {
-    const bool wide = header.maxval > 255;
-    switch (header.layout) {
-        case PnmLayout::Bitmap:
-            out.bitsPerPixel = 1;
-            out.pixelFormat = PixelFormat::Indexed1;
-            break;
-        case PnmLayout::Grey:
-            out.bitsPerPixel = wide ? 24 : 8;
-            out.pixelFormat = wide ? PixelFormat::Gray16 : PixelFormat::Indexed8;
-            break;
-        case PnmLayout::Rgb:
-            out.bitsPerPixel = 24;
-            out.pixelFormat = wide ? PixelFormat::Rgb48 : PixelFormat::Rgb24;
-            break;
-        case PnmLayout::GreyAlpha:
-        case PnmLayout::RgbAlpha:
-            out.bitsPerPixel = 32;
-            out.pixelFormat = wide ? PixelFormat::Argb64 : PixelFormat::Argb32;
-            out.hasAlpha = true;
-            break;
-    }
+// One bit a pixel for PBM; otherwise samples of one byte, or two above maxval 255.
+SourceFormat SourceOf(const PnmHeader& header) {
+    if (header.layout == PnmLayout::Bitmap)
+        return {.channels = SourceChannels::Grey, .sampleBits = 1, .pixelBits = 1};
+    const int sampleBits = header.maxval > 255 ? 16 : 8;
+    const bool grey = header.layout == PnmLayout::Grey || header.layout == PnmLayout::GreyAlpha;
+    const bool alpha =
+        header.layout == PnmLayout::GreyAlpha || header.layout == PnmLayout::RgbAlpha;
+    return {.channels = grey ? SourceChannels::Grey : SourceChannels::Colour,
+            .sampleBits = static_cast<uint8_t>(sampleBits),
+            .pixelBits = static_cast<uint8_t>(sampleBits * pnm::SamplesPerPixel(header.layout)),
+            .alpha = alpha ? AlphaKind::Straight : AlphaKind::None};
 }
 
 // The fewest bytes the raster can take: every row of a raw raster in full; one character for
@@ -54,32 +43,32 @@ bool LooksLikePnm(FileView file) {
     return pnm::LooksLikePnmSignature(file);
 }
 
-CodecStatus DecodePnm(FileView file, DecodedPicture& out) {
+CodecResult DecodePnm(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     PnmHeader header;
-    if (CodecStatus status = pnm::ReadPnmHeader(file, header); status != CodecStatus::Ok)
-        return status;
+    if (const CodecResult parsed = pnm::ReadPnmHeader(file, header); !parsed.IsOk()) return parsed;
     // Both sides are now known to be small enough for the products below.
-    if (!IsPictureSizeSupported(static_cast<int64_t>(header.width),
-                                static_cast<int64_t>(header.height)))
-        return CodecStatus::TooLarge;
+    if (!limits.AllowsPicture(static_cast<int64_t>(header.width),
+                              static_cast<int64_t>(header.height)))
+        return Refuse("pnm: the picture is larger than the limits allow");
     const FileView raster = file.subspan(header.rasterStart);
-    if (raster.size() < LeastRasterBytes(header)) return CodecStatus::Corrupt;
+    if (raster.size() < LeastRasterBytes(header))
+        return Refuse("pnm: the raster is shorter than the picture");
 
     const auto width = static_cast<int32_t>(header.width);
     const auto height = static_cast<int32_t>(header.height);
     std::shared_ptr<PixelStore> store = PixelStore::Allocate(width, height);
-    if (!store) return CodecStatus::OutOfMemory;
-    const CodecStatus status = header.plain ? pnm::ReadPlainRaster(header, raster, *store)
-                                            : pnm::ReadRawRaster(header, raster, *store);
-    if (status != CodecStatus::Ok) return status;
+    if (!store) return Refuse("pnm: no memory for the pixels");
+    const CodecResult read = header.plain ? pnm::ReadPlainRaster(header, raster, *store)
+                                          : pnm::ReadRawRaster(header, raster, *store);
+    if (!read.IsOk()) return read;
 
     DecodedPicture picture;
     picture.width = width;
     picture.height = height;
-    DescribeSource(header, picture);
+    picture.source = SourceOf(header);
     picture.pixels = std::move(store);
     out = std::move(picture);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs

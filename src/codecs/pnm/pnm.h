@@ -1,6 +1,7 @@
 // Netpbm files, read by our own decoder.
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -9,6 +10,6 @@ bool LooksLikePnm(FileView file);  // "P1" to "P7", then whitespace or a comment
 
 // Our own Netpbm decoder: P1-P6 plain and raw, any maxval, and PAM (P7) of the black-and-
 // white, grey and RGB tuple types with or without alpha; the first image of the file.
-CodecStatus DecodePnm(FileView file, DecodedPicture& out);
+CodecResult DecodePnm(FileView file, const DecodeLimits& limits, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

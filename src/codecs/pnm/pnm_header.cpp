@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "codecs/common/codec_reasons.h"
+
 namespace pic2pnm::codecs::pnm {
 namespace {
 
@@ -91,22 +93,23 @@ bool IsValidMaxval(uint64_t maxval) {
 
 // P1 to P6: width, height and (but for PBM) maxval, each after whitespace or comments. A raw
 // raster starts after exactly one whitespace character; a plain one may have any.
-CodecStatus ReadClassicHeader(FileView file, char kind, PnmHeader& out) {
+CodecResult ReadClassicHeader(FileView file, char kind, PnmHeader& out) {
     HeaderText text(file);
     text.Seek(2);
     const bool bitmap = kind == '1' || kind == '4';
     uint64_t fields[3] = {0, 0, 1};
     const int count = bitmap ? 2 : 3;
     for (int i = 0; i < count; ++i) {
-        if (!text.SkipSeparators() || !text.ReadNumber(fields[i])) return CodecStatus::Corrupt;
+        if (!text.SkipSeparators() || !text.ReadNumber(fields[i]))
+            return Refuse("pnm: a header field is missing or no number");
     }
     PnmHeader header;
     header.plain = kind <= '3';
     header.width = fields[0];
     header.height = fields[1];
     header.maxval = static_cast<uint32_t>(fields[2] > kMaxMaxval ? 0 : fields[2]);
-    if (header.width == 0 || header.height == 0 || !IsValidMaxval(fields[2]))
-        return CodecStatus::Corrupt;
+    if (header.width == 0 || header.height == 0) return Refuse("pnm: a side of the picture is 0");
+    if (!IsValidMaxval(fields[2])) return Refuse("pnm: the maxval is 0 or above 65535");
     switch (kind) {
         case '1':
         case '4': header.layout = PnmLayout::Bitmap; break;
@@ -116,12 +119,13 @@ CodecStatus ReadClassicHeader(FileView file, char kind, PnmHeader& out) {
     }
     size_t pos = text.Position();
     if (!header.plain) {
-        if (pos >= file.size() || !IsSpace(file[pos])) return CodecStatus::Corrupt;
+        if (pos >= file.size() || !IsSpace(file[pos]))
+            return Refuse("pnm: no whitespace between the header and the raster");
         ++pos;
     }
     header.rasterStart = pos;
     out = header;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 bool LayoutOfTupleType(std::string_view tupleType, uint64_t depth, PnmLayout& layout) {
@@ -157,16 +161,17 @@ bool LayoutOfTupleType(std::string_view tupleType, uint64_t depth, PnmLayout& la
 
 // P7: one "KEYWORD value" a line, comments and blank lines allowed, up to a line "ENDHDR";
 // the raster starts right after that line. TUPLTYPE lines add up, separated by a space.
-CodecStatus ReadPamHeader(FileView file, PnmHeader& out) {
+CodecResult ReadPamHeader(FileView file, PnmHeader& out) {
     HeaderText text(file);
     text.Seek(2);
     std::string_view line;
-    if (!text.ReadLine(line) || !Trim(line).empty()) return CodecStatus::Corrupt;
+    if (!text.ReadLine(line) || !Trim(line).empty())
+        return Refuse("pnm: P7 is not alone on its line");
     uint64_t width = 0, height = 0, depth = 0, maxval = 0;
     bool tupleSeen = false;
     std::string tupleTypes;
     for (;;) {
-        if (!text.ReadLine(line)) return CodecStatus::Corrupt;
+        if (!text.ReadLine(line)) return Refuse("pnm: the PAM header ends before ENDHDR");
         line = Trim(line);
         if (line.empty() || line.front() == '#') continue;
         const size_t split = line.find_first_of(" \t\v\f\r");
@@ -190,18 +195,20 @@ CodecStatus ReadPamHeader(FileView file, PnmHeader& out) {
         } else {
             ok = false;
         }
-        if (!ok) return CodecStatus::Corrupt;
+        if (!ok) return Refuse("pnm: a PAM header line is unknown or its value no number");
     }
     PnmHeader header;
     header.plain = false;
     header.width = width;
     header.height = height;
-    if (width == 0 || height == 0 || !IsValidMaxval(maxval)) return CodecStatus::Corrupt;
+    if (width == 0 || height == 0) return Refuse("pnm: a side of the picture is 0");
+    if (!IsValidMaxval(maxval)) return Refuse("pnm: the maxval is 0 or above 65535");
     header.maxval = static_cast<uint32_t>(maxval);
-    if (!LayoutOfTupleType(tupleTypes, depth, header.layout)) return CodecStatus::Corrupt;
+    if (!LayoutOfTupleType(tupleTypes, depth, header.layout))
+        return Refuse("pnm: the PAM tuple type is unknown or does not match the depth");
     header.rasterStart = text.Position();
     out = header;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
@@ -228,8 +235,8 @@ bool LooksLikePnmSignature(FileView file) {
            (IsSpace(file[2]) || file[2] == '#');
 }
 
-CodecStatus ReadPnmHeader(FileView file, PnmHeader& out) {
-    if (!LooksLikePnmSignature(file)) return CodecStatus::NotMyFormat;
+CodecResult ReadPnmHeader(FileView file, PnmHeader& out) {
+    if (!LooksLikePnmSignature(file)) return Refuse("pnm: no Netpbm signature");
     const char kind = static_cast<char>(file[1]);
     return kind == '7' ? ReadPamHeader(file, out) : ReadClassicHeader(file, kind, out);
 }

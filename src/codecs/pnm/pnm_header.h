@@ -39,6 +39,6 @@ bool LooksLikePnmSignature(FileView file);
 // NotMyFormat without the signature; Corrupt for a header that breaks the format (missing
 // or zero fields, maxval 0 or above 65535, a PAM header without ENDHDR, an unknown PAM tuple
 // type or one whose depth does not match). The size is not checked here.
-CodecStatus ReadPnmHeader(FileView file, PnmHeader& out);
+CodecResult ReadPnmHeader(FileView file, PnmHeader& out);
 
 }  // namespace pic2pnm::codecs::pnm

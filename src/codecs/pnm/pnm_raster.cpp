@@ -4,6 +4,8 @@
 #include <new>
 #include <vector>
 
+#include "codecs/common/codec_reasons.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -189,31 +191,33 @@ class PlainSamples {
 
 }  // namespace
 
-CodecStatus ReadRawRaster(const PnmHeader& header, FileView raster, PixelStore& store) {
+CodecResult ReadRawRaster(const PnmHeader& header, FileView raster, PixelStore& store) {
     const size_t width = static_cast<size_t>(store.Width());
     const size_t rowBytes = static_cast<size_t>(RawRowBytes(header));
-    if (raster.size() / rowBytes < static_cast<size_t>(store.Height())) return CodecStatus::Corrupt;
+    if (raster.size() / rowBytes < static_cast<size_t>(store.Height()))
+        return Refuse("pnm: the raster is shorter than the picture");
     const uint8_t* src = raster.data();
     if (header.layout == PnmLayout::Bitmap) {
         for (int32_t y = 0; y < store.Height(); ++y, src += rowBytes)
             ReadBitmapRow(src, store.RowFromTop(y), width);
-        return CodecStatus::Ok;
+        return Decoded;
     }
     const bool wide = header.maxval > 255;
     std::vector<uint16_t> scale;
     if (header.maxval != 255 && !MakeScaleTable(header.maxval, scale))
-        return CodecStatus::OutOfMemory;
+        return Refuse("pnm: no memory for the table of sample levels");
     const int channels = SamplesPerPixel(header.layout);
     const RowReader read = wide                   ? RowReaderFor<true, false>(channels)
                            : header.maxval == 255 ? RowReaderFor<false, true>(channels)
                                                   : RowReaderFor<false, false>(channels);
     for (int32_t y = 0; y < store.Height(); ++y, src += rowBytes) {
-        if (!read(src, store.RowFromTop(y), width, scale.data())) return CodecStatus::Corrupt;
+        if (!read(src, store.RowFromTop(y), width, scale.data()))
+            return Refuse("pnm: a sample is above the maxval");
     }
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
-CodecStatus ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore& store) {
+CodecResult ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore& store) {
     const size_t width = static_cast<size_t>(store.Width());
     PlainSamples samples(raster);
     if (header.layout == PnmLayout::Bitmap) {
@@ -221,14 +225,16 @@ CodecStatus ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore
             uint32_t* row = store.RowFromTop(y);
             for (size_t x = 0; x < width; ++x) {
                 uint32_t bit = 0;
-                if (!samples.NextBit(bit)) return CodecStatus::Corrupt;
+                if (!samples.NextBit(bit))
+                    return Refuse("pnm: a plain PBM pixel is missing or neither 0 nor 1");
                 row[x] = bit ? kBlack : kWhite;
             }
         }
-        return CodecStatus::Ok;
+        return Decoded;
     }
     std::vector<uint16_t> scale;
-    if (!MakeScaleTable(header.maxval, scale)) return CodecStatus::OutOfMemory;
+    if (!MakeScaleTable(header.maxval, scale))
+        return Refuse("pnm: no memory for the table of sample levels");
     const int channels = SamplesPerPixel(header.layout);
     for (int32_t y = 0; y < store.Height(); ++y) {
         uint32_t* row = store.RowFromTop(y);
@@ -236,8 +242,9 @@ CodecStatus ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore
             uint32_t level[4] = {0, 0, 0, 255};
             for (int c = 0; c < channels; ++c) {
                 uint32_t value = 0;
-                if (!samples.NextNumber(value) || value > header.maxval)
-                    return CodecStatus::Corrupt;
+                if (!samples.NextNumber(value))
+                    return Refuse("pnm: a plain sample is missing or no number");
+                if (value > header.maxval) return Refuse("pnm: a sample is above the maxval");
                 level[c] = scale[value];
             }
             switch (header.layout) {
@@ -247,7 +254,7 @@ CodecStatus ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore
             }
         }
     }
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs::pnm

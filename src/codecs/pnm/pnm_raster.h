@@ -11,7 +11,7 @@ namespace pic2pnm::codecs::pnm {
 // Samples are scaled to 8 bits as v * 255 / maxval, rounded; a sample above maxval, a
 // character that is no sample or a raster that ends early is Corrupt. `raster` starts at the
 // first raster byte.
-CodecStatus ReadRawRaster(const PnmHeader& header, FileView raster, PixelStore& store);
-CodecStatus ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore& store);
+CodecResult ReadRawRaster(const PnmHeader& header, FileView raster, PixelStore& store);
+CodecResult ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore& store);
 
 }  // namespace pic2pnm::codecs::pnm

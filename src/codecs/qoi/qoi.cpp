@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/qoi/qoi.h"
 
 namespace pic2pnm::codecs {
@@ -36,7 +37,7 @@ uint32_t HashSlot(uint32_t px) {
 // The chunks from `p` on fill the store row by row from the top; on success `p` is where
 // the end marker must start. Corrupt when the chunks end early or a run goes past the last
 // pixel.
-CodecStatus DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& store) {
+CodecResult DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& store) {
     uint32_t index[64] = {};
     uint32_t px = 0xFF000000u;
     uint32_t run = 0;
@@ -49,14 +50,14 @@ CodecStatus DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
                 row[x] = px;
                 continue;
             }
-            if (p == end) return CodecStatus::Corrupt;
+            if (p == end) return Refuse("qoi: the chunks end before the last pixel");
             const uint8_t op = *p++;
             if (op == kOpRgb) {
-                if (end - p < 3) return CodecStatus::Corrupt;
+                if (end - p < 3) return Refuse("qoi: a chunk is cut short");
                 px = Pack(p[0], p[1], p[2], px >> 24);
                 p += 3;
             } else if (op == kOpRgba) {
-                if (end - p < 4) return CodecStatus::Corrupt;
+                if (end - p < 4) return Refuse("qoi: a chunk is cut short");
                 px = Pack(p[0], p[1], p[2], p[3]);
                 p += 4;
             } else if ((op & kOpMask) == kOpIndex) {
@@ -67,7 +68,7 @@ CodecStatus DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
                 const uint32_t b = px + (op & 3) - 2;
                 px = Pack(r, g, b, px >> 24);
             } else if ((op & kOpMask) == kOpLuma) {
-                if (p == end) return CodecStatus::Corrupt;
+                if (p == end) return Refuse("qoi: a chunk is cut short");
                 const uint32_t dg = static_cast<uint32_t>(op & 0x3F) - 32;
                 const uint8_t next = *p++;
                 const uint32_t r = (px >> 16) + dg - 8 + (next >> 4);
@@ -81,7 +82,8 @@ CodecStatus DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
             row[x] = px;
         }
     }
-    return run == 0 ? CodecStatus::Ok : CodecStatus::Corrupt;
+    if (run != 0) return Refuse("qoi: chunks run past the last pixel");
+    return Decoded;
 }
 
 }  // namespace
@@ -90,42 +92,45 @@ bool LooksLikeQoi(FileView file) {
     return file.size() >= sizeof kMagic && std::memcmp(file.data(), kMagic, sizeof kMagic) == 0;
 }
 
-CodecStatus DecodeQoi(FileView file, DecodedPicture& out) {
-    if (!LooksLikeQoi(file)) return CodecStatus::NotMyFormat;
-    if (file.size() < kHeaderSize) return CodecStatus::Corrupt;
+CodecResult DecodeQoi(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
+    if (!LooksLikeQoi(file)) return Refuse("qoi: no QOI signature");
+    if (file.size() < kHeaderSize) return Refuse("qoi: the header is cut short");
     const uint32_t width = ReadBe32(file.data() + 4);
     const uint32_t height = ReadBe32(file.data() + 8);
     const uint8_t channels = file[12];
     const uint8_t colorSpace = file[13];
-    if (width == 0 || height == 0 || (channels != 3 && channels != 4) || colorSpace > 1)
-        return CodecStatus::Corrupt;
-    if (!IsPictureSizeSupported(width, height)) return CodecStatus::TooLarge;
+    if (width == 0 || height == 0) return Refuse("qoi: a side of the picture is 0");
+    if (channels != 3 && channels != 4) return Refuse("qoi: the channels are neither 3 nor 4");
+    if (colorSpace > 1) return Refuse("qoi: the colour space is neither 0 nor 1");
+    if (!limits.AllowsPicture(width, height))
+        return Refuse("qoi: the picture is larger than the limits allow");
     // Every chunk byte stands for at most one run of 62 pixels, and the end marker follows.
     const uint64_t pixels = uint64_t{width} * height;
     const uint64_t leastBytes =
         kHeaderSize + (pixels + kLongestRun - 1) / kLongestRun + sizeof kEndMarker;
-    if (file.size() < leastBytes) return CodecStatus::Corrupt;
+    if (file.size() < leastBytes) return Refuse("qoi: too few bytes for the picture's pixels");
 
     std::shared_ptr<PixelStore> store =
         PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
-    if (!store) return CodecStatus::OutOfMemory;
+    if (!store) return Refuse("qoi: no memory for the pixels");
     const uint8_t* p = file.data() + kHeaderSize;
     const uint8_t* end = file.data() + file.size();
-    if (CodecStatus status = DecodeChunks(p, end, *store); status != CodecStatus::Ok) return status;
+    if (const CodecResult chunks = DecodeChunks(p, end, *store); !chunks.IsOk()) return chunks;
     if (static_cast<size_t>(end - p) < sizeof kEndMarker ||
         std::memcmp(p, kEndMarker, sizeof kEndMarker) != 0)
-        return CodecStatus::Corrupt;
+        return Refuse("qoi: the end marker does not follow the last pixel");
 
     const bool alpha = channels == 4;
     DecodedPicture picture;
     picture.width = static_cast<int32_t>(width);
     picture.height = static_cast<int32_t>(height);
-    picture.bitsPerPixel = alpha ? 32 : 24;
-    picture.pixelFormat = alpha ? PixelFormat::Argb32 : PixelFormat::Rgb24;
-    picture.hasAlpha = alpha;
+    picture.source = {.channels = SourceChannels::Colour,
+                      .sampleBits = 8,
+                      .pixelBits = static_cast<uint8_t>(channels * 8),
+                      .alpha = alpha ? AlphaKind::Straight : AlphaKind::None};
     picture.pixels = std::move(store);
     out = std::move(picture);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs

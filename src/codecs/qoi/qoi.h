@@ -1,6 +1,7 @@
 // QOI files, read by our own decoder.
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -8,6 +9,6 @@ namespace pic2pnm::codecs {
 bool LooksLikeQoi(FileView file);
 
 // Our own QOI decoder, RGB and RGBA; the end marker must follow the last pixel.
-CodecStatus DecodeQoi(FileView file, DecodedPicture& out);
+CodecResult DecodeQoi(FileView file, const DecodeLimits& limits, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

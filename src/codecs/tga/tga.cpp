@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 #include "codecs/tga/tga.h"
 #include "codecs/tga/tga_header.h"
 
@@ -130,40 +131,35 @@ void ApplyOrientation(const TgaLayout& layout, PixelStore& store) {
     }
 }
 
-void DescribeSource(const TgaLayout& layout, DecodedPicture& out) {
-    const bool alpha = layout.alpha != TgaAlpha::None;
-    out.hasAlpha = alpha;
-    out.premultipliedAlpha = layout.alpha == TgaAlpha::Premultiplied;
-    if (layout.kind == TgaKind::TrueColor && layout.pixelBits <= 16) {
-        out.bitsPerPixel = 16;
-        out.pixelFormat = alpha ? PixelFormat::Argb1555 : PixelFormat::Rgb555;
-    } else if (alpha) {
-        out.bitsPerPixel = 32;
-        out.pixelFormat = PixelFormat::Argb32;
-    } else if (layout.kind == TgaKind::TrueColor) {
-        out.bitsPerPixel = layout.pixelBits;
-        out.pixelFormat = layout.pixelBits == 32 ? PixelFormat::Rgb32 : PixelFormat::Rgb24;
-    } else if (layout.kind == TgaKind::ColorMapped && layout.pixelBits == 16) {
-        out.bitsPerPixel = 24;  // no 16-bit palette in GDI
-        out.pixelFormat = PixelFormat::Rgb24;
-    } else {
-        out.bitsPerPixel = 8;
-        out.pixelFormat = PixelFormat::Indexed8;
-    }
+// True-colour pixels of 15 or 16 bits hold 5-bit channels; a colour-mapped pixel is an index
+// of 8 or 16 bits.
+SourceFormat SourceOf(const TgaLayout& layout) {
+    SourceFormat source;
+    source.channels = layout.kind == TgaKind::Grey ? SourceChannels::Grey : SourceChannels::Colour;
+    source.pixelBits = layout.pixelBits;
+    source.sampleBits = layout.kind == TgaKind::ColorMapped ? layout.pixelBits
+                        : layout.kind == TgaKind::TrueColor && layout.pixelBits <= 16 ? 5
+                                                                                      : 8;
+    if (layout.kind == TgaKind::ColorMapped) source.paletteEntries = layout.entryCount;
+    source.alpha = layout.alpha == TgaAlpha::Straight        ? AlphaKind::Straight
+                   : layout.alpha == TgaAlpha::Premultiplied ? AlphaKind::Premultiplied
+                                                             : AlphaKind::None;
+    return source;
 }
 
 }  // namespace
 
-CodecStatus DecodeTga(FileView file, DecodedPicture& out) {
+CodecResult DecodeTga(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     TgaLayout layout;
-    if (CodecStatus status = tga::ReadTgaLayout(file, layout); status != CodecStatus::Ok)
-        return status;
-    if (!IsPictureSizeSupported(layout.width, layout.height)) return CodecStatus::TooLarge;
+    if (const CodecResult read = tga::ReadTgaLayout(file, layout); !read.IsOk()) return read;
+    if (!limits.AllowsPicture(layout.width, layout.height))
+        return Refuse("tga: the picture is larger than the limits allow");
     PixelConverter converter(layout);
-    if (!converter.ReadColorMap(file)) return CodecStatus::OutOfMemory;
+    if (!converter.ReadColorMap(file)) return Refuse("tga: no memory for the colour map");
     std::shared_ptr<PixelStore> store = PixelStore::Allocate(layout.width, layout.height);
-    if (!store) return CodecStatus::OutOfMemory;
-    if (!ReadPixels(file, layout, converter, *store)) return CodecStatus::Corrupt;
+    if (!store) return Refuse("tga: no memory for the pixels");
+    if (!ReadPixels(file, layout, converter, *store))
+        return Refuse("tga: a pixel's index is outside the colour map");
     ApplyOrientation(layout, *store);
     if (layout.alpha == TgaAlpha::None) {
         uint32_t* pixels = store->Data();
@@ -173,15 +169,16 @@ CodecStatus DecodeTga(FileView file, DecodedPicture& out) {
     DecodedPicture picture;
     picture.width = layout.width;
     picture.height = layout.height;
-    DescribeSource(layout, picture);
+    picture.source = SourceOf(layout);
     picture.pixels = std::move(store);
     out = std::move(picture);
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
+// Only the layout check gives NotMyFormat: whatever it lets through is TGA, broken or not.
 bool LooksLikeTga(FileView file) {
-    DecodedPicture picture;
-    return DecodeTga(file, picture) != CodecStatus::NotMyFormat;
+    TgaLayout layout;
+    return tga::ReadTgaLayout(file, layout).IsOk();
 }
 
 }  // namespace pic2pnm::codecs

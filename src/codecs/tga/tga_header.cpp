@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codecs/common/byte_order.h"
+#include "codecs/common/codec_reasons.h"
 
 namespace pic2pnm::codecs::tga {
 namespace {
@@ -79,8 +80,8 @@ size_t BytesPerPixel(uint8_t bits) {
     return (bits + 7u) / 8u;
 }
 
-CodecStatus ReadTgaLayout(FileView file, TgaLayout& out) {
-    if (file.size() < kHeaderSize) return CodecStatus::NotMyFormat;
+CodecResult ReadTgaLayout(FileView file, TgaLayout& out) {
+    if (file.size() < kHeaderSize) return Refuse("tga: too short for a TGA header");
     const uint8_t* h = file.data();
     const uint8_t idLength = h[0];
     const uint8_t colorMapType = h[1];
@@ -91,9 +92,10 @@ CodecStatus ReadTgaLayout(FileView file, TgaLayout& out) {
         case 1: layout.kind = TgaKind::ColorMapped; break;
         case 2: layout.kind = TgaKind::TrueColor; break;
         case 3: layout.kind = TgaKind::Grey; break;
-        default: return CodecStatus::NotMyFormat;
+        default: return Refuse("tga: the image type is none TGA knows");
     }
-    if (imageType > 11 || (imageType > 3 && imageType < 9)) return CodecStatus::NotMyFormat;
+    if (imageType > 11 || (imageType > 3 && imageType < 9))
+        return Refuse("tga: the image type is none TGA knows");
     const uint16_t firstEntry = ReadLe16(h + 3);
     const uint16_t entryCount = ReadLe16(h + 5);
     const uint8_t entryBits = h[7];
@@ -103,41 +105,48 @@ CodecStatus ReadTgaLayout(FileView file, TgaLayout& out) {
     const uint8_t descriptor = h[17];
 
     // A colour-mapped picture needs a map; another may carry one, which it does not use.
-    if (colorMapType > 1) return CodecStatus::NotMyFormat;
-    if (layout.kind == TgaKind::ColorMapped && colorMapType != 1) return CodecStatus::NotMyFormat;
+    constexpr CodecResult MapDoesNotFit =
+        Refuse("tga: the colour map fields do not fit the image type");
+    if (colorMapType > 1) return MapDoesNotFit;
+    if (layout.kind == TgaKind::ColorMapped && colorMapType != 1) return MapDoesNotFit;
     if (colorMapType == 1) {
-        if (!IsColorMapEntryBits(entryBits) || entryCount == 0) return CodecStatus::NotMyFormat;
+        if (!IsColorMapEntryBits(entryBits) || entryCount == 0) return MapDoesNotFit;
     } else if (firstEntry != 0 || entryCount != 0 ||
                (entryBits != 0 && !IsColorMapEntryBits(entryBits))) {
-        return CodecStatus::NotMyFormat;
+        return MapDoesNotFit;
     }
     if (layout.width == 0 || layout.height == 0 || !IsPixelBitsOf(layout.kind, layout.pixelBits))
-        return CodecStatus::NotMyFormat;
-    if ((descriptor & 0xC0) != 0) return CodecStatus::NotMyFormat;  // interleaving: long gone
+        return Refuse("tga: a side is 0 or the pixel size does not fit the image type");
+    constexpr CodecResult BadDescriptor =
+        Refuse("tga: the descriptor asks for interleaving or over 8 attribute bits");
+    if ((descriptor & 0xC0) != 0) return BadDescriptor;  // interleaving: long gone
     const uint8_t attributeBits = descriptor & 0x0F;
-    if (attributeBits > 8) return CodecStatus::NotMyFormat;
+    if (attributeBits > 8) return BadDescriptor;
     layout.rightToLeft = (descriptor & 0x10) != 0;
     layout.topToBottom = (descriptor & 0x20) != 0;
 
     const size_t mapBytes = colorMapType == 1 ? size_t{entryCount} * BytesPerPixel(entryBits) : 0;
     layout.colorMapStart = kHeaderSize + idLength;
     layout.pixelStart = layout.colorMapStart + mapBytes;
-    if (layout.pixelStart > file.size()) return CodecStatus::NotMyFormat;
+    if (layout.pixelStart > file.size())
+        return Refuse("tga: the colour map runs past the end of the file");
     if (layout.kind == TgaKind::ColorMapped) {
         layout.firstEntry = firstEntry;
         layout.entryCount = entryCount;
         layout.entryBits = entryBits;
     }
     if (layout.runLength) {
-        if (!PacketsCompletePicture(file, layout)) return CodecStatus::NotMyFormat;
+        if (!PacketsCompletePicture(file, layout))
+            return Refuse("tga: the run-length packets do not complete the picture");
     } else {
         const uint64_t pixelBytes =
             uint64_t{layout.width} * layout.height * BytesPerPixel(layout.pixelBits);
-        if (file.size() - layout.pixelStart < pixelBytes) return CodecStatus::NotMyFormat;
+        if (file.size() - layout.pixelStart < pixelBytes)
+            return Refuse("tga: the pixels run past the end of the file");
     }
     layout.alpha = AlphaOf(file, layout, attributeBits);
     out = layout;
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs::tga

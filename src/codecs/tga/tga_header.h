@@ -42,6 +42,6 @@ size_t BytesPerPixel(uint8_t bits);
 
 // NotMyFormat unless the header is consistent and the colour map and the pixel data (for
 // run-length data: packets that complete the picture) lie inside the file.
-CodecStatus ReadTgaLayout(FileView file, TgaLayout& out);
+CodecResult ReadTgaLayout(FileView file, TgaLayout& out);
 
 }  // namespace pic2pnm::codecs::tga

@@ -1,6 +1,7 @@
 // TIFF files, through libtiff.
 #pragma once
 
+#include "codecs/common/codec_limits.h"
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
@@ -8,6 +9,6 @@ namespace pic2pnm::codecs {
 bool LooksLikeTiff(FileView file);
 
 // First page of a TIFF, as libtiff reads it as RGBA.
-CodecStatus DecodeTiff(FileView file, DecodedPicture& out);
+CodecResult DecodeTiff(FileView file, const DecodeLimits& limits, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "codecs/common/codec_reasons.h"
 #include "codecs/tiff/tiff_format.h"
 
 namespace pic2pnm::codecs {
@@ -43,19 +44,20 @@ struct BlockGeometry {
     uint64_t perPlane = 0;
 };
 
-bool ReadGeometry(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLayout& layout,
-                  uint32_t width, uint32_t height, BlockGeometry& block) {
+CodecResult ReadGeometry(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLayout& layout,
+                         uint32_t width, uint32_t height, BlockGeometry& block) {
+    constexpr CodecResult NoSize = Refuse("tiff: a strip or tile of no rows or columns");
     block.tiled = libtiff.IsTiled(tiff) != 0;
     if (block.tiled) {
         if (libtiff.GetField(tiff, TIFFTAG_TILEWIDTH, &block.width) != 1 ||
             libtiff.GetField(tiff, TIFFTAG_TILELENGTH, &block.height) != 1)
-            return false;
-        // A tile larger than the picture is bounded by IsTiffLayoutInProportion.
-        if (block.width == 0 || block.height == 0) return false;
+            return NoSize;
+        // A tile larger than the picture is bounded by CheckTiffProportions.
+        if (block.width == 0 || block.height == 0) return NoSize;
     } else {
         uint32_t rowsPerStrip = 0;
         libtiff.GetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-        if (rowsPerStrip == 0) return false;
+        if (rowsPerStrip == 0) return NoSize;
         block.width = width;
         block.height = std::min(rowsPerStrip, height);
     }
@@ -64,14 +66,16 @@ bool ReadGeometry(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLayout&
     block.rowBytes = uint64_t{block.width} * samples * (layout.bitsPerSample / 8);
     if (__builtin_mul_overflow(block.rowBytes, uint64_t{block.height}, &block.bytes) ||
         block.bytes > kMaxBlockBytes)
-        return false;
+        return Refuse("tiff: a strip or tile larger than 1 GiB");
     block.across = (uint64_t{width} + block.width - 1) / block.width;
     const uint64_t down = (uint64_t{height} + block.height - 1) / block.height;
     block.perPlane = block.across * down;
     // libtiff's count of strips or tiles must agree, or the offsets table does not fit.
     const uint64_t planes = layout.separatePlanes ? layout.samplesPerPixel : 1;
     const uint64_t count = block.tiled ? libtiff.NumberOfTiles(tiff) : libtiff.NumberOfStrips(tiff);
-    return count == block.perPlane * planes;
+    if (count != block.perPlane * planes)
+        return Refuse("tiff: the count of strips or tiles does not fit the picture");
+    return Decoded;
 }
 
 bool ReadPalette(const TiffLibrary& libtiff, TIFF* tiff, uint16_t bitsPerSample, Palette& map) {
@@ -140,7 +144,7 @@ void ComposeRow(const TiffAlphaLayout& layout, const Palette& map, const PlaneVi
     }
 }
 
-CodecStatus ReadPixels(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLayout& layout,
+CodecResult ReadPixels(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLayout& layout,
                        const Palette& map, const BlockGeometry& block, PixelStore& store) {
     // Contiguous samples come in one plane; separate ones in a plane each, of which the
     // colour planes and the alpha plane are read.
@@ -149,7 +153,7 @@ CodecStatus ReadPixels(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLa
     PlaneView views[4];
     for (uint32_t p = 0; p < planesRead; ++p) {
         buffers[p].reset(new (std::nothrow) uint8_t[block.bytes]);
-        if (buffers[p] == nullptr) return CodecStatus::OutOfMemory;
+        if (buffers[p] == nullptr) return Refuse("tiff: no memory for a strip or tile");
     }
     for (uint32_t s = 0; s <= layout.colourSamples; ++s) {
         const uint32_t p = layout.separatePlanes ? s : 0;
@@ -172,7 +176,8 @@ CodecStatus ReadPixels(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLa
             const tmsize_t got =
                 block.tiled ? libtiff.ReadEncodedTile(tiff, index, buffers[p].get(), size)
                             : libtiff.ReadEncodedStrip(tiff, index, buffers[p].get(), size);
-            if (got < 0 || static_cast<uint64_t>(got) < needed) return CodecStatus::Corrupt;
+            if (got < 0 || static_cast<uint64_t>(got) < needed)
+                return Refuse("tiff: libtiff cannot decode a strip or tile");
         }
         for (uint32_t r = 0; r < rows; ++r) {
             uint32_t* destination = store.RowFromTop(static_cast<int32_t>(top + r)) + left;
@@ -182,7 +187,7 @@ CodecStatus ReadPixels(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlphaLa
                 ComposeRow<uint16_t>(layout, map, views, r, columns, destination);
         }
     }
-    return CodecStatus::Ok;
+    return Decoded;
 }
 
 }  // namespace
@@ -223,25 +228,28 @@ bool DescribeTiffAlpha(const TiffLibrary& libtiff, TIFF* tiff, TiffAlphaLayout& 
     return true;
 }
 
-CodecStatus DecodeTiffWithAlpha(const TiffLibrary& libtiff, TIFF* tiff,
+CodecResult DecodeTiffWithAlpha(const TiffLibrary& libtiff, TIFF* tiff,
                                 const TiffAlphaLayout& layout, uint32_t width, uint32_t height,
                                 DecodedPicture& out) {
     Palette map;
     if (layout.photometric == PHOTOMETRIC_PALETTE &&
         !ReadPalette(libtiff, tiff, layout.bitsPerSample, map))
-        return CodecStatus::Corrupt;
+        return Refuse("tiff: a palette picture without its colour map");
     BlockGeometry block;
-    if (!ReadGeometry(libtiff, tiff, layout, width, height, block)) return CodecStatus::Corrupt;
+    if (const CodecResult geometry = ReadGeometry(libtiff, tiff, layout, width, height, block);
+        !geometry.IsOk())
+        return geometry;
     auto store = PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
-    if (store == nullptr) return CodecStatus::OutOfMemory;
-    if (const CodecStatus status = ReadPixels(libtiff, tiff, layout, map, block, *store);
-        status != CodecStatus::Ok)
-        return status;
+    if (store == nullptr) return Refuse("tiff: no memory for the pixels");
+    if (const CodecResult pixels = ReadPixels(libtiff, tiff, layout, map, block, *store);
+        !pixels.IsOk())
+        return pixels;
 
-    const TiffSourceFormat format =
-        DescribeTiffSource(layout.photometric, layout.bitsPerSample, /*hasAlpha=*/true);
-    FillTiffPicture(libtiff, tiff, format, /*hasAlpha=*/true, std::move(store), out);
-    return CodecStatus::Ok;
+    FillTiffPicture(libtiff, tiff,
+                    DescribeTiffSource(layout.photometric, layout.bitsPerSample,
+                                       layout.samplesPerPixel, /*hasAlpha=*/true),
+                    std::move(store), out);
+    return Decoded;
 }
 
 }  // namespace pic2pnm::codecs

@@ -31,7 +31,7 @@ bool DescribeTiffAlpha(const TiffLibrary& libtiff, TIFF* tiff, TiffAlphaLayout& 
 // (the Orientation tag is not applied), each pixel composited over black with its alpha in
 // bits 24-31: premultiplied colour is taken as stored, straight colour multiplied once, both
 // rounded to the nearest level from the samples' full depth.
-CodecStatus DecodeTiffWithAlpha(const TiffLibrary& libtiff, TIFF* tiff,
+CodecResult DecodeTiffWithAlpha(const TiffLibrary& libtiff, TIFF* tiff,
                                 const TiffAlphaLayout& layout, uint32_t width, uint32_t height,
                                 DecodedPicture& out);
 

@@ -1,17 +1,12 @@
 #include "codecs/tiff/tiff_format.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "codecs/common/decoded_picture.h"
 
 namespace pic2pnm::codecs {
 namespace {
-
-TiffSourceFormat IndexedOfDepth(uint16_t bitsPerSample) {
-    if (bitsPerSample == 1) return {1, PixelFormat::Indexed1};
-    if (bitsPerSample <= 4) return {4, PixelFormat::Indexed4};
-    return {8, PixelFormat::Indexed8};
-}
 
 float ToDpi(float resolution, double perInch) {
     if (!std::isfinite(resolution) || resolution <= 0) return 0;
@@ -20,19 +15,22 @@ float ToDpi(float resolution, double perInch) {
 
 }  // namespace
 
-// A GDI bitmap made from the picture: grey and palettes of 8 bits or fewer keep their depth
-// as a palette (2 bits become 4), anything with alpha is 32 bits, the rest 24 (GDI has no
-// 16-bit grey or 48-bit colour bitmap).
-TiffSourceFormat DescribeTiffSource(uint16_t photometric, uint16_t bitsPerSample, bool hasAlpha) {
-    const bool wide = bitsPerSample == 16;
-    if (hasAlpha) return {32, wide ? PixelFormat::Argb64 : PixelFormat::Argb32};
+// Grey is what either grey photometric says; CMYK the separated one; every other (RGB,
+// YCbCr, the CIE Lab kinds, ...) is colour. Sample and pixel sizes above 255 bits, which no
+// reader takes, are held at 255.
+SourceFormat DescribeTiffSource(uint16_t photometric, uint16_t bitsPerSample,
+                                uint16_t samplesPerPixel, bool hasAlpha) {
     const bool grey =
         photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK;
-    if ((grey || photometric == PHOTOMETRIC_PALETTE) && bitsPerSample <= 8) {
-        return IndexedOfDepth(bitsPerSample);
-    }
-    if (grey && wide) return {24, PixelFormat::Gray16};
-    return {24, wide ? PixelFormat::Rgb48 : PixelFormat::Rgb24};
+    const bool palette = photometric == PHOTOMETRIC_PALETTE;
+    const uint32_t pixelBits = uint32_t{bitsPerSample} * samplesPerPixel;
+    return {.channels = grey                                   ? SourceChannels::Grey
+                        : photometric == PHOTOMETRIC_SEPARATED ? SourceChannels::Cmyk
+                                                               : SourceChannels::Colour,
+            .sampleBits = static_cast<uint8_t>(std::min<uint16_t>(bitsPerSample, 255)),
+            .pixelBits = static_cast<uint8_t>(std::min<uint32_t>(pixelBits, 255)),
+            .alpha = hasAlpha ? AlphaKind::Premultiplied : AlphaKind::None,
+            .paletteEntries = palette && bitsPerSample <= 16 ? 1u << bitsPerSample : 0};
 }
 
 TiffDpi ReadTiffDpi(const TiffLibrary& libtiff, TIFF* tiff) {
@@ -50,15 +48,12 @@ TiffDpi ReadTiffDpi(const TiffLibrary& libtiff, TIFF* tiff) {
     return dpi;
 }
 
-void FillTiffPicture(const TiffLibrary& libtiff, TIFF* tiff, const TiffSourceFormat& format,
-                     bool hasAlpha, std::shared_ptr<PixelStore> store, DecodedPicture& out) {
+void FillTiffPicture(const TiffLibrary& libtiff, TIFF* tiff, const SourceFormat& source,
+                     std::shared_ptr<PixelStore> store, DecodedPicture& out) {
     const TiffDpi dpi = ReadTiffDpi(libtiff, tiff);
     out.width = store->Width();
     out.height = store->Height();
-    out.bitsPerPixel = format.bitsPerPixel;
-    out.pixelFormat = format.pixelFormat;
-    out.hasAlpha = hasAlpha;
-    out.premultipliedAlpha = hasAlpha;
+    out.source = source;
     out.dpiX = dpi.x;
     out.dpiY = dpi.y;
     out.pixels = std::move(store);

@@ -11,13 +11,10 @@
 
 namespace pic2pnm::codecs {
 
-struct TiffSourceFormat {
-    uint16_t bitsPerPixel = 0;
-    uint32_t pixelFormat = 0;
-};
-
-// From the samples as libtiff's RGBA reader sees them; hasAlpha when it found an alpha sample.
-TiffSourceFormat DescribeTiffSource(uint16_t photometric, uint16_t bitsPerSample, bool hasAlpha);
+// From the samples as the directory (or libtiff's RGBA reader) gives them; hasAlpha when
+// there is an alpha sample, whose colour both readers hand out premultiplied.
+SourceFormat DescribeTiffSource(uint16_t photometric, uint16_t bitsPerSample,
+                                uint16_t samplesPerPixel, bool hasAlpha);
 
 struct TiffDpi {
     float x = 0;
@@ -28,9 +25,8 @@ struct TiffDpi {
 // resolution is absent, not a positive number, or the unit is "none".
 TiffDpi ReadTiffDpi(const TiffLibrary& libtiff, TIFF* tiff);
 
-// Hands over a decoded store with what the directory says of it. With alpha, the colour is
-// premultiplied, as both TIFF readers leave it.
-void FillTiffPicture(const TiffLibrary& libtiff, TIFF* tiff, const TiffSourceFormat& format,
-                     bool hasAlpha, std::shared_ptr<PixelStore> store, DecodedPicture& out);
+// Hands over a decoded store with what the directory says of it.
+void FillTiffPicture(const TiffLibrary& libtiff, TIFF* tiff, const SourceFormat& source,
+                     std::shared_ptr<PixelStore> store, DecodedPicture& out);
 
 }  // namespace pic2pnm::codecs

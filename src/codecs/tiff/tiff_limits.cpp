@@ -2,29 +2,15 @@
 
 #include <algorithm>
 
-#include "codecs/common/codec_budget.h"
+#include "codecs/common/codec_reasons.h"
 
 namespace pic2pnm::codecs {
 namespace {
 
-constexpr uint64_t kAllowanceBytes = BudgetAllowanceBytes;
 // No photometric tag: counted as three colour samples, the most libtiff's reader guesses.
 constexpr uint16_t kPhotometricMissing = UINT16_MAX;
 // libtiff takes the cap as a signed size.
 constexpr uint64_t kLargestCap = INT64_MAX;
-// Tiles overhang the picture's right and bottom edges. Decoding all of them may cost four times
-// the picture rounded up to 16-pixel steps (a tile as large as that rounded picture, less one
-// pixel, at each edge) and a fixed amount more for small pictures in large tiles: writers use
-// 256 or 512 pixel tiles whatever the picture's size.
-constexpr uint32_t kTileStep = 16;
-constexpr uint64_t kTileWorkFactor = 4;
-constexpr uint64_t kTileWorkAllowance = 16 * kAllowanceBytes;
-// Beyond the colour samples: an alpha, and one more sample that the reader passes over.
-constexpr uint16_t kExtraSamplesUsed = 2;
-// No compression we decode stores a chunk in more than this many times its decoded bytes
-// (JPEG at its worst comes nearest, near 3.4); the allowance covers headers and tables.
-constexpr uint64_t kStoredBytesFactor = 8;
-constexpr uint64_t kStoredBytesAllowance = uint64_t{64} << 10;
 
 uint16_t ColourSamples(uint16_t photometric) {
     switch (photometric) {
@@ -60,17 +46,23 @@ uint64_t CeilDivide(uint64_t value, uint64_t step) {
 // One tile at a time is held: it may take as much memory as the picture's own samples and
 // the allowance, the most libtiff is let allocate at once. All of them together are decoded:
 // they may not take more work than the picture's rounded area in tiles would.
-bool AreTilesInProportion(const TiffLayout& layout) {
-    if (layout.tileWidth == 0 || layout.tileLength == 0) return false;
+CodecResult CheckTiles(const TiffLayout& layout, const DecodeLimits& limits) {
+    const TiffProportions& most = limits.tiff;
+    if (layout.tileWidth == 0 || layout.tileLength == 0)
+        return Refuse("tiff: a tile of no width or no length");
     const uint64_t tile = DecodedBytes(layout, layout.tileWidth, layout.tileLength);
     const uint64_t picture = DecodedBytes(layout, layout.width, layout.height);
-    if (tile > SaturatingAdd(picture, kAllowanceBytes)) return false;
+    if (tile > SaturatingAdd(picture, limits.budgetAllowanceBytes))
+        return Refuse("tiff: a tile decodes to more than the picture allows");
     const uint64_t tiles = CeilDivide(layout.width, layout.tileWidth) *
                            CeilDivide(layout.height, layout.tileLength);  // below 2^64
-    const uint64_t rounded =
-        DecodedBytes(layout, RoundUp(layout.width, kTileStep), RoundUp(layout.height, kTileStep));
-    return SaturatingMultiply(tiles, tile) <=
-           SaturatingAdd(SaturatingMultiply(rounded, kTileWorkFactor), kTileWorkAllowance);
+    const uint64_t rounded = DecodedBytes(layout, RoundUp(layout.width, most.tileStep),
+                                          RoundUp(layout.height, most.tileStep));
+    if (SaturatingMultiply(tiles, tile) >
+        SaturatingAdd(SaturatingMultiply(rounded, most.tileWorkFactor),
+                      most.tileWorkAllowanceBytes))
+        return Refuse("tiff: the tiles together decode to far more than the picture");
+    return Decoded;
 }
 
 uint64_t LargestChunkBytes(const TiffLayout& layout) {
@@ -113,25 +105,32 @@ bool ReadTiffLayout(const TiffLibrary& libtiff, TIFF* tiff, TiffLayout& out) {
     return true;
 }
 
-bool IsTiffLayoutInProportion(const TiffLayout& layout) {
-    if (layout.samplesPerPixel == 0 || layout.bitsPerSample == 0) return false;
-    if (layout.samplesPerPixel > ColourSamples(layout.photometric) + kExtraSamplesUsed)
-        return false;
-    if (layout.tiled && !AreTilesInProportion(layout)) return false;
-    const uint64_t decoded = LargestChunkBytes(layout);
-    const uint64_t storable = decoded > (UINT64_MAX - kStoredBytesAllowance) / kStoredBytesFactor
-                                  ? UINT64_MAX
-                                  : decoded * kStoredBytesFactor + kStoredBytesAllowance;
-    return layout.largestByteCount <= storable;
+CodecResult CheckTiffProportions(const TiffLayout& layout, const DecodeLimits& limits) {
+    const TiffProportions& most = limits.tiff;
+    if (layout.samplesPerPixel == 0 || layout.bitsPerSample == 0)
+        return Refuse("tiff: no samples a pixel, or samples of no bits");
+    if (layout.samplesPerPixel > ColourSamples(layout.photometric) + most.extraSamples)
+        return Refuse("tiff: more samples a pixel than its colours and the extra ones allowed");
+    if (layout.tiled) {
+        if (const CodecResult tiles = CheckTiles(layout, limits); !tiles.IsOk()) return tiles;
+    }
+    const uint64_t storable =
+        SaturatingAdd(SaturatingMultiply(LargestChunkBytes(layout), most.storedBytesFactor),
+                      most.storedBytesAllowance);
+    if (layout.largestByteCount > storable)
+        return Refuse("tiff: a strip or tile holds more bytes than its samples could need");
+    return Decoded;
 }
 
-uint64_t TiffAllocationCapFor(const TiffLayout& layout) {
+uint64_t TiffAllocationCapFor(const TiffLayout& layout, const DecodeLimits& limits) {
+    const uint64_t allowance = std::min(limits.budgetAllowanceBytes, kLargestCap);
     const uint64_t picture = DecodedBytes(layout, layout.width, layout.height);
-    return std::min(picture, kLargestCap - kAllowanceBytes) + kAllowanceBytes;
+    return std::min(picture, kLargestCap - allowance) + allowance;
 }
 
-uint64_t TiffAllocationCapForFile(uint64_t fileBytes) {
-    return std::min(fileBytes, (kLargestCap - kAllowanceBytes) / 4) * 4 + kAllowanceBytes;
+uint64_t TiffAllocationCapForFile(uint64_t fileBytes, const DecodeLimits& limits) {
+    const uint64_t allowance = std::min(limits.budgetAllowanceBytes, kLargestCap);
+    return std::min(fileBytes, (kLargestCap - allowance) / 4) * 4 + allowance;
 }
 
 }  // namespace pic2pnm::codecs

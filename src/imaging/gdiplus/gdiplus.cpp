@@ -10,6 +10,7 @@
 #include "imaging/gdiplus/gdiplus_composite.h"
 #include "imaging/gdiplus/gdiplus_decode.h"
 #include "imaging/gdiplus/gdiplus_images.h"
+#include "imaging/gdiplus/gdiplus_pixel_format.h"
 #include "imaging/input/picture_file.h"
 #include "runtime/utf16_path.h"
 
@@ -76,7 +77,8 @@ GpStatus StatusOf(codecs::CodecStatus status) {
 }
 
 // Reads and decodes the file; its bytes are freed on return, before the image is kept.
-GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GUID& rawFormat) {
+GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture,
+                    const codecs::CodecEntry*& format) {
     PictureFileBytes bytes;
     const PictureFileStatus read = ReadPictureFile(path, bytes);
     if (read != PictureFileStatus::Ok) return StatusOf(read);
@@ -84,7 +86,7 @@ GpStatus DecodeFile(const std::string& path, codecs::DecodedPicture& picture, GU
     // tell whether the file was cut short meanwhile.
     const auto release = [&bytes] { bytes.GiveBackKeepingWatch(); };
     const GpStatus status =
-        StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, rawFormat, release));
+        StatusOf(DecodeByContent({bytes.Data(), bytes.Size()}, picture, format, release).status);
     // A file cut short while it was decoded gave zeros for what it lost: a failed read.
     if (bytes.Damaged()) {
         picture = codecs::DecodedPicture();
@@ -97,16 +99,16 @@ float DpiOrDefault(float dpi) {
     return dpi > 0 ? dpi : 96.0f;
 }
 
-GdipImageRecord RecordOf(codecs::DecodedPicture& picture, const GUID& rawFormat) {
+GdipImageRecord RecordOf(codecs::DecodedPicture& picture, const codecs::CodecEntry& format) {
     GdipImageRecord image;
     image.width = picture.width;
     image.height = picture.height;
     image.dpiX = DpiOrDefault(picture.dpiX);
     image.dpiY = DpiOrDefault(picture.dpiY);
-    image.rawFormat = rawFormat;
-    image.pixelFormat = static_cast<PixelFormatCode>(picture.pixelFormat);
-    image.hasAlpha = picture.hasAlpha;
-    image.premultipliedAlpha = picture.hasAlpha && picture.premultipliedAlpha;
+    image.rawFormat = ToGuid(format.rawFormat);
+    image.pixelFormat = GdipPixelFormatOf(format.name, picture.source);
+    image.hasAlpha = GdipHasAlpha(format.name, picture.source);
+    image.premultipliedAlpha = picture.source.alpha == codecs::AlphaKind::Premultiplied;
     image.pixels = std::move(picture.pixels);
     return image;
 }
@@ -154,13 +156,13 @@ GpStatus GdipCreateBitmapFromFile(const char16_t* filename, GpBitmap* bitmap) {
         return OutOfMemory;
     }
     codecs::DecodedPicture picture;
-    GUID rawFormat{};
-    const GpStatus status = DecodeFile(path, picture, rawFormat);
+    const codecs::CodecEntry* format = nullptr;
+    const GpStatus status = DecodeFile(path, picture, format);
     if (status != Ok) return status;
     if (!picture.pixels || picture.pixels->Width() != picture.width ||
         picture.pixels->Height() != picture.height)
         return OutOfMemory;  // a decoder that broke its promise: "Invalid picture"
-    const GpImage handle = AddGdipImage(RecordOf(picture, rawFormat));
+    const GpImage handle = AddGdipImage(RecordOf(picture, *format));
     if (handle == 0) return OutOfMemory;
     *bitmap = handle;
     return Ok;

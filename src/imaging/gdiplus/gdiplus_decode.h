@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "codecs/common/codec_registry.h"
 #include "codecs/common/decoded_picture.h"
 #include "codecs/common/raw_format.h"
 #include "imaging/gdi/win32_types.h"
@@ -19,12 +20,13 @@ constexpr GUID ToGuid(const codecs::RawFormatId& id) {
 }
 
 // Tries the codec registry's rows in turn, in a confined child (codecs/common/codec_child.h),
-// until one recognises the file. NotMyFormat when none does; otherwise the recogniser's status,
-// and on Ok the picture and its raw format; Corrupt when the child failed. A decoder may
-// rearrange the file's bytes while it works; they are as they were again on return.
-// `releaseFile`, when given, frees the file's bytes once a confined child has them (the bytes
-// are then gone on return).
-codecs::CodecStatus DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
-                                    GUID& rawFormat, const std::function<void()>& releaseFile = {});
+// with the loaders' limits, until one recognises the file. NotMyFormat when none does;
+// otherwise the recogniser's result, and on Ok the picture and the row that decoded it; Corrupt
+// when the child failed. A decoder may rearrange the file's bytes while it works; they are as they
+// were again on return. `releaseFile`, when given, frees the file's bytes once a confined child has
+// them (the bytes are then gone on return).
+codecs::CodecResult DecodeByContent(std::span<uint8_t> file, codecs::DecodedPicture& out,
+                                    const codecs::CodecEntry*& format,
+                                    const std::function<void()>& releaseFile = {});
 
 }  // namespace pic2pnm

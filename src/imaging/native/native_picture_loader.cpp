@@ -14,6 +14,7 @@
 #include "codecs/png/png_whole_stream.h"
 #include "imaging/gdi/gdi.h"
 #include "imaging/input/picture_file.h"
+#include "imaging/native/native_bitmap_depth.h"
 #include "runtime/run_time_error.h"
 
 namespace pic2pnm {
@@ -21,6 +22,7 @@ namespace {
 
 using codecs::ChildDecode;
 using codecs::ChildTask;
+using codecs::CodecResult;
 using codecs::CodecStatus;
 using codecs::FileView;
 
@@ -44,37 +46,38 @@ struct InputFile {
 
 // Every decoder of hostile bytes, ours included, runs in a confined child.
 ChildDecode DecodeInChild(const InputFile& input, ChildTask task,
-                          const std::function<CodecStatus(ChildDecode&)>& decode) {
+                          const std::function<CodecResult(ChildDecode&)>& decode) {
     ChildDecode result;
-    if (CodecStatus status =
+    if (const CodecResult decoded =
             codecs::DecodeConfined(input.view, task, decode, result, input.release);
-        status != CodecStatus::Ok)
-        RaiseCodecFailure(status);
+        !decoded.IsOk())
+        RaiseCodecFailure(decoded.status);
     return result;
 }
 
-PictureObject LoadBitmapPicture(CodecStatus (*decode)(FileView, codecs::DecodedPicture&),
-                                const InputFile& input) {
+PictureObject LoadBitmapPicture(const codecs::CodecEntry& format, const InputFile& input) {
     const FileView file = input.view;
     codecs::DecodedPicture picture =
         DecodeInChild(input, ChildTask::Picture, [&](ChildDecode& out) {
-            return decode(file, out.picture);
+            return format.decode(file, codecs::LoaderDecodeLimits(), out.picture);
         }).picture;
     const int32_t width = picture.width;
     const int32_t height = picture.height;
-    HBITMAP bitmap = MakeBitmap(std::move(picture.pixels), picture.bitsPerPixel);
+    HBITMAP bitmap =
+        MakeBitmap(std::move(picture.pixels), NativeBitmapDepth(format.name, picture.source));
     return PictureObject(PICTYPE_BITMAP, bitmap, PixelsToHimetric(width), PixelsToHimetric(height));
 }
 
 PictureObject LoadIconPicture(const InputFile& input) {
     const FileView file = input.view;
-    codecs::DecodedIcon icon = DecodeInChild(input, ChildTask::Icon, [&](ChildDecode& out) {
-                                   return codecs::DecodeIcon(file, out.icon);
-                               }).icon;
+    codecs::DecodedIcon icon =
+        DecodeInChild(input, ChildTask::Icon, [&](ChildDecode& out) {
+            return codecs::DecodeIcon(file, codecs::LoaderDecodeLimits(), out.icon);
+        }).icon;
     HBITMAP mask = MakeBitmap(std::move(icon.mask), 1);
     HBITMAP color = 0;
     if (icon.color) {
-        color = CreateBitmapObject(std::move(icon.color), icon.bitsPerPixel);
+        color = CreateBitmapObject(std::move(icon.color), IconBitmapDepth(icon.imageBits));
         if (color == 0) {
             DeleteObject(mask);
             RaiseError(ErrorNumber::OutOfMemory);
@@ -147,7 +150,7 @@ PictureObject LoadFromBytes(const InputFile& input) {
     const FileView file = input.view;
     for (const codecs::CodecEntry& format : codecs::CodecRegistry()) {
         if (format.nativeBitmap && format.looksLike(file)) {
-            return LoadBitmapPicture(format.decode, input);
+            return LoadBitmapPicture(format, input);
         }
     }
     if (codecs::LooksLikeIcon(file)) return LoadIconPicture(input);

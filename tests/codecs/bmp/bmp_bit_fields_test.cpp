@@ -7,6 +7,7 @@
 
 #include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -37,7 +38,7 @@ struct MaskCase {
     std::vector<uint32_t> masks;  // red, green, blue[, alpha]
     std::vector<uint32_t> values;
     std::vector<uint32_t> expected;  // 0xAARRGGBB
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
     bool hasAlpha;
 };
 
@@ -65,10 +66,10 @@ TEST_P(BmpBitFieldsTest, ScalesEveryChannelToEightBitsRounded) {
     layout.height = 1;
     layout.pixels = PaddedRows({PackRow(c.values, c.bitCount / 8)});
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
-    EXPECT_EQ(picture.bitsPerPixel, c.bitCount);
-    EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
-    EXPECT_EQ(picture.hasAlpha, c.hasAlpha);
+    ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
+    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), c.bitCount);
+    EXPECT_EQ(testing::GdipFormatOf("bmp", picture), c.pixelFormat);
+    EXPECT_EQ(picture.HasAlpha(), c.hasAlpha);
     EXPECT_EQ(AllPixels(picture), c.expected);
 }
 
@@ -283,7 +284,7 @@ TEST(BmpBitFields, MasksWeCannotUseAreCorrupt) {
             testing::bmp::SetPixelOffset(file, 14 + 40);
         }
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(file, picture), CodecStatus::Corrupt) << c.name;
+        EXPECT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Corrupt) << c.name;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -45,12 +46,12 @@ DibLayoutCase Icon4() {
 
 TEST(BmpDib, IconImageKeepsTheAlphaByteOf32BitPixels) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeDib(BuildDib(Icon32()), true, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeDib(BuildDib(Icon32()), true, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.width, 2);
     EXPECT_EQ(picture.height, 2);
-    EXPECT_EQ(picture.bitsPerPixel, 32);
-    EXPECT_EQ(picture.pixelFormat, PixelFormat::Argb32);
-    EXPECT_TRUE(picture.hasAlpha);
+    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), 32);
+    EXPECT_EQ(testing::GdipFormatOf("bmp", picture), PixelFormat::Argb32);
+    EXPECT_TRUE(picture.HasAlpha());
     EXPECT_EQ(AllPixels(picture),
               (std::vector<uint32_t>{0xFF322212, 0x7F332313, 0x00302010, 0x80312111}));
 }
@@ -59,21 +60,21 @@ TEST(BmpDib, The32BitImageOutsideAnIconIsOpaque) {
     DibLayoutCase layout = Icon32();
     layout.height = 2;
     DecodedPicture picture;
-    ASSERT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Ok);
-    EXPECT_FALSE(picture.hasAlpha);
-    EXPECT_EQ(picture.pixelFormat, PixelFormat::Rgb32);
+    ASSERT_EQ(DecodeDib(BuildDib(layout), false, DefaultDecodeLimits, picture), CodecStatus::Ok);
+    EXPECT_FALSE(picture.HasAlpha());
+    EXPECT_EQ(testing::GdipFormatOf("bmp", picture), PixelFormat::Rgb32);
     EXPECT_EQ(AllPixels(picture),
               (std::vector<uint32_t>{0xFF322212, 0xFF332313, 0xFF302010, 0xFF312111}));
 }
 
 TEST(BmpDib, IconImageDecodesOnlyTheColourRows) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeDib(BuildDib(Icon4()), true, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeDib(BuildDib(Icon4()), true, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.width, 3);
     EXPECT_EQ(picture.height, 2);
-    EXPECT_EQ(picture.bitsPerPixel, 4);
-    EXPECT_EQ(picture.pixelFormat, PixelFormat::Indexed4);
-    EXPECT_FALSE(picture.hasAlpha);
+    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), 4);
+    EXPECT_EQ(testing::GdipFormatOf("bmp", picture), PixelFormat::Indexed4);
+    EXPECT_FALSE(picture.HasAlpha());
     EXPECT_EQ(AllPixels(picture), (std::vector<uint32_t>{0xFFE1E1E1, 0xFF000000, 0xFFD2D2D2,
                                                          0xFF0F0F0F, 0xFF1E1E1E, 0xFF2D2D2D}));
 }
@@ -83,7 +84,7 @@ TEST(BmpDib, IconImageNeedsNoMaskBytes) {
     DibLayoutCase layout = Icon32();
     layout.pixels.resize(16);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeDib(BuildDib(layout), true, picture), CodecStatus::Ok);
+    EXPECT_EQ(DecodeDib(BuildDib(layout), true, DefaultDecodeLimits, picture), CodecStatus::Ok);
 }
 
 TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
@@ -112,7 +113,8 @@ TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
-        EXPECT_EQ(DecodeDib(c.dib, true, picture), CodecStatus::Corrupt) << c.name;
+        EXPECT_EQ(DecodeDib(c.dib, true, DefaultDecodeLimits, picture), CodecStatus::Corrupt)
+            << c.name;
         EXPECT_EQ(picture.pixels, nullptr) << c.name;
     }
 }
@@ -153,7 +155,9 @@ TEST(BmpDib, PlainDibsReadMasksAndTablesInFrontOfThePixels) {
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
-        ASSERT_EQ(DecodeDib(BuildDib(c.layout), false, picture), CodecStatus::Ok) << c.name;
+        ASSERT_EQ(DecodeDib(BuildDib(c.layout), false, DefaultDecodeLimits, picture),
+                  CodecStatus::Ok)
+            << c.name;
         EXPECT_EQ(AllPixels(picture), c.expected) << c.name;
     }
 }

@@ -5,6 +5,7 @@
 
 #include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -59,12 +60,12 @@ TEST(BmpHeader, EveryHeaderFormReadsTheSamePixels) {
         SCOPED_TRACE(c.name);
         Bytes file = BuildBmp(TwoByThree(c.headerSize));
         DecodedPicture picture;
-        ASSERT_EQ(DecodeBmp(file, picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
         EXPECT_EQ(picture.width, 2);
         EXPECT_EQ(picture.height, 3);
-        EXPECT_EQ(picture.bitsPerPixel, 24);
-        EXPECT_EQ(picture.pixelFormat, PixelFormat::Rgb24);
-        EXPECT_FALSE(picture.hasAlpha);
+        EXPECT_EQ(testing::NativeDepthOf("bmp", picture), 24);
+        EXPECT_EQ(testing::GdipFormatOf("bmp", picture), PixelFormat::Rgb24);
+        EXPECT_FALSE(picture.HasAlpha());
         EXPECT_EQ(AllPixels(picture), kTwoByThreeTopFirst);
     }
 }
@@ -73,7 +74,7 @@ TEST(BmpHeader, NegativeHeightStoresTheTopRowFirst) {
     DibLayoutCase layout = TwoByThree(40);
     layout.height = -3;
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.height, 3);
     const std::vector<uint32_t> flipped = {
         0xFF030201, 0xFF060504,  //
@@ -91,7 +92,7 @@ TEST(BmpHeader, IndexedTopDownRowsAreFlippedToo) {
     layout.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
     layout.pixels = PaddedRows({{1, 2, 3}, {3, 0, 1}});
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
     const std::vector<uint32_t> expected = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
                                             0xFF0000FF, 0xFF000000, 0xFFFF0000};
     EXPECT_EQ(AllPixels(picture), expected);
@@ -111,7 +112,7 @@ TEST(BmpHeader, ResolutionIsConvertedFromPixelsPerMeter) {
         layout.xPelsPerMeter = c.pelsPerMeter;
         layout.yPelsPerMeter = c.pelsPerMeter == 0 ? 3780 : 0;
         DecodedPicture picture;
-        ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
         EXPECT_FLOAT_EQ(picture.dpiX, c.dotsPerInch) << c.pelsPerMeter;
         EXPECT_FLOAT_EQ(picture.dpiY, c.pelsPerMeter == 0 ? 3780 * 0.0254f : 0.0f);
     }
@@ -119,7 +120,7 @@ TEST(BmpHeader, ResolutionIsConvertedFromPixelsPerMeter) {
 
 TEST(BmpHeader, OS2CoreHeaderHasNoResolution) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(TwoByThree(12)), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(TwoByThree(12)), DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.dpiX, 0.0f);
     EXPECT_EQ(picture.dpiY, 0.0f);
 }
@@ -131,7 +132,7 @@ TEST(BmpHeader, PixelsStartWhereTheFileHeaderSays) {
     file.insert(file.begin() + 54, 10, 0x77);
     SetPixelOffset(file, 64);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(AllPixels(picture), kTwoByThreeTopFirst);
 }
 
@@ -224,7 +225,7 @@ TEST(BmpHeader, UnreadableHeadersAreCorrupt) {
     };
     for (const RefusedCase& c : cases) {
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(c.file, picture), CodecStatus::Corrupt) << c.name;
+        EXPECT_EQ(DecodeBmp(c.file, DefaultDecodeLimits, picture), CodecStatus::Corrupt) << c.name;
         EXPECT_EQ(picture.pixels, nullptr) << c.name;
     }
 }

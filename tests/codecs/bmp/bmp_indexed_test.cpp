@@ -4,6 +4,7 @@
 
 #include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -36,7 +37,7 @@ struct DepthCase {
     std::vector<Bytes> rowsBottomFirst;
     std::vector<uint32_t> indicesTopFirst;
     uint16_t reportedBits;
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
 };
 
 TEST(BmpIndexed, EveryIndexWidthUnpacksLeftmostPixelFromTheHighBits) {
@@ -85,10 +86,10 @@ TEST(BmpIndexed, EveryIndexWidthUnpacksLeftmostPixelFromTheHighBits) {
         layout.palette = palette;
         layout.pixels = PaddedRows(c.rowsBottomFirst);
         DecodedPicture picture;
-        ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
-        EXPECT_EQ(picture.bitsPerPixel, c.reportedBits);
-        EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
-        EXPECT_FALSE(picture.hasAlpha);
+        ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
+        EXPECT_EQ(testing::NativeDepthOf("bmp", picture), c.reportedBits);
+        EXPECT_EQ(testing::GdipFormatOf("bmp", picture), c.pixelFormat);
+        EXPECT_FALSE(picture.HasAlpha());
         std::vector<uint32_t> expected;
         for (uint32_t index : c.indicesTopFirst) expected.push_back(Opaque(palette[index]));
         EXPECT_EQ(AllPixels(picture), expected);
@@ -164,7 +165,7 @@ TEST(BmpIndexed, MissingAndOutOfRangeEntriesAreBlack) {
         layout.palette.assign(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(p.entriesWritten));
         layout.pixels = PaddedRows({p.indices});
         DecodedPicture picture;
-        ASSERT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
         EXPECT_EQ(AllPixels(picture), p.expected);
     }
 }
@@ -179,8 +180,8 @@ TEST(BmpIndexed, TheFourthByteOfAnEntryIsNotAlpha) {
     file[14 + 40 + 3] = 0x80;  // reserved byte of entry 0
     file[14 + 40 + 7] = 0x00;
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(file, picture), CodecStatus::Ok);
-    EXPECT_FALSE(picture.hasAlpha);
+    ASSERT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
+    EXPECT_FALSE(picture.HasAlpha());
     EXPECT_EQ(AllPixels(picture), (std::vector<uint32_t>{0xFF123456, 0xFFABCDEF}));
 }
 
@@ -210,7 +211,8 @@ TEST(BmpIndexed, DibPixelsFollowTheClampedColourTable) {
         layout.palette.assign(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(d.entriesWritten));
         layout.pixels = PaddedRows({{0x01, 0x23}});
         DecodedPicture picture;
-        ASSERT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeDib(BuildDib(layout), false, DefaultDecodeLimits, picture),
+                  CodecStatus::Ok);
         EXPECT_EQ(AllPixels(picture),
                   (std::vector<uint32_t>{Opaque(c[0]), Opaque(c[1]), Opaque(c[2]), Opaque(c[3])}));
     }
@@ -223,7 +225,8 @@ TEST(BmpIndexed, DibWhoseColourTableRunsPastTheEndIsCorrupt) {
     layout.colorsUsed = 200;
     layout.palette = Colours(16);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeDib(BuildDib(layout), false, DefaultDecodeLimits, picture),
+              CodecStatus::Corrupt);
 }
 
 }  // namespace

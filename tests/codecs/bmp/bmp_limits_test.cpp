@@ -7,6 +7,7 @@
 
 #include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -46,9 +47,11 @@ TEST(BmpLimits, PixelDataCutShortIsCorrupt) {
                             2 * Stride(bitCount) + 1, needed - 1}) {
             Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(pixelStart + kept));
             DecodedPicture picture;
-            EXPECT_EQ(DecodeBmp(cut, picture), CodecStatus::Corrupt) << kept << " bytes kept";
-            EXPECT_EQ(DecodeDib(Bytes(cut.begin() + 14, cut.end()), false, picture),
-                      CodecStatus::Corrupt)
+            EXPECT_EQ(DecodeBmp(cut, DefaultDecodeLimits, picture), CodecStatus::Corrupt)
+                << kept << " bytes kept";
+            EXPECT_EQ(
+                DecodeDib(Bytes(cut.begin() + 14, cut.end()), false, DefaultDecodeLimits, picture),
+                CodecStatus::Corrupt)
                 << kept << " bytes kept, without the file header";
             EXPECT_EQ(picture.pixels, nullptr);
         }
@@ -62,8 +65,10 @@ TEST(BmpLimits, LastRowWithoutItsPaddingIsEnough) {
         layout.pixels.resize(3 * Stride(bitCount) + LastRowBytes(bitCount));
         ASSERT_NE(layout.pixels.size() % 4, 0u);
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok) << bitCount;
-        EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Ok) << bitCount;
+        EXPECT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok)
+            << bitCount;
+        EXPECT_EQ(DecodeDib(BuildDib(layout), false, DefaultDecodeLimits, picture), CodecStatus::Ok)
+            << bitCount;
     }
 }
 
@@ -103,8 +108,9 @@ TEST(BmpLimits, DeclaredSizesAreCheckedBeforeTheData) {
         if (c.compression == 3) layout.masks = {0xFF0000, 0xFF00, 0xFF};
         layout.pixels.assign(16, 0x11);
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(BuildBmp(layout), picture), c.expected) << c.name;
-        EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), c.expected) << c.name;
+        EXPECT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), c.expected) << c.name;
+        EXPECT_EQ(DecodeDib(BuildDib(layout), false, DefaultDecodeLimits, picture), c.expected)
+            << c.name;
         EXPECT_EQ(picture.pixels, nullptr) << c.name;
     }
 }
@@ -114,9 +120,10 @@ TEST(BmpLimits, HugeTableBeforeDirectColourPixelsIsCorrupt) {
     DibLayoutCase layout = FiveByFour(24);
     layout.colorsUsed = 0xFFFFFFFF;
     DecodedPicture picture;
-    EXPECT_EQ(DecodeDib(BuildDib(layout), false, picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeDib(BuildDib(layout), false, DefaultDecodeLimits, picture),
+              CodecStatus::Corrupt);
     // In a file the pixel offset says where the pixels are; the table is not needed.
-    EXPECT_EQ(DecodeBmp(BuildBmp(layout), picture), CodecStatus::Ok);
+    EXPECT_EQ(DecodeBmp(BuildBmp(layout), DefaultDecodeLimits, picture), CodecStatus::Ok);
 }
 
 }  // namespace

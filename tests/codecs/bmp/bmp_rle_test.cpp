@@ -7,6 +7,7 @@
 
 #include "codecs/bmp/bmp.h"
 #include "codecs/bmp/bmp_test_builder.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -59,12 +60,13 @@ class BmpRleTest : public ::testing::TestWithParam<RleCase> {};
 TEST_P(BmpRleTest, DecodesToTheExpectedIndices) {
     const RleCase& c = GetParam();
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, c.width, c.height, c.data)), picture),
+    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, c.width, c.height, c.data)),
+                        DefaultDecodeLimits, picture),
               CodecStatus::Ok);
-    EXPECT_EQ(picture.bitsPerPixel, c.compression == kBiRle8 ? 8 : 4);
-    EXPECT_EQ(picture.pixelFormat,
+    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), c.compression == kBiRle8 ? 8 : 4);
+    EXPECT_EQ(testing::GdipFormatOf("bmp", picture),
               c.compression == kBiRle8 ? PixelFormat::Indexed8 : PixelFormat::Indexed4);
-    EXPECT_FALSE(picture.hasAlpha);
+    EXPECT_FALSE(picture.HasAlpha());
     std::vector<uint32_t> expected;
     for (int index : c.indicesTopFirst)
         expected.push_back(0xFF000000 |
@@ -191,8 +193,9 @@ TEST(BmpRle, DataThatStopsInsideACommandIsCorrupt) {
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
-        EXPECT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, 4, 2, c.data)), picture),
-                  CodecStatus::Corrupt)
+        EXPECT_EQ(
+            DecodeBmp(BuildBmp(RleSpec(c.compression, 4, 2, c.data)), DefaultDecodeLimits, picture),
+            CodecStatus::Corrupt)
             << c.name;
     }
 }
@@ -208,7 +211,8 @@ TEST(BmpRle, HostileStreamsStayInBounds) {
         data.insert(data.end(), 256, 1);    // 255 indices and the pad byte
     }
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(kBiRle8, 3, 2, data)), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(kBiRle8, 3, 2, data)), DefaultDecodeLimits, picture),
+              CodecStatus::Ok);
     const std::vector<uint32_t> expected = {0xFF000000, 0xFF000000, 0xFF000000,
                                             0xFF0000FF, 0xFF0000FF, 0xFF0000FF};
     EXPECT_EQ(AllPixels(picture), expected);

@@ -21,7 +21,7 @@ struct FixtureCase {
     const char* name;       // bmp/<name>.bmp
     const char* reference;  // bmp/<reference>
     uint16_t bitsPerPixel;
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
     bool hasAlpha;
 };
 
@@ -40,7 +40,8 @@ TEST_P(BmpFixtureTest, MatchesTheOtherProgramsPixels) {
     EXPECT_EQ(reference.height, 13);
     testing::ExpectMatchesReference(
         DecodeBmp, ReadFileBytes(TestData(std::string("bmp/") + c.name + ".bmp")), reference,
-        {.bitsPerPixel = c.bitsPerPixel,
+        {.codec = "bmp",
+         .bitsPerPixel = c.bitsPerPixel,
          .pixelFormat = c.pixelFormat,
          .hasAlpha = c.hasAlpha,
          // Without alpha every pixel must read as opaque, like the P6 references.
@@ -83,10 +84,10 @@ TEST(BmpFixture, SixteenBitAlphaBitFields) {
     std::vector<uint8_t> file = ReadFileBytes(TestData("bmp/im_v5_argb4444.bmp"));
     testing::ReferenceImage colors = ReadReferenceImage(TestData("bmp/im_v5_argb4444.ppm"));
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(file, picture), CodecStatus::Ok);
-    EXPECT_EQ(picture.bitsPerPixel, 16);
-    EXPECT_EQ(picture.pixelFormat, PixelFormat::Argb32);
-    EXPECT_TRUE(picture.hasAlpha);
+    ASSERT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
+    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), 16);
+    EXPECT_EQ(testing::GdipFormatOf("bmp", picture), PixelFormat::Argb32);
+    EXPECT_TRUE(picture.HasAlpha());
     EXPECT_EQ(ComparePixels(*picture.pixels, colors), "");
 
     uint32_t pixelOffset =
@@ -120,7 +121,7 @@ TEST(BmpSignature, OnlyBmTwoBytesAreOurs) {
     for (const SignatureCase& c : cases) {
         EXPECT_EQ(LooksLikeBmp(c.bytes), c.isBmp) << c.bytes.size();
         DecodedPicture picture;
-        CodecStatus status = DecodeBmp(c.bytes, picture);
+        CodecResult status = DecodeBmp(c.bytes, DefaultDecodeLimits, picture);
         if (c.isBmp)
             EXPECT_EQ(status, CodecStatus::Corrupt);  // the right signature, nothing behind it
         else

@@ -1,6 +1,7 @@
 // The decode child: what it hands back equals what the decoder gives in-process, every way a
 // child can fail is caught as the designed end, and a record that lies is refused.
 #include "codecs/common/codec_child.h"
+#include "helpers/codec_checks.h"
 
 #include <sys/wait.h>
 
@@ -28,7 +29,7 @@ namespace {
 
 using testing::ReadFileBytes;
 using testing::TestData;
-using Decode = std::function<CodecStatus(FileView, ChildDecode&)>;
+using Decode = std::function<CodecResult(FileView, ChildDecode&)>;
 
 // How the children of one test ended, as the observer saw them.
 class ChildEnds {
@@ -50,7 +51,9 @@ class ChildEnds {
 
 Decode RowDecoder(const char* name) {
     const CodecEntry* row = FindCodec(name);
-    return [row](FileView file, ChildDecode& out) { return row->decode(file, out.picture); };
+    return [row](FileView file, ChildDecode& out) {
+        return row->decode(file, DefaultDecodeLimits, out.picture);
+    };
 }
 
 bool NoChildLeft() {
@@ -79,12 +82,12 @@ TEST_P(ChildRoundTripTest, GivesWhatTheDecoderGivesInProcess) {
     const std::vector<uint8_t> bytes = ReadFileBytes(TestData(c.file));
     const FileView file(bytes);
     ChildDecode here;
-    here.status = c.decode(file, here);
-    ASSERT_EQ(here.status, CodecStatus::Ok);
+    here.result = c.decode(file, here);
+    ASSERT_EQ(here.result, Decoded);
     const ChildEnds ends;
     ChildDecode there;
     const auto decode = [&](ChildDecode& out) { return c.decode(file, out); };
-    ASSERT_EQ(DecodeConfined(file, c.task, decode, there), CodecStatus::Ok) << there.reason;
+    ASSERT_EQ(DecodeConfined(file, c.task, decode, there), Decoded);
     EXPECT_EQ(ends.Ends(), std::vector<ChildEnd>{ChildEnd::Reported});
     const DecodedPicture& p = there.picture;
     // A picture stays in the child, held, until it is read; icons are copied at once.
@@ -96,15 +99,13 @@ TEST_P(ChildRoundTripTest, GivesWhatTheDecoderGivesInProcess) {
         EXPECT_EQ(std::memcmp(rows.data(), here.picture.pixels->Data(), rows.size() * 4), 0);
     }
     EXPECT_TRUE(p.width == here.picture.width && p.height == here.picture.height &&
-                p.bitsPerPixel == here.picture.bitsPerPixel &&
-                p.pixelFormat == here.picture.pixelFormat && p.hasAlpha == here.picture.hasAlpha &&
-                p.premultipliedAlpha == here.picture.premultipliedAlpha &&
-                p.dpiX == here.picture.dpiX && p.dpiY == here.picture.dpiY);
+                p.source == here.picture.source && p.dpiX == here.picture.dpiX &&
+                p.dpiY == here.picture.dpiY);
     EXPECT_TRUE(SamePixels(p.pixels, here.picture.pixels));
     const DecodedIcon& i = there.icon;
     EXPECT_TRUE(i.isIcon == here.icon.isIcon && i.hotspotX == here.icon.hotspotX &&
                 i.hotspotY == here.icon.hotspotY && i.width == here.icon.width &&
-                i.height == here.icon.height && i.bitsPerPixel == here.icon.bitsPerPixel);
+                i.height == here.icon.height && i.imageBits == here.icon.imageBits);
     EXPECT_TRUE(SamePixels(i.color, here.icon.color) && SamePixels(i.mask, here.icon.mask));
     EXPECT_EQ(std::memcmp(&there.wmf, &here.wmf, sizeof there.wmf), 0);
     EXPECT_EQ(std::memcmp(&there.emf, &here.emf, sizeof there.emf), 0);
@@ -122,9 +123,13 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"Avif", "e2e/alpha.avif", ChildTask::Picture, RowDecoder("avif")},
         RoundTripCase{"Tiff", "e2e/photo.tif", ChildTask::Picture, RowDecoder("tiff")},
         RoundTripCase{"ColourIcon", "icon/four-bit.ico", ChildTask::Icon,
-                      [](FileView f, ChildDecode& out) { return DecodeIcon(f, out.icon); }},
+                      [](FileView f, ChildDecode& out) {
+                          return DecodeIcon(f, DefaultDecodeLimits, out.icon);
+                      }},
         RoundTripCase{"MonochromeIcon", "icon/mono.ico", ChildTask::Icon,
-                      [](FileView f, ChildDecode& out) { return DecodeIcon(f, out.icon); }},
+                      [](FileView f, ChildDecode& out) {
+                          return DecodeIcon(f, DefaultDecodeLimits, out.icon);
+                      }},
         RoundTripCase{"PlaceableWmf", "metafile/placeable.wmf", ChildTask::PlaceableWmf,
                       [](FileView f, ChildDecode& out) { return ParsePlaceableWmf(f, out.wmf); }},
         RoundTripCase{"Emf", "metafile/bounds-frame.emf", ChildTask::Emf,
@@ -154,20 +159,18 @@ TEST_P(ChildRowCopyTest, CopiesEveryRowFromItsPlace) {
     const RowCopyCase& c = GetParam();
     const std::vector<uint8_t> bytes(64, 0);
     const FileView file(bytes);
-    const auto pattern = [&](ChildDecode& out) {
+    const auto pattern = [&](ChildDecode& out) -> CodecResult {
         out.picture.pixels = PixelStore::Allocate(width, height);
-        if (out.picture.pixels == nullptr) return CodecStatus::OutOfMemory;
+        if (out.picture.pixels == nullptr) return Refuse("bmp: no memory for the pixels");
         for (size_t i = 0; i < out.picture.pixels->PixelCount(); ++i)
             out.picture.pixels->Data()[i] = PatternAt(i);
         out.picture.width = width;
         out.picture.height = height;
-        out.picture.bitsPerPixel = 32;
-        out.picture.pixelFormat = PixelFormat::Rgb32;
-        return CodecStatus::Ok;
+        out.picture.source = {.pixelBits = 32};
+        return Decoded;
     };
     ChildDecode there;
-    ASSERT_EQ(DecodeConfined(file, ChildTask::Picture, pattern, there), CodecStatus::Ok)
-        << there.reason;
+    ASSERT_EQ(DecodeConfined(file, ChildTask::Picture, pattern, there), Decoded);
     ASSERT_NE(there.picture.pixels, nullptr);
     std::vector<uint32_t> rows(static_cast<size_t>(c.rows) * width);
     ASSERT_TRUE(there.picture.pixels->CopyRowsFromBottom(c.first, c.rows, rows.data()));
@@ -222,6 +225,7 @@ TEST_P(ChildFaultTest, EndsAsDesignedAndLeavesNothing) {
                   file, ChildTask::Picture,
                   [&](ChildDecode& result) { return decode(file, result); }, out),
               c.status);
+    testing::ExpectReasonOfTheTable(out.result);
     EXPECT_EQ(out.picture.pixels, nullptr);
     ASSERT_EQ(ends.Ends().size(), 1u);
     const bool abortedOnReport =
@@ -288,11 +292,12 @@ struct LieCase {
 // headers as their parsers give them.
 struct HonestDecode {
     HonestDecode() {
-        decode.status = CodecStatus::Ok;
-        decode.picture = {4, 4, 32, PixelFormat::Argb32, true, false, 96, 96, Pixels(4, 4)};
+        decode.result = Decoded;
+        decode.picture = {4,  4,  {.pixelBits = 32, .alpha = AlphaKind::Straight},
+                          96, 96, Pixels(4, 4)};
         decode.icon.width = 4;
         decode.icon.height = 2;
-        decode.icon.bitsPerPixel = 8;
+        decode.icon.imageBits = 8;
         decode.icon.color = Pixels(4, 2);
         decode.icon.mask = Pixels(4, 2);
         decode.wmf.unitsPerInch = 1440;
@@ -332,7 +337,7 @@ TEST(ChildRecordTest, HonestRecordIsBelieved) {
         ChildDecode out;
         EXPECT_TRUE(
             ReadChildRecord(EncodeChildRecord(task, honest.decode), task, honest.Fetch(), out));
-        EXPECT_EQ(out.status, CodecStatus::Ok);
+        EXPECT_EQ(out.result, Decoded);
         EXPECT_TRUE(SamePixels(out.picture.pixels, task == ChildTask::Picture
                                                        ? honest.decode.picture.pixels
                                                        : nullptr));
@@ -363,9 +368,10 @@ INSTANTIATE_TEST_SUITE_P(
         LieCase{"NoWidth", ChildTask::Picture, [](auto& r) { r.width = r.stores[0].width = 0; }},
         LieCase{"HugeHeight", ChildTask::Picture,
                 [](auto& r) { r.height = r.stores[0].height = 1 << 30; }},
-        LieCase{"BitDepth", ChildTask::Picture, [](auto& r) { r.bitsPerPixel = 7; }},
-        LieCase{"NoPixelFormat", ChildTask::Picture, [](auto& r) { r.pixelFormat = 0; }},
-        LieCase{"AlphaFlag", ChildTask::Picture, [](auto& r) { r.hasAlpha = 2; }},
+        LieCase{"NoSampleBits", ChildTask::Picture, [](auto& r) { r.sampleBits = 0; }},
+        LieCase{"SamplesWiderThanPixels", ChildTask::Picture, [](auto& r) { r.sampleBits = 64; }},
+        LieCase{"Channels", ChildTask::Picture, [](auto& r) { r.channels = 9; }},
+        LieCase{"AlphaKind", ChildTask::Picture, [](auto& r) { r.alpha = 9; }},
         LieCase{"Resolution", ChildTask::Picture, [](auto& r) { r.dpiX = std::nanf(""); }},
         LieCase{"NegativeResolution", ChildTask::Picture, [](auto& r) { r.dpiY = -1; }},
         LieCase{"StoreOfAnotherSize", ChildTask::Picture, [](auto& r) { r.stores[0].width = 8; }},
@@ -379,7 +385,12 @@ INSTANTIATE_TEST_SUITE_P(
                     r.reason[0] = '\n';
                 }},
         LieCase{"IconMaskOfAnotherSize", ChildTask::Icon, [](auto& r) { r.stores[1].height = 4; }},
-        LieCase{"MonochromeIconWithColour", ChildTask::Icon, [](auto& r) { r.bitsPerPixel = 1; }},
+        LieCase{"ReasonOfASuccess", ChildTask::Picture,
+                [](auto& r) {
+                    r.reasonLength = 3;
+                    std::memcpy(r.reason, "png", 3);
+                }},
+        LieCase{"MonochromeIconWithColour", ChildTask::Icon, [](auto& r) { r.imageBits = 1; }},
         LieCase{"WmfWithoutUnits", ChildTask::PlaceableWmf,
                 [](auto& r) { r.wmf.unitsPerInch = 0; }},
         LieCase{"EmfSignature", ChildTask::Emf, [](auto& r) { r.emf.dSignature = 0; }},

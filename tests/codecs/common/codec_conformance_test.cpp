@@ -73,7 +73,8 @@ TEST_P(CodecConformanceTest, FixturesDecode) {
     for (const std::string& name : Table().decodes) {
         DecodedPicture picture;
         EXPECT_TRUE(Row().looksLike(Fixture(name))) << name;
-        ASSERT_EQ(Row().decode(Fixture(name), picture), CodecStatus::Ok) << name;
+        ASSERT_EQ(Row().decode(Fixture(name), DefaultDecodeLimits, picture), CodecStatus::Ok)
+            << name;
         ASSERT_NE(picture.pixels, nullptr) << name;
         EXPECT_EQ(picture.pixels->Width(), picture.width) << name;
         EXPECT_EQ(picture.pixels->Height(), picture.height) << name;
@@ -90,7 +91,7 @@ TEST_P(CodecConformanceTest, OtherFormatsAreLeftAlone) {
     std::vector<const char*> names;
     for (const std::string& file : files) names.push_back(file.c_str());
     testing::ExpectOtherFormatsLeftAlone(Row().decode, names);
-    testing::ExpectEachRefused(Row().decode, {{"empty", {}}}, CodecStatus::NotMyFormat);
+    testing::ExpectEachRefused(Row().decode, {{"empty", {}, nullptr}}, CodecStatus::NotMyFormat);
     EXPECT_FALSE(Row().looksLike({})) << "empty";
 }
 
@@ -101,7 +102,7 @@ TEST_P(CodecConformanceTest, FilesCutShortAreCorrupt) {
         const Bytes whole = Fixture(cut.file);
         const size_t keep = cut.keep == Half ? whole.size() / 2 : cut.keep;
         ASSERT_LT(keep, whole.size()) << cut.file;
-        files.push_back({cut.file.c_str(), testing::Prefix(whole, keep)});
+        files.push_back({cut.file.c_str(), testing::Prefix(whole, keep), nullptr});
     }
     testing::ExpectEachRefused(Row().decode, files, CodecStatus::Corrupt);
 }

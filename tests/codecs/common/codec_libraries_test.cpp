@@ -9,6 +9,7 @@
 #include "codecs/png/png_library.h"
 #include "codecs/tiff/tiff_library.h"
 #include "codecs/webp/webp_library.h"
+#include "helpers/codec_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +40,9 @@ bool IsMapped(const std::string& name) {
 }
 
 // PNG takes libdeflate only when it may rearrange the file's bytes.
-CodecStatus DecodePngCopy(FileView file, DecodedPicture& out) {
+CodecResult DecodePngCopy(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     std::vector<uint8_t> copy(file.begin(), file.end());
-    return DecodePngInPlace(copy, out);
+    return DecodePngInPlace(copy, limits, out);
 }
 
 TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
@@ -49,7 +50,7 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
     struct Case {
         const char* library;
         const char* picture;
-        CodecStatus (*decode)(FileView, DecodedPicture&);
+        CodecResult (*decode)(FileView, const DecodeLimits&, DecodedPicture&);
     };
     // libtiff needs libdeflate too: PNG comes first.
     const std::vector<Case> cases = {
@@ -67,7 +68,8 @@ TEST(CodecLibraries, EachIsOpenedWhenItsFormatIsFirstDecoded) {
         SCOPED_TRACE(c.picture);
         const std::vector<uint8_t> bytes = testing::ReadFileBytes(testing::TestData(c.picture));
         DecodedPicture picture;
-        EXPECT_EQ(c.decode(FileView(bytes.data(), bytes.size()), picture), CodecStatus::Ok);
+        EXPECT_EQ(c.decode(FileView(bytes.data(), bytes.size()), DefaultDecodeLimits, picture),
+                  CodecStatus::Ok);
         EXPECT_TRUE(IsMapped(c.library));
     }
     EXPECT_TRUE(IsMapped("libwebpdemux.so"));

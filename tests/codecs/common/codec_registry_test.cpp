@@ -3,6 +3,7 @@
 // run-time library reported as such. (That each row decodes its own files and leaves the
 // others' alone is the conformance test's.)
 #include "codecs/common/codec_registry.h"
+#include "helpers/codec_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,9 @@ TEST(CodecRegistry, SignatureAndDecoderAgreeOnEveryTestFile) {
             for (const CodecEntry& row : CodecRegistry()) {
                 DecodedPicture picture;
                 const bool looks = row.looksLike(file);
-                EXPECT_EQ(row.decode(file, picture) != CodecStatus::NotMyFormat, looks)
+                EXPECT_EQ(row.decode(file, DefaultDecodeLimits, picture).status !=
+                              CodecStatus::NotMyFormat,
+                          looks)
                     << entry.path().string() << " by " << row.name;
                 if (!looks) continue;
                 if (firstClaim == nullptr) firstClaim = &row;
@@ -100,17 +103,17 @@ TEST(CodecRegistry, MissingRuntimeLibraryIsReportedAsSuch) {
         DecodedPicture picture;
         SetCodecLibrariesMissingForTesting(true);
         EXPECT_FALSE(row.library.open());
-        EXPECT_EQ(row.decode(sample, picture), WithoutLibrary(row));
+        EXPECT_EQ(row.decode(sample, DefaultDecodeLimits, picture), WithoutLibrary(row));
         EXPECT_EQ(picture.pixels != nullptr, WithoutLibrary(row) == CodecStatus::Ok);
         for (const CodecEntry& other : CodecRegistry()) {
             if (&other == &row) continue;
-            EXPECT_EQ(other.decode(SampleOf(other), picture),
+            EXPECT_EQ(other.decode(SampleOf(other), DefaultDecodeLimits, picture),
                       other.library.open != nullptr ? WithoutLibrary(other) : CodecStatus::Ok)
                 << other.name;
         }
         SetCodecLibrariesMissingForTesting(false);
         EXPECT_TRUE(row.library.open());
-        EXPECT_EQ(row.decode(sample, picture), CodecStatus::Ok);
+        EXPECT_EQ(row.decode(sample, DefaultDecodeLimits, picture), CodecStatus::Ok);
     }
     EXPECT_GE(rowsWithLibrary, 1);
 }

@@ -14,6 +14,7 @@
 #include "codecs/png/png_format.h"
 #include "codecs/png/png_skipped_chunks.h"
 #include "codecs/tiff/tiff_limits.h"
+#include "helpers/codec_checks.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -46,13 +47,14 @@ TiffLayout Tiles(uint32_t width, uint32_t height, uint32_t tileWidth, uint32_t t
 struct TiffCase {
     const char* name;
     TiffLayout layout;
-    bool inProportion;
+    const char* refusal;  // null when the directory is in proportion
 };
 
 class TiffProportionTest : public ::testing::TestWithParam<TiffCase> {};
 
 TEST_P(TiffProportionTest, RefusesWhatThePictureCannotUse) {
-    EXPECT_EQ(IsTiffLayoutInProportion(GetParam().layout), GetParam().inProportion);
+    EXPECT_STREQ(CheckTiffProportions(GetParam().layout, DefaultDecodeLimits).reason,
+                 GetParam().refusal);
 }
 
 // 1000x500 RGB 8-bit: 1,500,000 decoded bytes in one strip.
@@ -61,33 +63,44 @@ constexpr uint64_t kStripBytes = 1000 * 500 * 3;
 INSTANTIATE_TEST_SUITE_P(
     Directories, TiffProportionTest,
     ::testing::Values(
-        TiffCase{"TileOfTheRoundedPicture", Tiles(1, 1, 16, 16), true},
-        TiffCase{"OneWriterTileAroundASmallPicture", Tiles(100, 40, 256, 256), true},
-        TiffCase{"WriterTilesOverhangingBothEdges", Tiles(300, 225, 512, 512), true},
+        TiffCase{"TileOfTheRoundedPicture", Tiles(1, 1, 16, 16), nullptr},
+        TiffCase{"OneWriterTileAroundASmallPicture", Tiles(100, 40, 256, 256), nullptr},
+        TiffCase{"WriterTilesOverhangingBothEdges", Tiles(300, 225, 512, 512), nullptr},
         // 8 bytes a pixel: 2048 x 1024 of them are the 16 MiB allowance.
-        TiffCase{"TileOfThePixelAndTheAllowance", Tiles(1, 1, 2048, 1024), true},
-        TiffCase{"TileOneColumnPastTheAllowance", Tiles(1, 1, 2049, 1024), false},
+        TiffCase{"TileOfThePixelAndTheAllowance", Tiles(1, 1, 2048, 1024), nullptr},
+        TiffCase{"TileOneColumnPastTheAllowance", Tiles(1, 1, 2049, 1024),
+                 "tiff: a tile decodes to more than the picture allows"},
         // 4096 tiles along one row: 256 MiB of tiles fit the work allowance, 512 MiB do not.
-        TiffCase{"ShortTilesAlongAOneRowPicture", Tiles(65536, 1, 16, 512), true},
-        TiffCase{"TallTilesAlongAOneRowPicture", Tiles(65536, 1, 16, 1024), false},
-        TiffCase{"TileAThousandTimesThePicture", Tiles(1, 1, 11264, 11264), false},
-        TiffCase{"TallTilesOfAOneRowPicture", Tiles(11264000, 1, 11264, 11264), false},
+        TiffCase{"ShortTilesAlongAOneRowPicture", Tiles(65536, 1, 16, 512), nullptr},
+        TiffCase{"TallTilesAlongAOneRowPicture", Tiles(65536, 1, 16, 1024),
+                 "tiff: the tiles together decode to far more than the picture"},
+        TiffCase{"TileAThousandTimesThePicture", Tiles(1, 1, 11264, 11264),
+                 "tiff: a tile decodes to more than the picture allows"},
+        TiffCase{"TallTilesOfAOneRowPicture", Tiles(11264000, 1, 11264, 11264),
+                 "tiff: a tile decodes to more than the picture allows"},
         // Each tile within the picture's bytes, 5500 of them a hundred times its rows.
-        TiffCase{"SquareTilesAlongAOneRowPicture", Tiles(11264000, 1, 2048, 2048), false},
-        TiffCase{"TilesAcrossAWidePicture", Tiles(11264000, 1, 11264, 16), true},
-        TiffCase{"ZeroTileWidth", Tiles(16, 16, 0, 16), false},
-        TiffCase{"RgbWithAlphaAndOneMore", Strips(1000, 500, PHOTOMETRIC_RGB, 5, 8, 1), true},
-        TiffCase{"RgbWithThreeExtra", Strips(1000, 500, PHOTOMETRIC_RGB, 6, 8, 1), false},
-        TiffCase{"RgbWithAThousandExtra", Strips(1000, 500, PHOTOMETRIC_RGB, 1003, 16, 1), false},
-        TiffCase{"GreyWithTwoExtra", Strips(8, 8, PHOTOMETRIC_MINISBLACK, 3, 8, 1), true},
-        TiffCase{"GreyWithThreeExtra", Strips(8, 8, PHOTOMETRIC_MINISBLACK, 4, 8, 1), false},
-        TiffCase{"CmykWithTwoExtra", Strips(8, 8, PHOTOMETRIC_SEPARATED, 6, 8, 1), true},
-        TiffCase{"CmykWithThreeExtra", Strips(8, 8, PHOTOMETRIC_SEPARATED, 7, 8, 1), false},
-        TiffCase{"NoSamples", Strips(8, 8, PHOTOMETRIC_RGB, 0, 8, 1), false},
+        TiffCase{"SquareTilesAlongAOneRowPicture", Tiles(11264000, 1, 2048, 2048),
+                 "tiff: the tiles together decode to far more than the picture"},
+        TiffCase{"TilesAcrossAWidePicture", Tiles(11264000, 1, 11264, 16), nullptr},
+        TiffCase{"ZeroTileWidth", Tiles(16, 16, 0, 16), "tiff: a tile of no width or no length"},
+        TiffCase{"RgbWithAlphaAndOneMore", Strips(1000, 500, PHOTOMETRIC_RGB, 5, 8, 1), nullptr},
+        TiffCase{"RgbWithThreeExtra", Strips(1000, 500, PHOTOMETRIC_RGB, 6, 8, 1),
+                 "tiff: more samples a pixel than its colours and the extra ones allowed"},
+        TiffCase{"RgbWithAThousandExtra", Strips(1000, 500, PHOTOMETRIC_RGB, 1003, 16, 1),
+                 "tiff: more samples a pixel than its colours and the extra ones allowed"},
+        TiffCase{"GreyWithTwoExtra", Strips(8, 8, PHOTOMETRIC_MINISBLACK, 3, 8, 1), nullptr},
+        TiffCase{"GreyWithThreeExtra", Strips(8, 8, PHOTOMETRIC_MINISBLACK, 4, 8, 1),
+                 "tiff: more samples a pixel than its colours and the extra ones allowed"},
+        TiffCase{"CmykWithTwoExtra", Strips(8, 8, PHOTOMETRIC_SEPARATED, 6, 8, 1), nullptr},
+        TiffCase{"CmykWithThreeExtra", Strips(8, 8, PHOTOMETRIC_SEPARATED, 7, 8, 1),
+                 "tiff: more samples a pixel than its colours and the extra ones allowed"},
+        TiffCase{"NoSamples", Strips(8, 8, PHOTOMETRIC_RGB, 0, 8, 1),
+                 "tiff: no samples a pixel, or samples of no bits"},
         TiffCase{"StoredBytesAtTheBound",
-                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, kStripBytes * 8 + 65536), true},
+                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, kStripBytes * 8 + 65536), nullptr},
         TiffCase{"StoredBytesPastTheBound",
-                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, kStripBytes * 8 + 65537), false}),
+                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, kStripBytes * 8 + 65537),
+                 "tiff: a strip or tile holds more bytes than its samples could need"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 struct TiffCapCase {
@@ -99,7 +112,7 @@ struct TiffCapCase {
 class TiffCapTest : public ::testing::TestWithParam<TiffCapCase> {};
 
 TEST_P(TiffCapTest, FollowsThePicturesSize) {
-    EXPECT_EQ(TiffAllocationCapFor(GetParam().layout), GetParam().cap);
+    EXPECT_EQ(TiffAllocationCapFor(GetParam().layout, DefaultDecodeLimits), GetParam().cap);
 }
 
 constexpr uint64_t kMiB16 = uint64_t{16} << 20;
@@ -187,14 +200,14 @@ INSTANTIATE_TEST_SUITE_P(
 struct JpegRefusalCase {
     const char* name;
     Bytes file;
-    CodecStatus expected;
+    CodecResult expected;
 };
 
 class JpegRefusalTest : public ::testing::TestWithParam<JpegRefusalCase> {};
 
 TEST_P(JpegRefusalTest, RefusedBeforeDecoding) {
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(GetParam().file, picture), GetParam().expected);
+    EXPECT_EQ(DecodeJpeg(GetParam().file, DefaultDecodeLimits, picture), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -203,14 +216,14 @@ INSTANTIATE_TEST_SUITE_P(
         JpegRefusalCase{
             "BaselineOfMoreThanAHundredScans",
             JpegWithScans(0xC0, 16, 16, {0x11, 0x11, 0x11}, std::vector<Bytes>(101, Bytes{1})),
-            CodecStatus::Corrupt},
+            Refuse("jpeg: more scans than the limits allow")},
         // 6 bytes a pixel of coefficients, above the 5 and 16 MiB beside the pixels.
         JpegRefusalCase{"ThreeFullScansOf8192",
                         JpegWithScans(0xC0, 8192, 8192, {0x11, 0x11, 0x11}, {{1}, {2}, {3}}),
-                        CodecStatus::TooLarge},
+                        Refuse("jpeg: the scans' coefficients need more memory than the budget")},
         JpegRefusalCase{"ProgressiveCmykOf4096",
                         JpegWithScans(0xC2, 4096, 4096, {0x11, 0x11, 0x11, 0x11}, {{1, 2, 3, 4}}),
-                        CodecStatus::TooLarge}),
+                        Refuse("jpeg: the scans' coefficients need more memory than the budget")}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // ---- PNG rows and chunks ------------------------------------------------------------------
@@ -228,7 +241,8 @@ class PngRowBufferTest : public ::testing::TestWithParam<PngRowCase> {};
 
 TEST_P(PngRowBufferTest, FitsBesideThePixels) {
     const PngRowCase& c = GetParam();
-    EXPECT_EQ(PngRowBuffersFit(c.width, c.height, c.bitDepth, c.colorType), c.fits);
+    EXPECT_EQ(PngRowBuffersFit(c.width, c.height, c.bitDepth, c.colorType, DefaultDecodeLimits),
+              c.fits);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -188,7 +188,8 @@ TEST_P(GifFixtureTest, MatchesReferencePixelsExactly) {
     const FixtureCase& c = GetParam();
     testing::ExpectMatchesReference(DecodeGif, ReadFileBytes(TestData(std::string("gif/") + c.gif)),
                                     ReadReferenceImage(TestData(std::string("gif/") + c.reference)),
-                                    {.bitsPerPixel = 8,
+                                    {.codec = "gif",
+                                     .bitsPerPixel = 8,
                                      .pixelFormat = PixelFormat::Indexed8,
                                      .hasAlpha = c.hasAlpha,
                                      .compareAlpha = true,
@@ -226,8 +227,8 @@ Bytes OffsetGifWithScreen(uint16_t width, uint16_t height) {
 
 TEST(GifPlacementTest, ScreenOfZeroSizeGivesTheImageAlone) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(OffsetGifWithScreen(0, 0), picture), CodecStatus::Ok);
-    EXPECT_FALSE(picture.hasAlpha);
+    ASSERT_EQ(DecodeGif(OffsetGifWithScreen(0, 0), DefaultDecodeLimits, picture), CodecStatus::Ok);
+    EXPECT_FALSE(picture.HasAlpha());
     auto image = ReadReferenceImage(TestData("gif/offset-image.ppm"));
     EXPECT_EQ(ComparePixels(*picture.pixels, image, 0, true), "");
 }
@@ -235,10 +236,11 @@ TEST(GifPlacementTest, ScreenOfZeroSizeGivesTheImageAlone) {
 TEST(GifPlacementTest, ImageReachingBeyondTheScreenGrowsTheCanvas) {
     // Screen 20x12, image 17x11 at (9, 6): the canvas becomes 26x17.
     DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(OffsetGifWithScreen(20, 12), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeGif(OffsetGifWithScreen(20, 12), DefaultDecodeLimits, picture),
+              CodecStatus::Ok);
     ASSERT_EQ(picture.width, 26);
     ASSERT_EQ(picture.height, 17);
-    EXPECT_TRUE(picture.hasAlpha);
+    EXPECT_TRUE(picture.HasAlpha());
     auto image = ReadReferenceImage(TestData("gif/offset-image.ppm"));
     int wrong = 0;
     for (int y = 0; y < picture.height; ++y) {
@@ -272,10 +274,10 @@ class GifColourTest : public ::testing::TestWithParam<ColourCase> {};
 TEST_P(GifColourTest, MapsIndexesToPixels) {
     const ColourCase& c = GetParam();
     DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(Build(c.gif), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeGif(Build(c.gif), DefaultDecodeLimits, picture), CodecStatus::Ok);
     ASSERT_EQ(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height),
               c.expected.size());
-    EXPECT_EQ(picture.hasAlpha, c.hasAlpha);
+    EXPECT_EQ(picture.HasAlpha(), c.hasAlpha);
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x)
             EXPECT_EQ(PixelAt(picture, x, y),
@@ -345,7 +347,7 @@ TEST_P(GifInterlaceTest, PutsEveryRowInItsPlace) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < 3; ++x) gif.image.pixels.push_back(static_cast<uint8_t>(y));
     DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(Build(gif), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeGif(Build(gif), DefaultDecodeLimits, picture), CodecStatus::Ok);
     for (int y = 0; y < height; ++y)
         EXPECT_EQ(PixelAt(picture, 1, y), Opaque | greys[static_cast<size_t>(y)]) << "row " << y;
 }
@@ -359,8 +361,8 @@ TEST(GifFrameTest, ControlExtensionAfterTheFirstImageDoesNotApply) {
     PutImage(bytes, {0, 0, 2, 1, false, {}, {2, 3}});
     bytes.push_back(0x3B);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(bytes, picture), CodecStatus::Ok);
-    EXPECT_FALSE(picture.hasAlpha);
+    ASSERT_EQ(DecodeGif(bytes, DefaultDecodeLimits, picture), CodecStatus::Ok);
+    EXPECT_FALSE(picture.HasAlpha());
     EXPECT_EQ(PixelAt(picture, 0, 0), Opaque | 0xFF0000);
     EXPECT_EQ(PixelAt(picture, 1, 0), Opaque | 0x00FF00);
 }
@@ -377,7 +379,7 @@ TEST(GifFrameTest, ExtensionsBeforeTheImageAreSkipped) {
     PutImage(bytes, {0, 0, 2, 1, false, {}, {1, 2}});
     bytes.push_back(0x3B);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(bytes, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeGif(bytes, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(PixelAt(picture, 0, 0), Transparent);
     EXPECT_EQ(PixelAt(picture, 1, 0), Opaque | 0x0000FF);
 }
@@ -398,7 +400,7 @@ Bytes SixteenSquare() {
 
 TEST(GifTruncationTest, WholeHandMadeFileDecodes) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeGif(SixteenSquare(), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeGif(SixteenSquare(), DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(PixelAt(picture, 1, 0), Opaque | 0x00FF00);
     EXPECT_EQ(PixelAt(picture, 0, 1), Transparent);
 }
@@ -423,7 +425,7 @@ TEST_P(GifTruncationTest, FileCutShort) {
     size_t keep = c.fromEnd ? file.size() - c.keep : c.keep;
     file.resize(keep);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeGif(file, picture), c.expected);
+    EXPECT_EQ(DecodeGif(file, DefaultDecodeLimits, picture), c.expected);
     EXPECT_EQ(picture.pixels != nullptr, c.expected == CodecStatus::Ok);
 }
 
@@ -459,7 +461,7 @@ class GifBadFileTest : public ::testing::TestWithParam<BadFileCase> {};
 TEST_P(GifBadFileTest, IsRefused) {
     const BadFileCase& c = GetParam();
     DecodedPicture picture;
-    EXPECT_EQ(DecodeGif(c.file, picture), c.expected);
+    EXPECT_EQ(DecodeGif(c.file, DefaultDecodeLimits, picture), c.expected);
     EXPECT_EQ(picture.pixels, nullptr);
     EXPECT_EQ(LooksLikeGif(c.file), c.expected != CodecStatus::NotMyFormat);
 }

@@ -3,14 +3,17 @@
 // pixels (ImageMagick's reading of the same files) come from make-icon-metafile-fixtures.sh.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codecs/icon/icon.h"
 #include "helpers/codec_checks.h"
 #include "helpers/reference_image.h"
 #include "helpers/test_files.h"
+#include "imaging/native/native_bitmap_depth.h"
 
 namespace pic2pnm::codecs {
 namespace {
@@ -34,9 +37,9 @@ ReferenceImage Reference(const std::string& name) {
 }
 
 // DecodeIcon in the form the shared checks take: only its status is looked at.
-CodecStatus DecodeIconStatus(FileView file, DecodedPicture&) {
+CodecResult DecodeIconStatus(FileView file, const DecodeLimits& limits, DecodedPicture&) {
     DecodedIcon icon;
-    return DecodeIcon(file, icon);
+    return DecodeIcon(file, limits, icon);
 }
 
 // Pixel (x, y counted from the top) of a store of `height` rows starting at `firstRow`
@@ -109,8 +112,11 @@ TEST(IconSniff, LooksAtTheDirectoryHeaderOnly) {
         DecodedIcon icon;
         DecodedPicture picture;
         if (!c.isIcon) {
-            EXPECT_EQ(DecodeIcon(c.bytes, icon), CodecStatus::NotMyFormat) << c.name;
-            EXPECT_EQ(DecodeIconAsPicture(c.bytes, picture), CodecStatus::NotMyFormat) << c.name;
+            EXPECT_EQ(DecodeIcon(c.bytes, DefaultDecodeLimits, icon), CodecStatus::NotMyFormat)
+                << c.name;
+            EXPECT_EQ(DecodeIconAsPicture(c.bytes, DefaultDecodeLimits, picture),
+                      CodecStatus::NotMyFormat)
+                << c.name;
         }
     }
 }
@@ -135,8 +141,8 @@ void ExpectBothDecodersRefuse(const std::vector<BrokenCase>& cases) {
         c.mutate(bytes);
         DecodedIcon icon;
         DecodedPicture picture;
-        EXPECT_EQ(DecodeIcon(bytes, icon), c.expected) << c.name;
-        EXPECT_EQ(DecodeIconAsPicture(bytes, picture), c.expected) << c.name;
+        EXPECT_EQ(DecodeIcon(bytes, DefaultDecodeLimits, icon), c.expected) << c.name;
+        EXPECT_EQ(DecodeIconAsPicture(bytes, DefaultDecodeLimits, picture), c.expected) << c.name;
         EXPECT_EQ(icon.mask, nullptr) << c.name;
         EXPECT_EQ(picture.pixels, nullptr) << c.name;
     }
@@ -245,7 +251,7 @@ TEST(IconBroken, ImagesMayShareBytes) {
     SetLe32(twice, kEntry + 12, kImage + 16);
     SetLe32(twice, kEntry + 16 + 12, kImage + 16);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeIconAsPicture(twice, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeIconAsPicture(twice, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(ComparePixels(*picture.pixels, Reference("rgb24.pam"), 0, true), "");
 }
 
@@ -296,7 +302,7 @@ TEST(IconBroken, DamagedBytesNeverGiveInconsistentResults) {
             for (int flips = 1 + static_cast<int>(next() % 4); flips > 0; --flips)
                 bytes[next() % bytes.size()] = static_cast<uint8_t>(next());
             DecodedIcon icon;
-            if (DecodeIcon(bytes, icon) == CodecStatus::Ok) {
+            if (DecodeIcon(bytes, DefaultDecodeLimits, icon) == CodecStatus::Ok) {
                 ASSERT_NE(icon.mask, nullptr) << file;
                 EXPECT_EQ(icon.mask->Width(), icon.width) << file;
                 EXPECT_EQ(icon.mask->Height(), icon.color ? icon.height : 2 * icon.height) << file;
@@ -305,11 +311,16 @@ TEST(IconBroken, DamagedBytesNeverGiveInconsistentResults) {
                 }
             }
             DecodedPicture picture;
-            if (DecodeIconAsPicture(bytes, picture) == CodecStatus::Ok) {
+            if (DecodeIconAsPicture(bytes, DefaultDecodeLimits, picture) == CodecStatus::Ok) {
                 ASSERT_NE(picture.pixels, nullptr) << file;
                 EXPECT_EQ(picture.pixels->Width(), picture.width) << file;
                 EXPECT_EQ(picture.pixels->Height(), picture.height) << file;
-                EXPECT_TRUE(picture.hasAlpha) << file;
+                // Without alpha of its own an icon's picture is opaque: GDI+ shows it with alpha.
+                const uint32_t* pixels = picture.pixels->Data();
+                EXPECT_TRUE(picture.HasAlpha() ||
+                            std::all_of(pixels, pixels + picture.pixels->PixelCount(),
+                                        [](uint32_t pixel) { return pixel >> 24 == 0xFF; }))
+                    << file;
             }
         }
     }
@@ -343,12 +354,12 @@ TEST(DecodeIcon, ColorBitmapAndMaskPerDepth) {
     for (const ColorIconCase& c : cases) {
         SCOPED_TRACE(c.file);
         DecodedIcon icon;
-        ASSERT_EQ(DecodeIcon(IconBytes(c.file), icon), CodecStatus::Ok);
+        ASSERT_EQ(DecodeIcon(IconBytes(c.file), DefaultDecodeLimits, icon), CodecStatus::Ok);
         const ReferenceImage ref = Reference(c.reference);
         EXPECT_TRUE(icon.isIcon);
         EXPECT_EQ(icon.width, c.width);
         EXPECT_EQ(icon.height, c.height);
-        EXPECT_EQ(icon.bitsPerPixel, c.bitsPerPixel);
+        EXPECT_EQ(IconBitmapDepth(icon.imageBits), c.bitsPerPixel);
         EXPECT_EQ(icon.hotspotX, c.width / 2);
         EXPECT_EQ(icon.hotspotY, c.height / 2);
         ASSERT_NE(icon.color, nullptr);
@@ -369,26 +380,27 @@ TEST(DecodeIcon, TwoBitImagesReportFourBitsPerPixel) {
         const std::vector<uint8_t> file =
             testing::ReadFileBytes(testing::TestData("../hostile") / name);
         DecodedPicture picture;
-        ASSERT_EQ(DecodeIconAsPicture(file, picture), CodecStatus::Ok);
-        EXPECT_EQ(picture.bitsPerPixel, 4);
-        EXPECT_EQ(picture.pixelFormat, PixelFormat::Indexed4);
+        ASSERT_EQ(DecodeIconAsPicture(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
+        EXPECT_EQ(testing::NativeDepthOf("icon", picture), 4);
+        EXPECT_EQ(testing::GdipFormatOf("icon", picture), PixelFormat::Indexed4);
         DecodedIcon icon;
-        if (DecodeIcon(file, icon) == CodecStatus::Ok) {
-            EXPECT_EQ(icon.bitsPerPixel, 4);
+        if (DecodeIcon(file, DefaultDecodeLimits, icon) == CodecStatus::Ok) {
+            EXPECT_EQ(IconBitmapDepth(icon.imageBits), 4);
         }
     }
 }
 
 TEST(DecodeIcon, ThirtyTwoBitColorKeepsItsAlphaBytes) {
     DecodedIcon icon;
-    ASSERT_EQ(DecodeIcon(IconBytes("argb32.ico"), icon), CodecStatus::Ok);
+    ASSERT_EQ(DecodeIcon(IconBytes("argb32.ico"), DefaultDecodeLimits, icon), CodecStatus::Ok);
     ASSERT_NE(icon.color, nullptr);
     EXPECT_EQ(ComparePixels(*icon.color, Reference("argb32.pam"), 0, /*compareAlpha=*/true), "");
 }
 
 TEST(DecodeIcon, MissingMaskIsOpaque) {
     DecodedIcon icon;
-    ASSERT_EQ(DecodeIcon(IconBytes("rgb24-no-mask.ico"), icon), CodecStatus::Ok);
+    ASSERT_EQ(DecodeIcon(IconBytes("rgb24-no-mask.ico"), DefaultDecodeLimits, icon),
+              CodecStatus::Ok);
     ASSERT_NE(icon.color, nullptr);
     ASSERT_NE(icon.mask, nullptr);
     EXPECT_EQ(ComparePixels(*icon.color, Reference("rgb24.pam")), "");
@@ -413,14 +425,14 @@ TEST(DecodeIcon, MonochromeKeepsBothHalvesInTheMask) {
     for (const MonochromeCase& c : cases) {
         SCOPED_TRACE(c.file);
         DecodedIcon icon;
-        ASSERT_EQ(DecodeIcon(IconBytes(c.file), icon), CodecStatus::Ok);
+        ASSERT_EQ(DecodeIcon(IconBytes(c.file), DefaultDecodeLimits, icon), CodecStatus::Ok);
         const ReferenceImage ref = Reference(c.reference);
         EXPECT_EQ(icon.isIcon, c.isIcon);
         EXPECT_EQ(icon.hotspotX, c.hotspotX);
         EXPECT_EQ(icon.hotspotY, c.hotspotY);
         EXPECT_EQ(icon.width, 20);
         EXPECT_EQ(icon.height, 12);
-        EXPECT_EQ(icon.bitsPerPixel, 1);
+        EXPECT_EQ(IconBitmapDepth(icon.imageBits), 1);
         EXPECT_EQ(icon.color, nullptr);
         ASSERT_NE(icon.mask, nullptr);
         ASSERT_EQ(icon.mask->Height(), 24);
@@ -432,11 +444,11 @@ TEST(DecodeIcon, MonochromeKeepsBothHalvesInTheMask) {
 
 TEST(DecodeIcon, CursorTakesItsHotSpotFromTheDirectory) {
     DecodedIcon icon;
-    ASSERT_EQ(DecodeIcon(IconBytes("hotspot.cur"), icon), CodecStatus::Ok);
+    ASSERT_EQ(DecodeIcon(IconBytes("hotspot.cur"), DefaultDecodeLimits, icon), CodecStatus::Ok);
     EXPECT_FALSE(icon.isIcon);
     EXPECT_EQ(icon.hotspotX, 5);
     EXPECT_EQ(icon.hotspotY, 7);
-    EXPECT_EQ(icon.bitsPerPixel, 8);
+    EXPECT_EQ(IconBitmapDepth(icon.imageBits), 8);
     ASSERT_NE(icon.color, nullptr);
     const ReferenceImage ref = Reference("hotspot.pam");
     EXPECT_EQ(ComparePixels(*icon.color, ref), "");
@@ -446,7 +458,8 @@ TEST(DecodeIcon, CursorTakesItsHotSpotFromTheDirectory) {
 TEST(DecodeIcon, PngImagesAreLeftToTheOtherDecoder) {
     for (const char* file : {"png-chosen.ico", "im-png-256.ico"}) {
         DecodedIcon icon;
-        EXPECT_EQ(DecodeIcon(IconBytes(file), icon), CodecStatus::NotMyFormat) << file;
+        EXPECT_EQ(DecodeIcon(IconBytes(file), DefaultDecodeLimits, icon), CodecStatus::NotMyFormat)
+            << file;
     }
 }
 
@@ -456,7 +469,7 @@ struct PictureCase {
     const char* file;
     const char* reference;
     uint16_t bitsPerPixel;
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
 };
 
 TEST(DecodeIconAsPicture, AlphaFromTheChannelOrTheMask) {
@@ -480,14 +493,15 @@ TEST(DecodeIconAsPicture, AlphaFromTheChannelOrTheMask) {
     for (const PictureCase& c : cases) {
         SCOPED_TRACE(c.file);
         DecodedPicture picture;
-        ASSERT_EQ(DecodeIconAsPicture(IconBytes(c.file), picture), CodecStatus::Ok);
+        ASSERT_EQ(DecodeIconAsPicture(IconBytes(c.file), DefaultDecodeLimits, picture),
+                  CodecStatus::Ok);
         const ReferenceImage ref = Reference(c.reference);
         EXPECT_EQ(picture.width, ref.width);
         EXPECT_EQ(picture.height, ref.height);
-        EXPECT_EQ(picture.bitsPerPixel, c.bitsPerPixel);
-        EXPECT_EQ(picture.pixelFormat, c.pixelFormat);
-        EXPECT_TRUE(picture.hasAlpha);
-        EXPECT_FALSE(picture.premultipliedAlpha);
+        EXPECT_EQ(testing::NativeDepthOf("icon", picture), c.bitsPerPixel);
+        EXPECT_EQ(testing::GdipFormatOf("icon", picture), c.pixelFormat);
+        EXPECT_TRUE(picture.HasAlpha());
+        EXPECT_FALSE((picture.source.alpha == AlphaKind::Premultiplied));
         EXPECT_EQ(picture.dpiX, 0);
         EXPECT_EQ(picture.dpiY, 0);
         ASSERT_NE(picture.pixels, nullptr);
@@ -497,20 +511,25 @@ TEST(DecodeIconAsPicture, AlphaFromTheChannelOrTheMask) {
 
 TEST(DecodeIconAsPicture, MissingMaskIsOpaque) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeIconAsPicture(IconBytes("rgb24-no-mask.ico"), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeIconAsPicture(IconBytes("rgb24-no-mask.ico"), DefaultDecodeLimits, picture),
+              CodecStatus::Ok);
     ReferenceImage ref = Reference("rgb24.pam");
     for (uint32_t& pixel : ref.pixels) pixel |= 0xFF000000u;
     EXPECT_EQ(ComparePixels(*picture.pixels, ref, 0, /*compareAlpha=*/true), "");
 }
 
 TEST(DecodeIconAsPicture, ChosenPngImage) {
-    // png-opaque.ico's image has no alpha channel: every pixel becomes opaque.
-    for (const char* name : {"png-chosen", "png-opaque"}) {
+    // png-opaque.ico's image has no alpha channel: every pixel becomes opaque, and the picture
+    // is described as the PNG image is.
+    const std::pair<const char*, AlphaKind> cases[] = {{"png-chosen", AlphaKind::Straight},
+                                                       {"png-opaque", AlphaKind::None}};
+    for (const auto& [name, alpha] : cases) {
         SCOPED_TRACE(name);
         DecodedPicture picture;
-        ASSERT_EQ(DecodeIconAsPicture(IconBytes(std::string(name) + ".ico"), picture),
+        ASSERT_EQ(DecodeIconAsPicture(IconBytes(std::string(name) + ".ico"), DefaultDecodeLimits,
+                                      picture),
                   CodecStatus::Ok);
-        EXPECT_TRUE(picture.hasAlpha);
+        EXPECT_EQ(picture.source.alpha, alpha);
         EXPECT_EQ(picture.dpiX, 0);
         EXPECT_EQ(picture.dpiY, 0);
         ASSERT_NE(picture.pixels, nullptr);
@@ -525,7 +544,8 @@ TEST(DecodeIconAsPicture, LargePngEntryWrittenByImageMagick) {
     constexpr int32_t kLeft = 16;
     constexpr int32_t kTop = 112;
     DecodedPicture picture;
-    ASSERT_EQ(DecodeIconAsPicture(IconBytes("im-png-256.ico"), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeIconAsPicture(IconBytes("im-png-256.ico"), DefaultDecodeLimits, picture),
+              CodecStatus::Ok);
     ASSERT_EQ(picture.width, 256);
     ASSERT_EQ(picture.height, 256);
     const ReferenceImage ref = Reference("im-png-256-window.pam");
@@ -544,7 +564,7 @@ TEST(DecodeIconAsPicture, BrokenPngEntryIsCorrupt) {
     const size_t png = GetLe32(bytes, kEntry + 16 + 12);
     bytes.at(png + 12) = 'X';
     DecodedPicture picture;
-    EXPECT_EQ(DecodeIconAsPicture(bytes, picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeIconAsPicture(bytes, DefaultDecodeLimits, picture), CodecStatus::Corrupt);
 }
 
 }  // namespace

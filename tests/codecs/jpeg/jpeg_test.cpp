@@ -51,7 +51,7 @@ struct FixtureCase {
     const char* name;
     int tolerance;
     uint16_t bitsPerPixel;
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
 };
 
 // Names the case in failure messages instead of dumping its bytes.
@@ -66,7 +66,8 @@ TEST_P(JpegFixtureTest, MatchesReferencePixels) {
     testing::ExpectMatchesReference(
         DecodeJpeg, Fixture(std::string(c.name) + ".jpg"),
         ReadReferenceImage(TestData(std::string("jpeg/") + c.name + ".ppm")),
-        {.bitsPerPixel = c.bitsPerPixel,
+        {.codec = "jpeg",
+         .bitsPerPixel = c.bitsPerPixel,
          .pixelFormat = c.pixelFormat,
          .tolerance = c.tolerance,
          .looksLike = LooksLikeJpeg});
@@ -90,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(JpegPixelTest, GreyPixelsHaveEqualChannels) {
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(Fixture("grey.jpg"), picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(Fixture("grey.jpg"), DefaultDecodeLimits, picture), CodecStatus::Ok);
     int unequal = 0;
     for (size_t i = 0; i < picture.pixels->PixelCount(); ++i) {
         uint32_t p = picture.pixels->Data()[i];
@@ -104,7 +105,7 @@ TEST(JpegPixelTest, StrayBytesBetweenSegmentsAreOnlyAWarning) {
     Bytes file = Fixture("baseline444.jpg");
     file = Insert(file, FindMarker(file, 0xDB), {0x12, 0x34, 0x56});
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     auto reference = ReadReferenceImage(TestData("jpeg/baseline444.ppm"));
     EXPECT_EQ(ComparePixels(*picture.pixels, reference, 1), "");
 }
@@ -128,7 +129,7 @@ class JpegDpiTest : public ::testing::TestWithParam<DpiCase> {};
 TEST_P(JpegDpiTest, ReadsResolution) {
     const DpiCase& c = GetParam();
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(c.file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(c.file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_NEAR(picture.dpiX, c.dpiX, 0.01);
     EXPECT_NEAR(picture.dpiY, c.dpiY, 0.01);
 }
@@ -218,7 +219,7 @@ TEST(JpegDpiTest, TruncatedExifDirectoryIsIgnored) {
     Bytes file = Fixture("dpi-none.jpg");
     file = Insert(file, FindMarker(file, 0xDB), segment);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(picture.dpiX, 0);
     EXPECT_EQ(picture.dpiY, 0);
 }
@@ -243,7 +244,7 @@ TEST_P(JpegHeaderCutTest, IsCorrupt) {
     Bytes file = Fixture("baseline420.jpg");
     file.resize(FindMarker(file, c.marker) + c.into);
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(file, picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Corrupt);
     EXPECT_EQ(picture.pixels, nullptr);
 }
 
@@ -262,7 +263,7 @@ TEST(JpegEntropyCutTest, TopIsDecodedAndBottomIsGrey) {
     const size_t scan = FindMarker(file, 0xDA);
     file.resize(scan + (file.size() - scan) / 2);
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     ASSERT_EQ(picture.width, 48);
     ASSERT_EQ(picture.height, 40);
     auto reference = ReadReferenceImage(TestData("jpeg/baseline444.ppm"));
@@ -285,7 +286,7 @@ TEST(JpegEntropyCutTest, NothingAfterTheScanHeaderGivesAGreyPicture) {
     const size_t scan = FindMarker(file, 0xDA);
     file.resize(scan + 2 + ((file[scan + 2] << 8) | file[scan + 3]));
     DecodedPicture picture;
-    ASSERT_EQ(DecodeJpeg(file, picture), CodecStatus::Ok);
+    ASSERT_EQ(DecodeJpeg(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
     ASSERT_EQ(picture.height, 40);
     // The zero bits libjpeg-turbo feeds itself at the end may still make the first block
     // something; every later one is grey.
@@ -311,12 +312,13 @@ Bytes WithLastScanRepeated(int copies) {
 
 TEST(JpegScanLimitTest, AFewExtraScansDecode) {
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(3), picture), CodecStatus::Ok);
+    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(3), DefaultDecodeLimits, picture), CodecStatus::Ok);
 }
 
 TEST(JpegScanLimitTest, HundredsOfScansAreRefused) {
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(150), picture), CodecStatus::Corrupt);
+    EXPECT_EQ(DecodeJpeg(WithLastScanRepeated(150), DefaultDecodeLimits, picture),
+              CodecStatus::Corrupt);
     EXPECT_EQ(picture.pixels, nullptr);
 }
 
@@ -349,6 +351,7 @@ struct BadFileCase {
     const char* name;
     Bytes file;
     CodecStatus expected;
+    const char* reason;  // a text of CodecReasons
 };
 
 // Names the case in failure messages instead of dumping its bytes.
@@ -361,7 +364,8 @@ class JpegBadFileTest : public ::testing::TestWithParam<BadFileCase> {};
 TEST_P(JpegBadFileTest, IsRefused) {
     const BadFileCase& c = GetParam();
     DecodedPicture picture;
-    EXPECT_EQ(DecodeJpeg(c.file, picture), c.expected);
+    EXPECT_EQ(DecodeJpeg(c.file, DefaultDecodeLimits, picture),
+              (CodecResult{c.expected, c.reason}));
     EXPECT_EQ(picture.pixels, nullptr);
     EXPECT_EQ(LooksLikeJpeg(c.file), c.expected != CodecStatus::NotMyFormat);
 }
@@ -387,29 +391,51 @@ Bytes WithBrokenHuffmanTable() {
 INSTANTIATE_TEST_SUITE_P(
     Files, JpegBadFileTest,
     ::testing::Values(
-        BadFileCase{"StartOfImageOnly", {0xFF, 0xD8}, CodecStatus::NotMyFormat},
-        BadFileCase{"Gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, CodecStatus::NotMyFormat},
-        BadFileCase{"Png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, CodecStatus::NotMyFormat},
+        BadFileCase{
+            "StartOfImageOnly", {0xFF, 0xD8}, CodecStatus::NotMyFormat, "jpeg: no JPEG signature"},
+        BadFileCase{"Gif",
+                    {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0},
+                    CodecStatus::NotMyFormat,
+                    "jpeg: no JPEG signature"},
+        BadFileCase{"Png",
+                    {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'},
+                    CodecStatus::NotMyFormat,
+                    "jpeg: no JPEG signature"},
         BadFileCase{"GarbageAfterSignature",
                     {0xFF, 0xD8, 0xFF, 0x00, 0x11, 0x22, 0x33, 0x44},
-                    CodecStatus::Corrupt},
+                    CodecStatus::Corrupt,
+                    "jpeg: the file ends before a frame header"},
         BadFileCase{"ScanBeforeFrame",
                     {0xFF, 0xD8, 0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0, 0xFF, 0xD9},
-                    CodecStatus::Corrupt},
-        BadFileCase{"EndBeforeFrame", {0xFF, 0xD8, 0xFF, 0xD9}, CodecStatus::Corrupt},
+                    CodecStatus::Corrupt,
+                    "jpeg: a scan comes before the frame header"},
+        BadFileCase{"EndBeforeFrame",
+                    {0xFF, 0xD8, 0xFF, 0xD9},
+                    CodecStatus::Corrupt,
+                    "jpeg: the file ends before a frame header"},
         // Refused from the frame header, before anything is allocated.
-        BadFileCase{"HugeFrame", HandMadeJpeg(0xC0, 65500, 65500, 3), CodecStatus::TooLarge},
+        BadFileCase{"HugeFrame", HandMadeJpeg(0xC0, 65500, 65500, 3), CodecStatus::TooLarge,
+                    "jpeg: the picture is larger than the limits allow"},
         BadFileCase{"HugeProgressiveFrame", HandMadeJpeg(0xC2, 65500, 65500, 1),
-                    CodecStatus::TooLarge},
-        BadFileCase{"HugeFrameInRealFile", WithFrameSize(65500, 65500), CodecStatus::TooLarge},
-        BadFileCase{"ZeroHeight", WithFrameSize(48, 0), CodecStatus::Corrupt},
-        BadFileCase{"ZeroWidth", WithFrameSize(0, 40), CodecStatus::Corrupt},
-        BadFileCase{"TwoComponents", HandMadeJpeg(0xC0, 8, 8, 2), CodecStatus::Corrupt},
-        BadFileCase{"FiveComponents", HandMadeJpeg(0xC0, 8, 8, 5), CodecStatus::Corrupt},
-        BadFileCase{"TwelveBitSamples", HandMadeJpeg(0xC1, 8, 8, 1, 12), CodecStatus::Corrupt},
-        BadFileCase{"Lossless", HandMadeJpeg(0xC3, 8, 8, 1), CodecStatus::Corrupt},
-        BadFileCase{"NoTables", HandMadeJpeg(0xC0, 8, 8, 3), CodecStatus::Corrupt},
-        BadFileCase{"BrokenHuffmanTable", WithBrokenHuffmanTable(), CodecStatus::Corrupt}),
+                    CodecStatus::TooLarge, "jpeg: the picture is larger than the limits allow"},
+        BadFileCase{"HugeFrameInRealFile", WithFrameSize(65500, 65500), CodecStatus::TooLarge,
+                    "jpeg: the picture is larger than the limits allow"},
+        BadFileCase{"ZeroHeight", WithFrameSize(48, 0), CodecStatus::Corrupt,
+                    "jpeg: a side of the picture is 0"},
+        BadFileCase{"ZeroWidth", WithFrameSize(0, 40), CodecStatus::Corrupt,
+                    "jpeg: a side of the picture is 0"},
+        BadFileCase{"TwoComponents", HandMadeJpeg(0xC0, 8, 8, 2), CodecStatus::Corrupt,
+                    "jpeg: a component count other than 1, 3 or 4"},
+        BadFileCase{"FiveComponents", HandMadeJpeg(0xC0, 8, 8, 5), CodecStatus::Corrupt,
+                    "jpeg: a component count other than 1, 3 or 4"},
+        BadFileCase{"TwelveBitSamples", HandMadeJpeg(0xC1, 8, 8, 1, 12), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"},
+        BadFileCase{"Lossless", HandMadeJpeg(0xC3, 8, 8, 1), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"},
+        BadFileCase{"NoTables", HandMadeJpeg(0xC0, 8, 8, 3), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"},
+        BadFileCase{"BrokenHuffmanTable", WithBrokenHuffmanTable(), CodecStatus::Corrupt,
+                    "jpeg: libjpeg-turbo stopped on a fatal error"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 }  // namespace

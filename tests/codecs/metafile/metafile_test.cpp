@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/metafile/metafile.h"
+#include "helpers/codec_checks.h"
 #include "helpers/test_files.h"
 
 namespace pic2pnm::codecs {

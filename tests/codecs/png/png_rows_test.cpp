@@ -31,9 +31,7 @@ using testing::Zlib;
 void ExpectSamePicture(const DecodedPicture& direct, const DecodedPicture& library) {
     EXPECT_EQ(direct.width, library.width);
     EXPECT_EQ(direct.height, library.height);
-    EXPECT_EQ(direct.bitsPerPixel, library.bitsPerPixel);
-    EXPECT_EQ(direct.pixelFormat, library.pixelFormat);
-    EXPECT_EQ(direct.hasAlpha, library.hasAlpha);
+    EXPECT_EQ(direct.source, library.source);
     EXPECT_EQ(direct.dpiX, library.dpiX);
     EXPECT_EQ(direct.dpiY, library.dpiY);
     ASSERT_NE(direct.pixels, nullptr);
@@ -57,15 +55,17 @@ void ExpectBothWaysAlike(const PngBytes& file, const std::string& what) {
     const FileView view(file.data(), file.size());
     DecodedPicture direct;
     DecodedPicture library;
-    const CodecStatus directStatus = DecodePngUsing(view, direct, PngRowPath::DirectFirst);
-    const CodecStatus libraryStatus = DecodePngUsing(view, library, PngRowPath::Library);
-    ASSERT_EQ(static_cast<int>(directStatus), static_cast<int>(libraryStatus));
+    const CodecResult directStatus =
+        DecodePngUsing(view, DefaultDecodeLimits, direct, PngRowPath::DirectFirst);
+    const CodecResult libraryStatus =
+        DecodePngUsing(view, DefaultDecodeLimits, library, PngRowPath::Library);
+    ASSERT_EQ(directStatus.status, libraryStatus.status);
     PngBytes copy = file;
     DecodedPicture inPlace;
-    const CodecStatus inPlaceStatus = DecodePngInPlace(copy, inPlace);
+    const CodecResult inPlaceStatus = DecodePngInPlace(copy, DefaultDecodeLimits, inPlace);
     EXPECT_EQ(copy, file) << "the file decoded in place was left changed";
-    ASSERT_EQ(static_cast<int>(inPlaceStatus), static_cast<int>(libraryStatus));
-    if (directStatus != CodecStatus::Ok) return;
+    ASSERT_EQ(inPlaceStatus.status, libraryStatus.status);
+    if (!directStatus.IsOk()) return;
     ExpectSamePicture(direct, library);
     ExpectSamePicture(inPlace, library);
 }
@@ -184,9 +184,9 @@ TEST(PngRows, TransparentValuesMatchAsLibspngMatchesThem) {
                                    Chunk("tRNS", c.trns), Chunk("IDAT", Zlib(raw))});
         ExpectBothWaysAlike(file, c.name);
         DecodedPicture picture;
-        ASSERT_EQ(
-            DecodePngUsing(FileView(file.data(), file.size()), picture, PngRowPath::DirectFirst),
-            CodecStatus::Ok);
+        ASSERT_EQ(DecodePngUsing(FileView(file.data(), file.size()), DefaultDecodeLimits, picture,
+                                 PngRowPath::DirectFirst),
+                  CodecStatus::Ok);
         EXPECT_EQ(picture.pixels->Data()[0] >> 24, c.keyIsTransparent ? 0u : 255u) << c.name;
         EXPECT_EQ(picture.pixels->Data()[1] >> 24, 255u) << c.name;
     }

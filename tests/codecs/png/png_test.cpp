@@ -56,8 +56,8 @@ Bytes Scanlines16(uint32_t width, uint32_t height, int channels, bool interlaced
     return raw;
 }
 
-CodecStatus Decode(const Bytes& bytes, DecodedPicture& picture) {
-    return DecodePng(FileView(bytes.data(), bytes.size()), picture);
+CodecResult Decode(const Bytes& bytes, DecodedPicture& picture) {
+    return DecodePng(FileView(bytes.data(), bytes.size()), DefaultDecodeLimits, picture);
 }
 
 size_t FindChunk(const Bytes& png, const char* type) {
@@ -91,7 +91,7 @@ TEST(PngSignature, OnlyTheEightSignatureBytesCount) {
 struct FixtureCase {
     const char* file;
     uint16_t bitsPerPixel;
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
     bool hasAlpha;
 };
 
@@ -102,7 +102,8 @@ void ExpectMatchesReference(const FixtureCase& c) {
     testing::ExpectMatchesReference(
         DecodePng, ReadFileBytes(TestData(name)),
         ReadReferenceImage(TestData(base + (c.hasAlpha ? ".pam" : ".ppm"))),
-        {.bitsPerPixel = c.bitsPerPixel,
+        {.codec = "png",
+         .bitsPerPixel = c.bitsPerPixel,
          .pixelFormat = c.pixelFormat,
          .hasAlpha = c.hasAlpha,
          .compareAlpha = c.hasAlpha});
@@ -224,7 +225,7 @@ TEST(PngSixteenBits, GreySamplesAreRoundedInEveryPass) {
     const Bytes png = Png({Ihdr(width, height, 16, 0, true), Chunk("IDAT", Zlib(raw))});
     DecodedPicture picture;
     ASSERT_EQ(Decode(png, picture), CodecStatus::Ok);
-    EXPECT_EQ(picture.pixelFormat, PixelFormat::Gray16);
+    EXPECT_EQ(testing::GdipFormatOf("png", picture), PixelFormat::Gray16);
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
             const uint32_t level = RoundingAt(x, y, 0).level;
@@ -269,28 +270,48 @@ TEST(PngBroken, DamagedFilesAreCorrupt) {
     const size_t idat = FindChunk(good, "IDAT");
     const Bytes pixelOnly =
         Png({Ihdr(2, 1, 8, 2, false), Chunk("IDAT", Zlib({0, 1, 2, 3, 4, 5, 6}))});
-    testing::ExpectEachRefused(DecodePng, {
-        {"cut in the first IDAT", testing::Prefix(good, idat + 30)},
-        {"cut after the first IDAT", testing::Prefix(good, idat + 12 + 300)},
-        {"IHDR CRC wrong", WithByteFlipped(good, 30)},
-        {"IHDR width changed under its CRC", WithByteFlipped(good, 19, 0x01)},
-        {"IDAT data changed under its CRC", WithByteFlipped(good, idat + 40)},
-        {"IDAT CRC wrong", WithByteFlipped(good, idat + 8 + 300 + 1)},
-        {"no IDAT", Png({Ihdr(4, 4, 8, 2, false)})},
-        {"IDAT stream too short", Png({Ihdr(4, 4, 8, 2, false), Chunk("IDAT", Zlib({0, 1, 2}))})},
-        {"unknown filter type", Png({Ihdr(2, 1, 8, 2, false), Chunk("IDAT", Zlib({9, 1, 2, 3, 4, 5, 6}))})},
-        {"palette picture without PLTE", Png({Ihdr(2, 1, 8, 3, false), Chunk("IDAT", Zlib({0, 0, 0}))})},
-        {"bit depth 3", Png({Ihdr(2, 1, 3, 0, false), Chunk("IDAT", Zlib({0, 0}))})},
-        {"colour type 5", Png({Ihdr(2, 1, 8, 5, false), Chunk("IDAT", Zlib({0, 0, 0}))})},
-        {"width 0", Png({Ihdr(0, 1, 8, 2, false), Chunk("IDAT", Zlib({0}))})},
-        {"width over 2^31 - 1", Png({Ihdr(0x80000000u, 1, 8, 2, false)})},
-        {"unknown critical chunk", [&] {
-             Bytes png = pixelOnly;
-             const Bytes odd = Chunk("ABCD", {1, 2, 3});
-             png.insert(png.begin() + 33, odd.begin(), odd.end());
-             return png;
-         }()},
-    }, CodecStatus::Corrupt);
+    testing::ExpectEachRefused(
+        DecodePng,
+        {
+            {"cut in the first IDAT", testing::Prefix(good, idat + 30),
+             "png: the file ends before the picture does"},
+            {"cut after the first IDAT", testing::Prefix(good, idat + 12 + 300),
+             "png: the file ends before the picture does"},
+            {"IHDR CRC wrong", WithByteFlipped(good, 30), "png: libspng refused the file"},
+            {"IHDR width changed under its CRC", WithByteFlipped(good, 19, 0x01),
+             "png: libspng refused the file"},
+            {"IDAT data changed under its CRC", WithByteFlipped(good, idat + 40),
+             "png: libspng finds a critical chunk's CRC wrong"},
+            {"IDAT CRC wrong", WithByteFlipped(good, idat + 8 + 300 + 1),
+             "png: libspng finds a critical chunk's CRC wrong"},
+            {"no IDAT", Png({Ihdr(4, 4, 8, 2, false)}), "png: libspng refused the file"},
+            {"IDAT stream too short",
+             Png({Ihdr(4, 4, 8, 2, false), Chunk("IDAT", Zlib({0, 1, 2}))}),
+             "png: the file ends before the picture does"},
+            {"unknown filter type",
+             Png({Ihdr(2, 1, 8, 2, false), Chunk("IDAT", Zlib({9, 1, 2, 3, 4, 5, 6}))}),
+             "png: libspng finds a row of an unknown filter type"},
+            {"palette picture without PLTE",
+             Png({Ihdr(2, 1, 8, 3, false), Chunk("IDAT", Zlib({0, 0, 0}))}),
+             "png: libspng refused the file"},
+            {"bit depth 3", Png({Ihdr(2, 1, 3, 0, false), Chunk("IDAT", Zlib({0, 0}))}),
+             "png: libspng finds no IHDR chunk or a broken one"},
+            {"colour type 5", Png({Ihdr(2, 1, 8, 5, false), Chunk("IDAT", Zlib({0, 0, 0}))}),
+             "png: libspng finds no IHDR chunk or a broken one"},
+            {"width 0", Png({Ihdr(0, 1, 8, 2, false), Chunk("IDAT", Zlib({0}))}),
+             "png: libspng finds no IHDR chunk or a broken one"},
+            {"width over 2^31 - 1", Png({Ihdr(0x80000000u, 1, 8, 2, false)}),
+             "png: libspng finds no IHDR chunk or a broken one"},
+            {"unknown critical chunk",
+             [&] {
+                 Bytes png = pixelOnly;
+                 const Bytes odd = Chunk("ABCD", {1, 2, 3});
+                 png.insert(png.begin() + 33, odd.begin(), odd.end());
+                 return png;
+             }(),
+             "png: libspng refused the file"},
+        },
+        CodecStatus::Corrupt);
     DecodedPicture picture;
     EXPECT_EQ(Decode(pixelOnly, picture), CodecStatus::Ok) << "the hand-made base file";
 }

@@ -36,7 +36,8 @@ TEST(TiffOrientation, RowsComeAsStoredWhateverTheTag) {
         SCOPED_TRACE(c.file);
         testing::ExpectMatchesReference(
             DecodeTiff, ReadFileBytes(TestData(std::string("tiff/orientation/") + c.file)), stored,
-            {.bitsPerPixel = static_cast<uint16_t>(c.hasAlpha ? 32 : 24),
+            {.codec = "tiff",
+             .bitsPerPixel = static_cast<uint16_t>(c.hasAlpha ? 32 : 24),
              .pixelFormat = c.hasAlpha ? PixelFormat::Argb32 : PixelFormat::Rgb24,
              .hasAlpha = c.hasAlpha,
              .premultipliedAlpha = c.hasAlpha});
@@ -64,7 +65,8 @@ TEST(TiffAlpha, AssociatedAsStoredOthersMultipliedOnce) {
         testing::ExpectMatchesReference(
             DecodeTiff, ReadFileBytes(TestData("tiff/alpha/" + name + ".tif")),
             ReadReferenceImage(TestData("tiff/alpha/" + name + ".pam")),
-            {.bitsPerPixel = 32,
+            {.codec = "tiff",
+             .bitsPerPixel = 32,
              .pixelFormat = wide ? PixelFormat::Argb64 : PixelFormat::Argb32,
              .hasAlpha = true,
              .premultipliedAlpha = true,
@@ -77,7 +79,7 @@ TEST(TiffAlpha, StripsAndTilesGiveThePixelsOfOneStrip) {
     struct Case {
         const char* file;
         const char* pixels;
-        uint32_t pixelFormat;
+        PixelFormatCode pixelFormat;
     };
     const Case cases[] = {
         {"strips-grey-assoc-contig-8", "grey-assoc-contig-8", PixelFormat::Argb32},
@@ -92,7 +94,8 @@ TEST(TiffAlpha, StripsAndTilesGiveThePixelsOfOneStrip) {
         testing::ExpectMatchesReference(
             DecodeTiff, ReadFileBytes(TestData(std::string("tiff/alpha/") + c.file + ".tif")),
             ReadReferenceImage(TestData(std::string("tiff/alpha/") + c.pixels + ".pam")),
-            {.bitsPerPixel = 32,
+            {.codec = "tiff",
+             .bitsPerPixel = 32,
              .pixelFormat = c.pixelFormat,
              .hasAlpha = true,
              .premultipliedAlpha = true,

@@ -21,8 +21,8 @@ using testing::ReadReferenceImage;
 using testing::ReferenceImage;
 using testing::TestData;
 
-CodecStatus Decode(const Bytes& bytes, DecodedPicture& picture) {
-    return DecodeTiff(FileView(bytes.data(), bytes.size()), picture);
+CodecResult Decode(const Bytes& bytes, DecodedPicture& picture) {
+    return DecodeTiff(FileView(bytes.data(), bytes.size()), DefaultDecodeLimits, picture);
 }
 
 // ---- Building small TIFF files by hand ----------------------------------------------------
@@ -116,7 +116,7 @@ TEST(TiffSignature, ByteOrderMarkAndVersion) {
 struct FixtureCase {
     const char* file;
     uint16_t bitsPerPixel;
-    uint32_t pixelFormat;
+    PixelFormatCode pixelFormat;
     int tolerance;
 };
 
@@ -141,7 +141,8 @@ void ExpectMatchesReference(const FixtureCase& c, bool hasAlpha) {
     ReferenceImage reference = ReadReferenceImage(TestData(base + (hasAlpha ? ".pam" : ".ppm")));
     if (hasAlpha) reference = Premultiplied(std::move(reference));
     testing::ExpectMatchesReference(DecodeTiff, ReadFileBytes(TestData(name)), reference,
-                                    {.bitsPerPixel = c.bitsPerPixel,
+                                    {.codec = "tiff",
+                                     .bitsPerPixel = c.bitsPerPixel,
                                      .pixelFormat = c.pixelFormat,
                                      .hasAlpha = hasAlpha,
                                      .premultipliedAlpha = hasAlpha,
@@ -210,7 +211,7 @@ TEST(TiffPixels, HandMadeStripInExactColours) {
         EXPECT_EQ(picture.pixels->RowFromTop(0)[x], expectedTop[x]) << x;
         EXPECT_EQ(picture.pixels->RowFromTop(1)[x], expectedBottom[x]) << x;
     }
-    EXPECT_FALSE(picture.hasAlpha);
+    EXPECT_FALSE(picture.HasAlpha());
 }
 
 TEST(TiffPixels, ReversedBitOrderWithinBytes) {
@@ -296,24 +297,36 @@ TEST(TiffBroken, DamagedFilesAreCorrupt) {
     testing::ExpectEachRefused(
         DecodeTiff,
         {
-            {"header only", testing::Prefix(good, 8)},
-            {"cut in the directory", testing::Prefix(good, directoryAt + 2 + 12 * 4 + 5)},
-            {"directory offset beyond the end", directoryBeyondEnd},
-            {"strip offset beyond the end", TiffFile(BaseWith(273, {kLong, {5000}}), kStrip)},
+            {"header only", testing::Prefix(good, 8),
+             "tiff: libtiff cannot read the header or the first directory"},
+            {"cut in the directory", testing::Prefix(good, directoryAt + 2 + 12 * 4 + 5),
+             "tiff: libtiff cannot read the header or the first directory"},
+            {"directory offset beyond the end", directoryBeyondEnd,
+             "tiff: libtiff cannot read the header or the first directory"},
+            {"strip offset beyond the end", TiffFile(BaseWith(273, {kLong, {5000}}), kStrip),
+             "tiff: libtiff cannot decode a strip or tile"},
             {"strip running past the end",
-             TiffFile(BaseWith(273, {kLong, {static_cast<uint32_t>(good.size()) - 10}}), kStrip)},
+             TiffFile(BaseWith(273, {kLong, {static_cast<uint32_t>(good.size()) - 10}}), kStrip),
+             "tiff: libtiff cannot decode a strip or tile"},
             {"no width",
              [] {
                  Directory directory = BaseDirectory();
                  directory.erase(256);
                  return TiffFile(directory, kStrip);
-             }()},
-            {"width 0", TiffFile(BaseWith(256, {kShort, {0}}), kStrip)},
-            {"deflate data that is not", TiffFile(BaseWith(259, {kShort, {8}}), kStrip)},
-            {"LZW data that is not", TiffFile(BaseWith(259, {kShort, {5}}), kStrip)},
-            {"unknown compression", TiffFile(BaseWith(259, {kShort, {12345}}), kStrip)},
-            {"unknown photometric", TiffFile(BaseWith(262, {kShort, {77}}), kStrip)},
-            {"12 bits per sample", TiffFile(BaseWith(258, {kShort, {12, 12, 12}}), kStrip)},
+             }(),
+             "tiff: libtiff cannot read the header or the first directory"},
+            {"width 0", TiffFile(BaseWith(256, {kShort, {0}}), kStrip),
+             "tiff: libtiff cannot read the header or the first directory"},
+            {"deflate data that is not", TiffFile(BaseWith(259, {kShort, {8}}), kStrip),
+             "tiff: libtiff cannot decode a strip or tile"},
+            {"LZW data that is not", TiffFile(BaseWith(259, {kShort, {5}}), kStrip),
+             "tiff: libtiff cannot decode a strip or tile"},
+            {"unknown compression", TiffFile(BaseWith(259, {kShort, {12345}}), kStrip),
+             "tiff: libtiff cannot decode a strip or tile"},
+            {"unknown photometric", TiffFile(BaseWith(262, {kShort, {77}}), kStrip),
+             "tiff: libtiff's RGBA reader does not take the picture's samples"},
+            {"12 bits per sample", TiffFile(BaseWith(258, {kShort, {12, 12, 12}}), kStrip),
+             "tiff: libtiff's RGBA reader does not take the picture's samples"},
         },
         CodecStatus::Corrupt);
 }

@@ -15,8 +15,8 @@ using testing::AppendLe32;
 using testing::ReadFileBytes;
 using testing::TestData;
 
-CodecStatus Decode(const Bytes& bytes, DecodedPicture& picture) {
-    return DecodeWebp(FileView(bytes.data(), bytes.size()), picture);
+CodecResult Decode(const Bytes& bytes, DecodedPicture& picture) {
+    return DecodeWebp(FileView(bytes.data(), bytes.size()), DefaultDecodeLimits, picture);
 }
 
 // A RIFF WEBP container holding the given chunks (each: four-letter name, then its body).
@@ -94,10 +94,14 @@ TEST(WebpBroken, DamagedFilesAreCorrupt) {
     testing::ExpectEachRefused(
         DecodeWebp,
         {
-            {"unknown chunk only", Riff({{"ABCD", {1, 2, 3, 4}}})},
-            {"VP8 chunk of noise", Riff({{"VP8 ", Bytes(40, 0x5A)}})},
-            {"VP8L chunk of noise", Riff({{"VP8L", Bytes(40, 0x5A)}})},
-            {"extended header without a picture", Riff({{"VP8X", Vp8x(0, 23, 13)}})},
+            {"unknown chunk only", Riff({{"ABCD", {1, 2, 3, 4}}}),
+             "webp: libwebp finds the bitstream broken"},
+            {"VP8 chunk of noise", Riff({{"VP8 ", Bytes(40, 0x5A)}}),
+             "webp: libwebp finds the bitstream broken"},
+            {"VP8L chunk of noise", Riff({{"VP8L", Bytes(40, 0x5A)}}),
+             "webp: libwebp finds the bitstream broken"},
+            {"extended header without a picture", Riff({{"VP8X", Vp8x(0, 23, 13)}}),
+             "webp: the file ends before the picture does"},
         },
         CodecStatus::Corrupt);
 }
@@ -126,7 +130,7 @@ TEST(WebpBroken, AnimationCanvasLargerThanAnyFrameIsTooLarge) {
         EXPECT_EQ(Decode(file, picture), c.expected) << c.width << "x" << c.height;
         if (c.expected == CodecStatus::Ok) {
             EXPECT_EQ(picture.width, static_cast<int32_t>(c.width));
-            EXPECT_TRUE(picture.hasAlpha) << "the canvas beyond the first frame is transparent";
+            EXPECT_TRUE(picture.HasAlpha()) << "the canvas beyond the first frame is transparent";
         }
     }
 }

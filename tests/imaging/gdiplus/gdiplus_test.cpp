@@ -18,6 +18,7 @@
 
 #include "codecs/avif/avif.h"
 #include "codecs/bmp/bmp.h"
+#include "codecs/common/codec_registry.h"
 #include "codecs/gif/gif.h"
 #include "codecs/heif/heif.h"
 #include "codecs/icon/icon.h"
@@ -30,6 +31,7 @@
 #include "imaging/gdi/gdi.h"
 #include "imaging/gdiplus/gdiplus_composite.h"
 #include "imaging/gdiplus/gdiplus_images.h"
+#include "imaging/gdiplus/gdiplus_pixel_format.h"
 #include "runtime/utf16_path.h"
 
 namespace pic2pnm {
@@ -351,10 +353,20 @@ GpStatus Load(const fs::path& path, GpImage& image) {
     return GdipCreateBitmapFromFile(name.c_str(), &image);
 }
 
+using Decoder = codecs::CodecResult (*)(codecs::FileView, const codecs::DecodeLimits&,
+                                        DecodedPicture&);
+
 // Whether a decoder has landed: it accepts a picture of its own format.
-bool Decodes(CodecStatus (*decode)(codecs::FileView, DecodedPicture&), const Bytes& file) {
+bool Decodes(Decoder decode, const Bytes& file) {
     DecodedPicture picture;
-    return decode(file, picture) == CodecStatus::Ok;
+    return decode(file, codecs::DefaultDecodeLimits, picture).IsOk();
+}
+
+// The name of the registry row that decodes with `decode`.
+std::string_view RowOf(Decoder decode) {
+    for (const codecs::CodecEntry& row : codecs::CodecRegistry())
+        if (row.decode == decode) return row.name;
+    return {};
 }
 
 // An image made straight from pixels (top-down), as a decoder would leave it.
@@ -672,7 +684,7 @@ TEST_F(GdiplusStarted, StatusForBrokenBmp) {
 struct OwnPicture {
     const char* name;
     Bytes file;
-    CodecStatus (*decoder)(codecs::FileView, DecodedPicture&);
+    Decoder decoder;
     const char* rawFormat;  // as StringFromGUID2 writes it
     int32_t width;
     int32_t height;
@@ -746,7 +758,7 @@ std::string WithinTolerance(const std::vector<uint32_t>& actual,
 // whose pixels are the decoded ones composited the plain way. Returns the image, disposed
 // of by the caller.
 GpImage LoadAndCompareWithDecoder(const fs::path& path, const DecodedPicture& decoded,
-                                  const std::string& rawFormat) {
+                                  Decoder decoder, const std::string& rawFormat) {
     GpImage image = 0;
     EXPECT_EQ(Load(path, image), Ok);
     if (image == 0) return 0;
@@ -765,7 +777,7 @@ GpImage LoadAndCompareWithDecoder(const fs::path& path, const DecodedPicture& de
     EXPECT_EQ(dpiX, decoded.dpiX > 0 ? decoded.dpiX : 96.0f);
     EXPECT_EQ(dpiY, decoded.dpiY > 0 ? decoded.dpiY : 96.0f);
     EXPECT_EQ(GuidText(format), rawFormat);
-    EXPECT_EQ(pixelFormat, static_cast<PixelFormatCode>(decoded.pixelFormat));
+    EXPECT_EQ(pixelFormat, GdipPixelFormatOf(RowOf(decoder), decoded.source));
 
     const std::vector<uint32_t> source = TopDown(*decoded.pixels);
     for (ARGB background : {0x00000000u, 0xFF000000u, kBackground, 0x00FFFFFFu}) {
@@ -779,7 +791,8 @@ GpImage LoadAndCompareWithDecoder(const fs::path& path, const DecodedPicture& de
         std::vector<uint32_t> expected;
         for (uint32_t pixel : source)
             expected.push_back(
-                ExpectedOver(pixel, decoded.hasAlpha, decoded.premultipliedAlpha, background));
+                ExpectedOver(pixel, decoded.HasAlpha(),
+                             decoded.source.alpha == codecs::AlphaKind::Premultiplied, background));
         EXPECT_EQ(Differences(ReadBack(bitmap, decoded.width, decoded.height), expected), "");
         EXPECT_EQ(DeleteObject(bitmap), 1);
     }
@@ -791,14 +804,16 @@ class OwnPictureImages : public GdiplusStarted, public ::testing::WithParamInter
 TEST_P(OwnPictureImages, MatchWhatWasWritten) {
     const OwnPicture picture = OwnPictures()[GetParam()];
     DecodedPicture decoded;
-    const CodecStatus decodedStatus = picture.decoder(picture.file, decoded);
+    const CodecStatus decodedStatus =
+        picture.decoder(picture.file, codecs::DefaultDecodeLimits, decoded).status;
     if (decodedStatus == CodecStatus::NotMyFormat)
         GTEST_SKIP() << "its decoder does not recognise the format yet";
     ASSERT_EQ(decodedStatus, CodecStatus::Ok);
     TempDir dir;
     const fs::path path = dir / "picture.wmf";  // a misleading extension: the content decides
     WriteFileBytes(path, picture.file);
-    const GpImage image = LoadAndCompareWithDecoder(path, decoded, picture.rawFormat);
+    const GpImage image =
+        LoadAndCompareWithDecoder(path, decoded, picture.decoder, picture.rawFormat);
     ASSERT_NE(image, 0u);
     uint32_t width = 0, height = 0;
     float dpiX = 0, dpiY = 0;
@@ -834,7 +849,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, OwnPictureImages,
 
 struct FixtureFormat {
     std::vector<const char*> folders;  // under the test data folder
-    CodecStatus (*decoder)(codecs::FileView, DecodedPicture&);
+    Decoder decoder;
     const char* rawFormat;
 };
 
@@ -872,7 +887,8 @@ TEST_P(FixtureImages, MatchTheirDecoder) {
             SCOPED_TRACE(entry.path().string());
             const Bytes file = ReadFileBytes(entry.path());
             DecodedPicture decoded;
-            const CodecStatus status = format.decoder(file, decoded);
+            const CodecStatus status =
+                format.decoder(file, codecs::DefaultDecodeLimits, decoded).status;
             if (status == CodecStatus::NotMyFormat) continue;  // a reference or a script
             if (status != CodecStatus::Ok) {
                 GpImage image = 0;
@@ -882,7 +898,7 @@ TEST_P(FixtureImages, MatchTheirDecoder) {
             }
             ++decodedFixtures;
             const GpImage image =
-                LoadAndCompareWithDecoder(entry.path(), decoded, format.rawFormat);
+                LoadAndCompareWithDecoder(entry.path(), decoded, format.decoder, format.rawFormat);
             if (image != 0) {
                 EXPECT_EQ(GdipDisposeImage(image), Ok);
             }
