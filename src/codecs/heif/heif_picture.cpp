@@ -23,9 +23,9 @@ namespace {
 
 // The longest side libheif may accept: any side longer would be a picture of at least 2^31
 // bytes in our store unless it were a thin strip, which no camera or encoder makes.
-constexpr int kMaxSide = 32768;
+constexpr int MaxSide = 32768;
 // The limit on either side once the picture's own size is known (see DecodeWithLibheif).
-constexpr int kLeastSideLimit = 4096;
+constexpr int LeastSideLimit = 4096;
 
 // The library's objects, released through the library's own functions.
 class Decoding {
@@ -111,7 +111,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
     Decoding decoding(libheif);
     decoding.context = libheif.ContextAlloc();
     if (decoding.context == nullptr) return Refuse("heif: libheif cannot make a context");
-    libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
+    libheif.SetMaximumImageSizeLimit(decoding.context, MaxSide);
     // Tiles one after another on this thread: threads of their own would each take a stack
     // and an allocator arena, and the pictures they decode at once, from the budget. The
     // decoders beneath decode on this thread too.
@@ -135,7 +135,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
         return Refuse("heif: the picture is larger than the limits allow");
     // A tile may be larger than a small picture, being coded in whole blocks: libheif's side
     // limit is from here on the longest side the file states before cropping, but never below
-    // kLeastSideLimit. (What grids and overlays state of themselves was checked above.)
+    // LeastSideLimit. (What grids and overlays state of themselves was checked above.)
     const int storedWidth = libheif.HandleIspeWidth(decoding.handle);
     const int storedHeight = libheif.HandleIspeHeight(decoding.handle);
     const int storedSide = std::max(storedWidth, storedHeight);
@@ -147,7 +147,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
         std::max(uint64_t(std::max(storedWidth, 0)) * uint64_t(std::max(storedHeight, 0)),
                  uint64_t(width) * uint64_t(height));
     libheif.SetMaximumImageSizeLimit(decoding.context,
-                                     std::clamp(storedSide, kLeastSideLimit, kMaxSide - 1) + 1);
+                                     std::clamp(storedSide, LeastSideLimit, MaxSide - 1) + 1);
     const bool alpha = libheif.HandleHasAlpha(decoding.handle) != 0;
     const bool deep = libheif.HandleLumaBits(decoding.handle) > 8;
     const heif_chroma chroma =

@@ -81,11 +81,11 @@ void WriteFloats(void* opaque, size_t x, size_t y, size_t count, const void* pix
 // lossy colour alone about 2 bytes a pixel; lossless samples kept whole as 32-bit integers, up
 // to 4 bytes each; lossy colour with extra channels kept whole as floats, 33 bytes a pixel for
 // RGB and alpha; the colour profile several times over (714 MB for a profile of 100 MB).
-constexpr uint64_t kLossyBytesPerPixel = 3;
-constexpr uint64_t kLosslessBytesPerSample = 4;
-constexpr uint64_t kBytesPerSampleWithExtraChannels = 9;
-constexpr uint64_t kProfileCopies = 8;
-constexpr uint64_t kExtraChannelBytesPerSample = 4;
+constexpr uint64_t LossyBytesPerPixel = 3;
+constexpr uint64_t LosslessBytesPerSample = 4;
+constexpr uint64_t BytesPerSampleWithExtraChannels = 9;
+constexpr uint64_t ProfileCopies = 8;
+constexpr uint64_t ExtraChannelBytesPerSample = 4;
 
 uint64_t LibjxlWorkingBytes(const JxlHeaderFacts& facts) {
     const uint64_t pixels = facts.width * facts.height;  // sides below 2^31
@@ -93,13 +93,13 @@ uint64_t LibjxlWorkingBytes(const JxlHeaderFacts& facts) {
     uint64_t bytes = 0;
     if (facts.extraChannels != 0) {
         bytes = SaturatingMultiply(SaturatingAdd(colour, facts.extraChannelPixels),
-                                   kBytesPerSampleWithExtraChannels);
+                                   BytesPerSampleWithExtraChannels);
     } else if (facts.xybEncoded) {
-        bytes = SaturatingMultiply(pixels, kLossyBytesPerPixel);
+        bytes = SaturatingMultiply(pixels, LossyBytesPerPixel);
     } else {
-        bytes = SaturatingMultiply(colour, kLosslessBytesPerSample);
+        bytes = SaturatingMultiply(colour, LosslessBytesPerSample);
     }
-    return SaturatingAdd(bytes, SaturatingMultiply(facts.profileBytes, kProfileCopies));
+    return SaturatingAdd(bytes, SaturatingMultiply(facts.profileBytes, ProfileCopies));
 }
 
 // Before libjxl sees the file: Decoded when what its headers ask for can be had.
@@ -112,9 +112,9 @@ CodecResult CheckWhatTheFileAsks(FileView file, const DecodeLimits& limits) {
     if (!limits.AllowsPicture(width, height) && !limits.AllowsPicture(height, width))
         return Refuse("jxl: the picture is larger than the limits allow");
     const uint64_t budget = limits.BudgetBytes(facts.width * facts.height);
-    if (SaturatingMultiply(facts.extraChannelPixels, kExtraChannelBytesPerSample) > budget)
+    if (SaturatingMultiply(facts.extraChannelPixels, ExtraChannelBytesPerSample) > budget)
         return Refuse("jxl: the extra channels need more memory than the budget");
-    if (SaturatingMultiply(facts.profileBytes, kProfileCopies) > budget)
+    if (SaturatingMultiply(facts.profileBytes, ProfileCopies) > budget)
         return Refuse("jxl: the colour profile needs more memory than the budget");
     const uint64_t store = facts.width * facts.height * sizeof(uint32_t);
     const uint64_t need =
