@@ -11,6 +11,7 @@
 
 #include "codecs/common/codec_quiet_standard_error.h"
 #include "codecs/common/codec_reasons.h"
+#include "codecs/common/pixel_finisher.h"
 #include "codecs/heif/heif_decoders.h"
 #include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_library.h"
@@ -49,21 +50,6 @@ class Decoding {
     const HeifLibrary& libheif_;
 };
 
-// 8-bit interleaved RGB or RGBA into the store, top row first.
-void CopyRows8(const uint8_t* plane, int stride, bool alpha, PixelStore& store) {
-    const int32_t width = store.Width();
-    const int channels = alpha ? 4 : 3;
-    for (int32_t y = 0; y < store.Height(); ++y) {
-        const uint8_t* in = plane + static_cast<size_t>(y) * static_cast<size_t>(stride);
-        uint32_t* out = store.RowFromTop(y);
-        for (int32_t x = 0; x < width; ++x, in += channels) {
-            const uint32_t a = alpha ? in[3] : 0xFFu;
-            out[x] = a << 24 | static_cast<uint32_t>(in[0]) << 16 |
-                     static_cast<uint32_t>(in[1]) << 8 | in[2];
-        }
-    }
-}
-
 // Interleaved 16-bit little-endian samples of `bits` bits into the store, each scaled to 8
 // bits with rounding through a table of every value a sample can hold.
 void CopyRowsDeep(const uint8_t* plane, int stride, bool alpha, int bits, PixelStore& store) {
@@ -79,8 +65,7 @@ void CopyRowsDeep(const uint8_t* plane, int stride, bool alpha, int bits, PixelS
         for (int32_t x = 0; x < width; ++x, in += 2 * channels) {
             const auto sample = [&](int c) { return to8[in[2 * c] | in[2 * c + 1] << 8]; };
             const uint32_t a = alpha ? sample(3) : 0xFFu;
-            out[x] = a << 24 | static_cast<uint32_t>(sample(0)) << 16 |
-                     static_cast<uint32_t>(sample(1)) << 8 | sample(2);
+            out[x] = PackPixel(sample(0), sample(1), sample(2), a);
         }
     }
 }
@@ -184,7 +169,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
     if (deep) {
         CopyRowsDeep(plane, stride, alpha, bits, *store);
     } else {
-        CopyRows8(plane, stride, alpha, *store);
+        FinishRgb8Rows(plane, static_cast<size_t>(stride), alpha, *store);
     }
     out.width = shownWidth;
     out.height = shownHeight;

@@ -19,6 +19,7 @@
 
 #include "codecs/common/codec_quiet_standard_error.h"
 #include "codecs/common/codec_reasons.h"
+#include "codecs/common/pixel_finisher.h"
 #include "codecs/jxl/jxl.h"
 #include "codecs/jxl/jxl_headers.h"
 #include "codecs/jxl/jxl_library.h"
@@ -32,16 +33,9 @@ struct Output {
     bool alpha = false;
 };
 
-uint32_t Pixel(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-    return a << 24 | r << 16 | g << 8 | b;
-}
-
 // The store as libjxl filled it: RGBA bytes, top row first. Turned in place into our order:
-// blue in the low byte, bottom row first.
+// the store's pixels, bottom row first.
 void RgbaTopDownToStore(PixelStore& store) {
-    const auto toBgra = [](uint32_t rgba) {
-        return (rgba & 0xFF00FF00u) | (rgba >> 16 & 0xFFu) | (rgba & 0xFFu) << 16;
-    };
     const int32_t width = store.Width();
     const int32_t height = store.Height();
     for (int32_t y = 0; y < height / 2; ++y) {
@@ -49,13 +43,14 @@ void RgbaTopDownToStore(PixelStore& store) {
         uint32_t* bottom = store.RowFromBottom(y);
         for (int32_t x = 0; x < width; ++x) {
             const uint32_t t = top[x];
-            top[x] = toBgra(bottom[x]);
-            bottom[x] = toBgra(t);
+            top[x] = PixelFromRgbaWord(bottom[x]);
+            bottom[x] = PixelFromRgbaWord(t);
         }
     }
     if (height % 2 != 0) {
         uint32_t* middle = store.RowFromTop(height / 2);
-        for (int32_t x = 0; x < width; ++x) middle[x] = toBgra(middle[x]);
+        FinishRgb8Row(reinterpret_cast<const uint8_t*>(middle), true, middle,
+                      static_cast<size_t>(width));
     }
 }
 
@@ -73,7 +68,7 @@ void WriteFloats(void* opaque, size_t x, size_t y, size_t count, const void* pix
     const size_t channels = output.alpha ? 4 : 3;
     for (size_t i = 0; i < count; ++i, in += channels) {
         const uint32_t a = output.alpha ? To8(in[3]) : 0xFFu;
-        out[i] = Pixel(To8(in[0]), To8(in[1]), To8(in[2]), a);
+        out[i] = PackPixel(To8(in[0]), To8(in[1]), To8(in[2]), a);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "codecs/common/byte_order.h"
 #include "codecs/common/codec_reasons.h"
+#include "codecs/common/pixel_finisher.h"
 #include "codecs/qoi/qoi.h"
 
 namespace pic2pnm::codecs {
@@ -23,11 +24,6 @@ constexpr uint8_t OpIndex = 0x00;
 constexpr uint8_t OpDiff = 0x40;
 constexpr uint8_t OpLuma = 0x80;
 constexpr uint8_t OpMask = 0xC0;
-
-// Pixels are kept as the store holds them: blue in the low byte, then green, red, alpha.
-uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-    return (b & 0xFF) | (g & 0xFF) << 8 | (r & 0xFF) << 16 | a << 24;
-}
 
 uint32_t HashSlot(uint32_t px) {
     const uint32_t b = px & 0xFF, g = px >> 8 & 0xFF, r = px >> 16 & 0xFF, a = px >> 24;
@@ -54,11 +50,11 @@ CodecResult DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
             const uint8_t op = *p++;
             if (op == OpRgb) {
                 if (end - p < 3) return Refuse("qoi: a chunk is cut short");
-                px = Pack(p[0], p[1], p[2], px >> 24);
+                px = PackPixel(p[0], p[1], p[2], px >> 24);
                 p += 3;
             } else if (op == OpRgba) {
                 if (end - p < 4) return Refuse("qoi: a chunk is cut short");
-                px = Pack(p[0], p[1], p[2], p[3]);
+                px = PackPixel(p[0], p[1], p[2], p[3]);
                 p += 4;
             } else if ((op & OpMask) == OpIndex) {
                 px = index[op];
@@ -66,7 +62,7 @@ CodecResult DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
                 const uint32_t r = (px >> 16) + ((op >> 4) & 3) - 2;
                 const uint32_t g = (px >> 8) + ((op >> 2) & 3) - 2;
                 const uint32_t b = px + (op & 3) - 2;
-                px = Pack(r, g, b, px >> 24);
+                px = PackPixel(r, g, b, px >> 24);
             } else if ((op & OpMask) == OpLuma) {
                 if (p == end) return Refuse("qoi: a chunk is cut short");
                 const uint32_t dg = static_cast<uint32_t>(op & 0x3F) - 32;
@@ -74,7 +70,7 @@ CodecResult DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
                 const uint32_t r = (px >> 16) + dg - 8 + (next >> 4);
                 const uint32_t g = (px >> 8) + dg;
                 const uint32_t b = px + dg - 8 + (next & 0x0F);
-                px = Pack(r, g, b, px >> 24);
+                px = PackPixel(r, g, b, px >> 24);
             } else {              // the run chunk, 0xC0 to 0xFD
                 run = op & 0x3F;  // this pixel and `run` more
             }
