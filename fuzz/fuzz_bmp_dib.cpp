@@ -4,14 +4,14 @@
 #include "fuzz_checks.h"
 
 namespace {
-constexpr size_t kFileHeaderSize = 14;
+constexpr size_t FileHeaderSize = 14;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pic2pnm;
     const codecs::FileView file = fuzzing::ViewOf(data, size);
-    if (size > kFileHeaderSize) {
-        const codecs::FileView dib = file.subspan(kFileHeaderSize);
+    if (size > FileHeaderSize) {
+        const codecs::FileView dib = file.subspan(FileHeaderSize);
         for (bool iconImage : {false, true}) {
             codecs::DecodedPicture picture;
             fuzzing::CheckPicture(codecs::DecodeDib(dib, iconImage, fuzzing::FuzzLimits, picture),

@@ -38,7 +38,7 @@ formats_of() {
 
 # The decoders over libraries that end the program when an allocation fails (libjxl), or whose
 # memory must stay in proportion to the picture (libheif), run within the program's own budget:
-# 9 bytes a pixel of the largest picture the targets let through (kFuzzPixelCap in
+# 9 bytes a pixel of the largest picture the targets let through (FuzzPixelCap in
 # fuzz/fuzz_initialize.cpp, a million pixels) and 64 MiB. Any single allocation above it is a
 # finding, and so is the process's memory above it (for HEIF and AVIF, above it plus 64 MiB:
 # a resting target with its corpus, coverage and libheif's tables already holds 32 to 77 MiB).

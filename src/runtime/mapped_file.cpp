@@ -32,8 +32,8 @@ struct Slot {
     std::atomic<uintptr_t> end{0};
     std::atomic<bool> damaged{false};
 };
-constexpr int kSlots = 8;  // more files than the two loaders ever hold at once
-Slot slots[kSlots];
+constexpr int Slots = 8;  // more files than the two loaders ever hold at once
+Slot slots[Slots];
 
 struct sigaction previousAction {};
 uintptr_t pageSize = 4096;
@@ -93,7 +93,7 @@ bool HandlerInstalled() {
 }
 
 int TakeSlot() {
-    for (int i = 0; i < kSlots; ++i) {
+    for (int i = 0; i < Slots; ++i) {
         bool expected = false;
         if (slots[i].taken.compare_exchange_strong(expected, true)) return i;
     }

@@ -45,10 +45,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTimeoutSeconds = 5;
+constexpr int TimeoutSeconds = 5;
 // Refusing a file that is not a picture takes a few milliseconds; this leaves room for a slow,
 // sanitized build on a busy machine while still catching a reader that runs until a timeout.
-constexpr double kQuickSeconds = 3.0;
+constexpr double QuickSeconds = 3.0;
 
 fs::path HostileFolder() {
     return fs::path(PIC2PNM_TEST_DATA) / ".." / "hostile";
@@ -206,8 +206,8 @@ TEST_P(HostileFileTest, GivesItsVerdict) {
     const std::string in = (HostileFolder() / GetParam().name).lexically_normal().string();
     TempDir dir;
     const fs::path out = dir / "out.ppm";
-    const ProgramRun run = RunProgram({"PPM", in, out.string()}, kTimeoutSeconds);
-    ASSERT_FALSE(run.timedOut) << "still running after " << kTimeoutSeconds << " s";
+    const ProgramRun run = RunProgram({"PPM", in, out.string()}, TimeoutSeconds);
+    ASSERT_FALSE(run.timedOut) << "still running after " << TimeoutSeconds << " s";
     EXPECT_EQ(VerdictOf(run, in, out), GetParam().verdict) << run.output;
     if (run.exitStatus == 0) {
         EXPECT_EQ(PlainPpmProblem(ReadFileText(out)), "");
@@ -288,7 +288,7 @@ TEST(NonRegularInputTest, DirectoryIsRefused) {
     const fs::path folder = dir / "folder.bmp";
     fs::create_directory(folder);
     ExpectLoadRefused(
-        RunProgram({"PPM", folder.string(), (dir / "out.ppm").string()}, kTimeoutSeconds),
+        RunProgram({"PPM", folder.string(), (dir / "out.ppm").string()}, TimeoutSeconds),
         folder.string(), dir / "out.ppm");
 }
 
@@ -297,7 +297,7 @@ TEST(NonRegularInputTest, FifoCarryingABmpConvertsLikeTheFile) {
     const fs::path fifo = dir / "picture.bmp";
     FifoFeeder feeder(fifo, ReadFileBytes(SamplePicture()));
     const fs::path out = dir / "out.ppm";
-    ExpectConverted(RunProgram({"PPM", fifo.string(), out.string()}, kTimeoutSeconds), out);
+    ExpectConverted(RunProgram({"PPM", fifo.string(), out.string()}, TimeoutSeconds), out);
     if (fs::exists(out)) {
         EXPECT_EQ(ReadFileText(out), SampleConversion());
     }
@@ -310,7 +310,7 @@ TEST(NonRegularInputTest, FifoCarryingGarbageIsRefused) {
     for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 7 + 3);
     FifoFeeder feeder(fifo, garbage);
     const fs::path out = dir / "out.ppm";
-    ExpectLoadRefused(RunProgram({"PPM", fifo.string(), out.string()}, kTimeoutSeconds),
+    ExpectLoadRefused(RunProgram({"PPM", fifo.string(), out.string()}, TimeoutSeconds),
                       fifo.string(), out);
 }
 
@@ -319,9 +319,9 @@ TEST(NonRegularInputTest, EndlessDevicesAreRefusedQuickly) {
         SCOPED_TRACE(device);
         TempDir dir;
         const fs::path out = dir / "out.ppm";
-        const ProgramRun run = RunProgram({"PPM", device, out.string()}, kTimeoutSeconds);
+        const ProgramRun run = RunProgram({"PPM", device, out.string()}, TimeoutSeconds);
         ExpectLoadRefused(run, device, out);
-        EXPECT_LT(run.seconds, kQuickSeconds);
+        EXPECT_LT(run.seconds, QuickSeconds);
     }
 }
 
@@ -330,7 +330,7 @@ TEST(NonRegularInputTest, DanglingSymlinkIsAMissingFile) {
     const fs::path link = dir / "link.bmp";
     fs::create_symlink(dir / "nothing-here.bmp", link);
     const fs::path out = dir / "out.ppm";
-    const ProgramRun run = RunProgram({"PPM", link.string(), out.string()}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", link.string(), out.string()}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.output, "Can't load picture: " + link.string() + "\nError 53: File not found\n");
     EXPECT_FALSE(fs::exists(out));
@@ -343,7 +343,7 @@ TEST(NonRegularInputTest, FileWithoutReadPermissionIsRefused) {
     fs::copy_file(SamplePicture(), in);
     fs::permissions(in, fs::perms::none);
     const fs::path out = dir / "out.ppm";
-    ExpectLoadRefused(RunProgram({"PPM", in.string(), out.string()}, kTimeoutSeconds), in.string(),
+    ExpectLoadRefused(RunProgram({"PPM", in.string(), out.string()}, TimeoutSeconds), in.string(),
                       out);
 }
 
@@ -353,7 +353,7 @@ TEST(NonRegularInputTest, PathLongerThanPathMaxIsRefused) {
     in += "picture.bmp";
     TempDir dir;
     const fs::path out = dir / "out.ppm";
-    ExpectLoadRefused(RunProgram({"PPM", in, out.string()}, kTimeoutSeconds), in, out);
+    ExpectLoadRefused(RunProgram({"PPM", in, out.string()}, TimeoutSeconds), in, out);
 }
 
 TEST(UnusualNameTest, NamesWithSpacesQuotesDashesAndNonAsciiConvert) {
@@ -376,7 +376,7 @@ TEST(UnusualNameTest, NamesWithSpacesQuotesDashesAndNonAsciiConvert) {
         const fs::path in = dir / (n.name + ".bmp");
         const fs::path out = dir / (n.name + ".ppm");
         fs::copy_file(SamplePicture(), in);
-        ExpectConverted(RunProgram({"PPM", in.string(), out.string()}, kTimeoutSeconds), out,
+        ExpectConverted(RunProgram({"PPM", in.string(), out.string()}, TimeoutSeconds), out,
                         n.shown.empty() ? "" : (dir / (n.shown + ".ppm")).string());
         if (fs::exists(out)) {
             EXPECT_EQ(ReadFileText(out), expected);
@@ -387,7 +387,7 @@ TEST(UnusualNameTest, NamesWithSpacesQuotesDashesAndNonAsciiConvert) {
 // --- Output paths ---------------------------------------------------------------------------
 
 void ExpectWriteFailure(const std::string& out, const std::string& errorLine) {
-    const ProgramRun run = RunProgram({"PPM", SamplePicture().string(), out}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", SamplePicture().string(), out}, TimeoutSeconds);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.output, "Can't write file: " + out + "\n" + errorLine + "\n");
@@ -427,7 +427,7 @@ TEST(OutputPathTest, SamePathAsTheInputIsReplacedByThePicture) {
     TempDir dir;
     const fs::path path = dir / "both.bmp";
     fs::copy_file(SamplePicture(), path);
-    ExpectConverted(RunProgram({"PPM", path.string(), path.string()}, kTimeoutSeconds), path);
+    ExpectConverted(RunProgram({"PPM", path.string(), path.string()}, TimeoutSeconds), path);
     EXPECT_EQ(ReadFileText(path), SampleConversion());
 }
 
@@ -438,7 +438,7 @@ TEST(OutputPathTest, SymlinkIsFollowedToItsFile) {
     WriteFileText(target, "old contents");
     fs::create_symlink(target, link);
     const ProgramRun run =
-        RunProgram({"PPM", SamplePicture().string(), link.string()}, kTimeoutSeconds);
+        RunProgram({"PPM", SamplePicture().string(), link.string()}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 0) << run.output;
     EXPECT_EQ(run.output, "Picture converted: " + link.string() + "\n");
     EXPECT_TRUE(fs::is_symlink(link));
@@ -447,10 +447,10 @@ TEST(OutputPathTest, SymlinkIsFollowedToItsFile) {
 
 // --- Declared sizes above the limit ---------------------------------------------------------
 
-constexpr uint32_t kLargestBlockBytes = 512u << 20;
+constexpr uint32_t LargestBlockBytes = 512u << 20;
 
 // A system-call filter that kills the process with SIGSYS when it maps a block of memory larger
-// than kLargestBlockBytes (mmap, or mremap growing a block). Every large allocation ends in one
+// than LargestBlockBytes (mmap, or mremap growing a block). Every large allocation ends in one
 // of those calls, whether it comes from the C library, the sanitizer's allocator or the
 // program's own page-backed blocks. The address-space reservations an AddressSanitizer build
 // makes at start-up ask for no memory (MAP_NORESERVE) and pass.
@@ -482,12 +482,12 @@ bool InstallLargeMappingGuard() {
         /* 6 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, high(1)),  // length
         /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 8),
         /* 8 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, low(1)),
-        /* 9 */ BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, kLargestBlockBytes, 6, 5),
+        /* 9 */ BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, LargestBlockBytes, 6, 5),
         /* 10 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_mremap, 0, 4),
         /* 11 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, high(2)),  // new size
         /* 12 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 3),
         /* 13 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, low(2)),
-        /* 14 */ BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, kLargestBlockBytes, 1, 0),
+        /* 14 */ BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, LargestBlockBytes, 1, 0),
         /* 15 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         /* 16 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
     };
@@ -506,9 +506,9 @@ struct GuardedRun {
 // its address space capped (an AddressSanitizer build reserves far more than any cap allows).
 GuardedRun RunWithLargeMappingGuard(const std::vector<std::string>& arguments) {
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
 #ifndef PIC2PNM_PROGRAM_HAS_ASAN
-    options.addressSpaceLimitBytes = kLargestBlockBytes;
+    options.addressSpaceLimitBytes = LargestBlockBytes;
 #endif
     options.childSetup = InstallLargeMappingGuard;
     // The decoders' own size checks are what is watched: they run in the program's process,
@@ -555,7 +555,7 @@ void ExpectRefusedWithoutAllocating(const std::string& in) {
     ASSERT_EQ(lines.size(), 2u) << run.output;
     EXPECT_EQ(lines[0], "Can't load picture: " + in);
     EXPECT_TRUE(IsErrorLine(lines[1])) << lines[1];
-    EXPECT_LT(run.seconds, kQuickSeconds);
+    EXPECT_LT(run.seconds, QuickSeconds);
     EXPECT_FALSE(fs::exists(out));
 }
 

@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTimeoutSeconds = 30;
+constexpr int TimeoutSeconds = 30;
 
 void PutLittleEndian(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int size) {
     for (int i = 0; i < size; ++i) bytes[at + static_cast<size_t>(i)] = (value >> (8 * i)) & 0xFF;
@@ -61,7 +61,7 @@ std::string MakePicture(const fs::path& bmp, uint32_t width, uint32_t height, ui
     WriteFileBytes(bmp, NoiseBmp(width, height, seed));
     TempDir fresh;
     const fs::path out = fresh / "reference.ppm";
-    const ProgramRun run = RunProgram({"PPM", bmp.string(), out.string()}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", bmp.string(), out.string()}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 0) << run.output;
     return fs::exists(out) ? ReadFileText(out) : std::string();
 }
@@ -109,7 +109,7 @@ TEST_P(FailedWriteTest, ShortWriteThenFullDiskLeavesTheOldFileAndNoTemporary) {
     const std::string before = ReadFileText(out);
 
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     options.environment = WithShim({{"PIC2PNM_SHIM_SHORT_WRITE", "1000"}});
     const ProgramRun run = RunProgram({"PPM", in.string(), out.string()}, options);
     EXPECT_EQ(run.exitStatus, 1);
@@ -137,7 +137,7 @@ TEST(FailedWriteTest, ShortWriteThenFullDiskLeavesAPrefixOfADirectOutput) {
     const std::string picture = MakePicture(in, 1200, 1200, 13);
     const fs::path file = dir / "redirected.ppm";
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     options.standardOutputPath = file.string();
     options.environment = WithShim({{"PIC2PNM_SHIM_SHORT_WRITE", "1000"}});
     const ProgramRun run = RunProgram({"PPM", in.string(), "/dev/stdout"}, options);
@@ -179,7 +179,7 @@ TEST_P(DurabilityTest, OnlyAnOutputThatReplacesItsInputIsSynced) {
     const fs::path log = logs / "syncs";
 
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     options.environment = WithShim({{"PIC2PNM_SHIM_SYNC_LOG", log.string()}});
     const ProgramRun run = RunProgram({"PPM", in.string(), out.string()}, options);
     EXPECT_EQ(run.exitStatus, 0) << run.output;
@@ -230,7 +230,7 @@ TEST(FullDiskTest, OutputNamedAsTheInputOnAFullDiskKeepsTheInput) {
     const fs::path in = dir / "disk" / "picture.bmp";
     WriteFileBytes(in, NoiseBmp(100, 100, 2));
     const std::vector<uint8_t> before = ReadFileBytes(in);
-    const ProgramRun run = RunProgram({"PPM", in.string(), in.string()}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", in.string(), in.string()}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.output, "Can't write file: " + in.string() + "\nError 61: Disk full\n");
     EXPECT_EQ(ReadFileBytes(in), before);
@@ -249,9 +249,9 @@ TEST(ConcurrencyTest, TwoRunsOnOneNameLeaveOneWholePicture) {
         ProgramRun runs[2];
         std::thread other([&] {
             runs[1] =
-                RunProgram({"PPM", (dir / "second.bmp").string(), out.string()}, kTimeoutSeconds);
+                RunProgram({"PPM", (dir / "second.bmp").string(), out.string()}, TimeoutSeconds);
         });
-        runs[0] = RunProgram({"PPM", (dir / "first.bmp").string(), out.string()}, kTimeoutSeconds);
+        runs[0] = RunProgram({"PPM", (dir / "first.bmp").string(), out.string()}, TimeoutSeconds);
         other.join();
         for (const ProgramRun& run : runs) {
             EXPECT_EQ(run.exitStatus, 0) << run.output;
@@ -285,7 +285,7 @@ TEST_P(SignalTest, SignalInTheMiddleOfTheOutputKeepsTheOldFile) {
     const fs::path stalled = marks / "stalled";
 
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     options.childSetup = DefaultEndingSignals;
     options.environment = WithShim(
         {{"PIC2PNM_SHIM_STALL_AFTER", "1"}, {"PIC2PNM_SHIM_STALL_MARK", stalled.string()}});
@@ -336,7 +336,7 @@ TEST_P(OutputNameTest, TheFileTheNameLeadsToIsReplacedAndTheLinkStays) {
     if (c.onwards != nullptr) fs::create_symlink(c.onwards, dir / c.link);
 
     const ProgramRun run =
-        RunProgram({"PPM", (dir / "picture.bmp").string(), out.string()}, kTimeoutSeconds);
+        RunProgram({"PPM", (dir / "picture.bmp").string(), out.string()}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 0) << run.output;
     EXPECT_EQ(run.output, "Picture converted: " + out.string() + "\n");
     EXPECT_EQ(ReadFileText(target), picture);
@@ -401,7 +401,7 @@ TEST_P(LockedFolderTest, AWritableFileIsWrittenInPlace) {
     ::chmod(locked.c_str(), 0555);
 
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     if (::geteuid() == 0) options.childSetup = RunAsNobody;
     const ProgramRun run = RunProgram({"PPM", in.string(), out.string()}, options);
     ::chmod(locked.c_str(), 0755);
@@ -437,7 +437,7 @@ TEST(FifoTest, FifoWithoutAReaderIsAnErrorNotAWait) {
     MakePicture(in, 20, 10, 8);
     const fs::path fifo = dir / "out.ppm";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const ProgramRun run = RunProgram({"PPM", in.string(), fifo.string()}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", in.string(), fifo.string()}, TimeoutSeconds);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.output,
@@ -456,7 +456,7 @@ TEST(FifoTest, AReaderThatLeavesGivesAWriteErrorNotASignal) {
     ::fcntl(reader, F_SETPIPE_SZ, 4096);
 
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     std::string received;
     options.whileRunning = [&](pid_t) {
         // Take the first bytes, then leave.
@@ -482,7 +482,7 @@ TEST(DeviceTest, NullDeviceTakesThePicture) {
     TempDir dir;
     const fs::path in = dir / "picture.bmp";
     MakePicture(in, 20, 10, 10);
-    const ProgramRun run = RunProgram({"PPM", in.string(), "/dev/null"}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", in.string(), "/dev/null"}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.output, "Picture converted: /dev/null\n");
 }
@@ -508,7 +508,7 @@ TEST_P(StandardOutputTest, PictureOnStandardOutputLinesOnStandardError) {
     const std::string inName = c.loadFails ? (dir / "missing.bmp").string() : in.string();
 
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     if (c.intoFile)
         options.standardOutputPath = file.string();
     else
@@ -549,7 +549,7 @@ TEST_P(ShownNameTest, ControlCharactersInAnEchoedNameShowAsQuestionMarks) {
     const ShownNameCase& c = GetParam();
     TempDir dir;
     const std::string in = (dir / c.fileName).string();
-    const ProgramRun run = RunProgram({"PPM", in, (dir / "out.ppm").string()}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", in, (dir / "out.ppm").string()}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.output,
               "Can't load picture: " + (dir / c.shown).string() + "\nError 53: File not found\n");
@@ -589,7 +589,7 @@ TEST(ShownNameTest, ConvertedFileWithALineFeedInItsName) {
     const fs::path in = dir / "picture.bmp";
     const std::string picture = MakePicture(in, 20, 10, 12);
     const fs::path out = dir / "two\nlines.ppm";
-    const ProgramRun run = RunProgram({"PPM", in.string(), out.string()}, kTimeoutSeconds);
+    const ProgramRun run = RunProgram({"PPM", in.string(), out.string()}, TimeoutSeconds);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.output, "Picture converted: " + (dir / "two?lines.ppm").string() + "\n");
     EXPECT_EQ(ReadFileText(out), picture);

@@ -29,16 +29,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTimeoutSeconds = 10;
-constexpr uint64_t kBytesPerPixel = 9;
-constexpr uint64_t kAllowanceBytes = uint64_t{64} << 20;
-constexpr uint64_t kTailBytes = uint64_t{2900} << 20;
+constexpr int TimeoutSeconds = 10;
+constexpr uint64_t BudgetBytesPerPixel = 9;
+constexpr uint64_t AllowanceBytes = uint64_t{64} << 20;
+constexpr uint64_t TailBytes = uint64_t{2900} << 20;
 // Below this the program's own libraries do not load.
-constexpr uint64_t kLeastAddressSpace = uint64_t{24} << 20;
+constexpr uint64_t LeastAddressSpace = uint64_t{24} << 20;
 #ifdef PIC2PNM_PROGRAM_HAS_ASAN
-constexpr bool kProgramHasAsan = true;
+constexpr bool ProgramHasAsan = true;
 #else
-constexpr bool kProgramHasAsan = false;
+constexpr bool ProgramHasAsan = false;
 #endif
 
 enum class Verdict { Converts, Refused, Either, Unknown };
@@ -73,7 +73,7 @@ std::vector<ResourceCase> ManifestCases() {
 }
 
 uint64_t BudgetBytes(uint64_t width, uint64_t height) {
-    return width * height * kBytesPerPixel + kAllowanceBytes;
+    return width * height * BudgetBytesPerPixel + AllowanceBytes;
 }
 
 // Runs the program on `in` within the budget of a width x height picture and `fileBytes` more
@@ -81,9 +81,9 @@ uint64_t BudgetBytes(uint64_t width, uint64_t height) {
 ProgramRun RunWithinBudget(const std::string& in, const std::string& out, uint64_t width,
                            uint64_t height, uint64_t fileBytes = 0) {
     RunOptions options;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     // An AddressSanitizer build reserves far more address space than any budget.
-    if (!kProgramHasAsan) options.addressSpaceLimitBytes = BudgetBytes(width, height) + fileBytes;
+    if (!ProgramHasAsan) options.addressSpaceLimitBytes = BudgetBytes(width, height) + fileBytes;
     return RunProgram({"PGM", in, out}, options);
 }
 
@@ -92,7 +92,7 @@ ProgramRun RunWithinBudget(const std::string& in, const std::string& out, uint64
 bool ExpectEndedAs(const ProgramRun& run, const std::string& in, const std::string& out,
                    Verdict expect, bool anyStep = false) {
     EXPECT_NE(expect, Verdict::Unknown) << "no verdict: converts, refused or either";
-    EXPECT_FALSE(run.timedOut) << "still running after " << kTimeoutSeconds << " s";
+    EXPECT_FALSE(run.timedOut) << "still running after " << TimeoutSeconds << " s";
     EXPECT_EQ(run.termSignal, 0) << "ended by signal " << run.termSignal << "\n" << run.output;
     if (run.timedOut || run.termSignal != 0) return false;
     const std::vector<std::string> lines = SplitLines(run.output);
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFile, ResourceFileTest, ::testing::ValuesIn(Manife
 // Less address space than the budget: memory that runs short must still end in a conversion
 // or the designed lines (a library that cannot fail cleanly is asked only what is there).
 TEST_P(ResourceFileTest, EndsAsDesignedWhenMemoryRunsShort) {
-    if (kProgramHasAsan) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+    if (ProgramHasAsan) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
     const ResourceCase& c = GetParam();
     const std::string in = (ResourceFolder() / c.file).string();
     SCOPED_TRACE(c.what);
@@ -168,9 +168,9 @@ TEST_P(ResourceFileTest, EndsAsDesignedWhenMemoryRunsShort) {
         TempDir dir;
         const std::string out = (dir / "out.pgm").string();
         RunOptions options;
-        options.timeoutSeconds = kTimeoutSeconds;
+        options.timeoutSeconds = TimeoutSeconds;
         options.addressSpaceLimitBytes =
-            std::max(BudgetBytes(c.width, c.height) / share, kLeastAddressSpace);
+            std::max(BudgetBytes(c.width, c.height) / share, LeastAddressSpace);
         ExpectEndedAs(RunProgram({"PGM", in, out}, options), in, out,
                       c.expect == Verdict::Refused ? Verdict::Refused : Verdict::Either,
                       /*anyStep=*/true);
@@ -226,12 +226,12 @@ TEST_P(PictureWithTailTest, OnlyThePictureBecomesResident) {
     TempDir dir;
     const fs::path in = dir / (std::string("tail-") + fs::path(c.picture).filename().string());
     fs::copy_file(TestData(c.picture), in);
-    const uint64_t fileBytes = fs::file_size(in) + kTailBytes;
+    const uint64_t fileBytes = fs::file_size(in) + TailBytes;
     fs::resize_file(in, fileBytes);
     const uint64_t peak =
         ExpectSameEveryRun(in.string(), c.width, c.height, Verdict::Converts, fileBytes);
     // Sanitizers keep memory of their own beside every byte the program touches.
-    if (!kProgramHasAsan) {
+    if (!ProgramHasAsan) {
         EXPECT_LE(peak, BudgetBytes(c.width, c.height));
     }
 }
@@ -269,7 +269,7 @@ class EndlessFeeder {
 TEST(ResourceInputTest, EndlessPipeIsRefusedWithinTheBudget) {
     // Without the address-space limit a sanitized program reads the pipe up to the 3 GiB cap,
     // which it cannot do inside the time limit; the optimised suite runs this case.
-    if (kProgramHasAsan) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+    if (ProgramHasAsan) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
     ::signal(SIGPIPE, SIG_IGN);  // the feeder's write fails instead once the program has gone
     TempDir dir;
     const fs::path fifo = dir / "endless";

@@ -5,7 +5,9 @@
 #    a codec registry row (a format of src/codecs/formats.txt) or a format read outside the
 #    registry; the files every codec shares, in common/, begin with the name of a shared part;
 #  - test hooks (...ForTesting, ...ForFuzzing, the write observer) are declared in
-#    src/testing/testing_hooks.h and in no other header.
+#    src/testing/testing_hooks.h and in no other header;
+#  - constants are PascalCase: no constant our code defines begins with a `k` prefix
+#    (kName); the names libraries declare (benchmark::kMillisecond, ...) are only used.
 set -uo pipefail
 root=${1:?usage: naming_test.sh REPOSITORY}
 cd "$root" || exit 1
@@ -53,5 +55,12 @@ while IFS= read -r hit; do
     failed=1
 done < <(grep -rnE '\b[A-Za-z]+For(Testing|Fuzzing)\(|\bSetFileWriteObserver\(' src --include='*.h' |
     grep -v '^src/testing/testing_hooks.h:')
+
+# A `k`-prefixed name right before the `=`, `[`, `{` or `;` of a const or constexpr definition.
+while IFS= read -r hit; do
+    echo "$hit: constants are PascalCase, without a k prefix"
+    failed=1
+done < <(grep -rnE '\<(constexpr|const)\>[^=;({]*\<k[A-Z][A-Za-z0-9_]*[[:space:]]*(=|\[|\{|;)' \
+    src tests bench fuzz --include='*.h' --include='*.cpp')
 
 exit $failed

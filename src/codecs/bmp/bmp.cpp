@@ -22,7 +22,7 @@ using bmp::DibCompression;
 using bmp::DibHeader;
 using bmp::Palette;
 
-constexpr size_t kFileHeaderSize = 14;  // "BM", file size, two reserved words, pixel offset
+constexpr size_t FileHeaderSize = 14;  // "BM", file size, two reserved words, pixel offset
 
 // What the pixel decoders need once the header, colour table and pixel start are known.
 struct DibLayout {
@@ -51,8 +51,8 @@ uint8_t WidestSampleBits(const DibHeader& header) {
     if (header.compression != DibCompression::BitFields) return header.bitCount == 16 ? 5 : 8;
     const ChannelMasks& m = header.masks;
     if (header.bitCount == 16)
-        return m.red == bmp::kRgb565Masks.red && m.green == bmp::kRgb565Masks.green &&
-                       m.blue == bmp::kRgb565Masks.blue
+        return m.red == bmp::Rgb565Masks.red && m.green == bmp::Rgb565Masks.green &&
+                       m.blue == bmp::Rgb565Masks.blue
                    ? 6
                    : 5;
     return static_cast<uint8_t>(
@@ -118,9 +118,9 @@ bool LooksLikeBmp(FileView file) {
 
 CodecResult DecodeBmp(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     if (!LooksLikeBmp(file)) return Refuse("bmp: no BMP signature");
-    if (file.size() < kFileHeaderSize) return Refuse("bmp: the file header is cut short");
+    if (file.size() < FileHeaderSize) return Refuse("bmp: the file header is cut short");
     DibLayout layout;
-    FileView dib = file.subspan(kFileHeaderSize);
+    FileView dib = file.subspan(FileHeaderSize);
     if (const CodecResult parsed = bmp::ParseDibHeader(dib, layout.header); !parsed.IsOk())
         return parsed;
     const DibHeader& header = layout.header;
@@ -131,7 +131,7 @@ CodecResult DecodeBmp(FileView file, const DecodeLimits& limits, DecodedPicture&
     // The pixels start where the file header says, which must be past the info header and
     // masks. The colour table is whatever of the declared one fits in front of them.
     uint32_t pixelOffset = ReadLe32(file.data() + 10);
-    size_t tableStart = kFileHeaderSize + header.colorTableOffset;
+    size_t tableStart = FileHeaderSize + header.colorTableOffset;
     if (pixelOffset < tableStart || pixelOffset > file.size())
         return Refuse("bmp: the pixel offset is inside the headers or past the file");
     if (header.bitCount <= 8) {

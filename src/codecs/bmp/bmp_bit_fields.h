@@ -45,7 +45,7 @@ class BitFieldConverter {
 };
 
 // The masks a 16-bit BI_RGB picture implies: 5 bits each, top bit unused.
-inline constexpr ChannelMasks kRgb555Masks{0x7C00, 0x03E0, 0x001F, 0};
-inline constexpr ChannelMasks kRgb565Masks{0xF800, 0x07E0, 0x001F, 0};
+inline constexpr ChannelMasks Rgb555Masks{0x7C00, 0x03E0, 0x001F, 0};
+inline constexpr ChannelMasks Rgb565Masks{0xF800, 0x07E0, 0x001F, 0};
 
 }  // namespace pic2pnm::codecs::bmp

@@ -15,13 +15,13 @@ namespace {
 // which shares the first fields but gives compression codes 3 and 4 other meanings.
 enum class HeaderKind { Core, Windows, Os2, Unknown };
 
-constexpr uint32_t kCoreHeaderSize = 12;
-constexpr uint32_t kInfoHeaderSize = 40;
+constexpr uint32_t CoreHeaderSize = 12;
+constexpr uint32_t InfoHeaderSize = 40;
 
 HeaderKind ClassifyHeader(uint32_t size) {
     switch (size) {
-        case kCoreHeaderSize: return HeaderKind::Core;
-        case kInfoHeaderSize:
+        case CoreHeaderSize: return HeaderKind::Core;
+        case InfoHeaderSize:
         case 52:   // V2: red, green and blue masks in the header
         case 56:   // V3: and the alpha mask
         case 108:  // V4
@@ -32,11 +32,11 @@ HeaderKind ClassifyHeader(uint32_t size) {
 }
 
 // Compression codes as stored in the header.
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiRle8 = 1;
-constexpr uint32_t kBiRle4 = 2;
-constexpr uint32_t kBiBitFields = 3;  // Huffman 1D in an OS/2 2.x header: not read
-constexpr uint32_t kBiAlphaBitFields = 6;
+constexpr uint32_t BiRgb = 0;
+constexpr uint32_t BiRle8 = 1;
+constexpr uint32_t BiRle4 = 2;
+constexpr uint32_t BiBitFields = 3;  // Huffman 1D in an OS/2 2.x header: not read
+constexpr uint32_t BiAlphaBitFields = 6;
 
 bool IsContiguous(uint32_t mask) {
     if (mask == 0) return true;
@@ -62,16 +62,16 @@ CodecResult ParseCoreHeader(FileView dib, DibHeader& out) {
     out.height = ReadLe16(dib.data() + 6);
     out.bitCount = ReadLe16(dib.data() + 10);
     out.coreColorTable = true;
-    out.colorTableOffset = kCoreHeaderSize;
+    out.colorTableOffset = CoreHeaderSize;
     return Decoded;
 }
 
 // Masks of a bit-field picture: inside a V2 or later header, or right after a 40-byte one.
 CodecResult ReadMasks(FileView dib, const uint8_t* fields, uint32_t compressionCode,
                       DibHeader& out) {
-    if (out.headerSize == kInfoHeaderSize) {
-        size_t maskCount = compressionCode == kBiAlphaBitFields ? 4 : 3;
-        size_t end = kInfoHeaderSize + 4 * maskCount;
+    if (out.headerSize == InfoHeaderSize) {
+        size_t maskCount = compressionCode == BiAlphaBitFields ? 4 : 3;
+        size_t end = InfoHeaderSize + 4 * maskCount;
         if (dib.size() < end) return Refuse("bmp: the bit field masks are cut short");
         fields = dib.data();
         out.masks.alpha = maskCount == 4 ? ReadLe32(fields + 52) : 0;
@@ -106,13 +106,13 @@ CodecResult ParseInfoHeader(FileView dib, HeaderKind kind, DibHeader& out) {
     out.colorTableOffset = out.headerSize;
 
     uint32_t code = ReadLe32(f + 16);
-    if (code == kBiRgb) {
+    if (code == BiRgb) {
         out.compression = DibCompression::Rgb;
-    } else if (code == kBiRle8) {
+    } else if (code == BiRle8) {
         out.compression = DibCompression::Rle8;
-    } else if (code == kBiRle4) {
+    } else if (code == BiRle4) {
         out.compression = DibCompression::Rle4;
-    } else if ((code == kBiBitFields || code == kBiAlphaBitFields) && kind == HeaderKind::Windows) {
+    } else if ((code == BiBitFields || code == BiAlphaBitFields) && kind == HeaderKind::Windows) {
         out.compression = DibCompression::BitFields;
         return ReadMasks(dib, f, code, out);
     } else {

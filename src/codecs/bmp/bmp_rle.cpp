@@ -8,9 +8,9 @@ namespace pic2pnm::codecs::bmp {
 namespace {
 
 // Escape codes that follow a zero count byte; larger values start an absolute run.
-constexpr uint8_t kEndOfLine = 0;
-constexpr uint8_t kEndOfBitmap = 1;
-constexpr uint8_t kDelta = 2;
+constexpr uint8_t EndOfLine = 0;
+constexpr uint8_t EndOfBitmap = 1;
+constexpr uint8_t Delta = 2;
 
 // The write position, bottom row first. Positions can run far past the picture (each
 // command moves at most 255 pixels, and the input bounds the number of commands), so
@@ -51,7 +51,7 @@ class RleCanvas {
 
 CodecResult DecodeRle(const DibHeader& header, const Palette& palette, FileView data,
                       PixelStore& store) {
-    std::fill_n(store.Data(), store.PixelCount(), kOpaqueBlack);
+    std::fill_n(store.Data(), store.PixelCount(), OpaqueBlack);
     bool fourBits = header.compression == DibCompression::Rle4;
     RleCanvas canvas(store);
     size_t pos = 0;
@@ -66,11 +66,11 @@ CodecResult DecodeRle(const DibHeader& header, const Palette& palette, FileView 
             uint32_t first = palette[fourBits ? value >> 4 : value];
             uint32_t second = palette[fourBits ? value & 0x0F : value];
             canvas.Put(count, [&](int64_t i) { return (i & 1) ? second : first; });
-        } else if (value == kEndOfLine) {
+        } else if (value == EndOfLine) {
             canvas.NextLine();
-        } else if (value == kEndOfBitmap) {
+        } else if (value == EndOfBitmap) {
             break;
-        } else if (value == kDelta) {
+        } else if (value == Delta) {
             if (size - pos < 2) return Refuse("bmp: the run-length data ends inside a command");
             canvas.Move(data[pos], data[pos + 1]);
             pos += 2;

@@ -30,18 +30,18 @@ void ForEachRow(const DibHeader& header, FileView pixels, PixelStore& store, Con
 template <int Bits>
 void ExpandIndexedRow(const uint8_t* source, uint32_t* target, int32_t width,
                       const Palette& palette) {
-    constexpr int kPerByte = 8 / Bits;
-    constexpr unsigned kIndexMask = (1u << Bits) - 1;
+    constexpr int PerByte = 8 / Bits;
+    constexpr unsigned IndexMask = (1u << Bits) - 1;
     int32_t x = 0;
-    for (; x + kPerByte <= width; x += kPerByte) {
+    for (; x + PerByte <= width; x += PerByte) {
         unsigned byte = *source++;
-        for (int k = 0; k < kPerByte; ++k)
-            target[x + k] = palette[(byte >> (8 - Bits * (k + 1))) & kIndexMask];
+        for (int k = 0; k < PerByte; ++k)
+            target[x + k] = palette[(byte >> (8 - Bits * (k + 1))) & IndexMask];
     }
     if (x < width) {
         unsigned byte = *source;
         for (int k = 0; x < width; ++k, ++x)
-            target[x] = palette[(byte >> (8 - Bits * (k + 1))) & kIndexMask];
+            target[x] = palette[(byte >> (8 - Bits * (k + 1))) & IndexMask];
     }
 }
 
@@ -76,14 +76,14 @@ void Decode24(const DibHeader& header, FileView pixels, PixelStore& store) {
     int32_t width = header.width;
     ForEachRow(header, pixels, store, [width](const uint8_t* s, uint32_t* t) {
         for (int32_t x = 0; x < width; ++x, s += 3)
-            t[x] = kOpaqueBlack | (uint32_t{s[2]} << 16) | (uint32_t{s[1]} << 8) | s[0];
+            t[x] = OpaqueBlack | (uint32_t{s[2]} << 16) | (uint32_t{s[1]} << 8) | s[0];
     });
 }
 
 // Blue, green, red, alpha bytes: the little-endian value is already our pixel.
 void DecodeBgra32(const DibHeader& header, bool keepAlpha, FileView pixels, PixelStore& store) {
     int32_t width = header.width;
-    uint32_t opaque = keepAlpha ? 0 : kOpaqueBlack;
+    uint32_t opaque = keepAlpha ? 0 : OpaqueBlack;
     ForEachRow(header, pixels, store, [width, opaque](const uint8_t* s, uint32_t* t) {
         for (int32_t x = 0; x < width; ++x, s += 4) t[x] = ReadLe32(s) | opaque;
     });
@@ -142,7 +142,7 @@ CodecResult DecodeUncompressedRows(const DibHeader& header, const Palette& palet
         return Refuse("bmp: the pixels run past the end of the file");
     bool bitFields = header.compression == DibCompression::BitFields;
     switch (header.bitCount) {
-        case 16: return Decode16(header, bitFields ? header.masks : kRgb555Masks, pixels, store);
+        case 16: return Decode16(header, bitFields ? header.masks : Rgb555Masks, pixels, store);
         case 24: Decode24(header, pixels, store); return Decoded;
         case 32:
             if (bitFields) return Decode32BitFields(header, pixels, store);

@@ -25,12 +25,12 @@ bool IsOneOf(std::string_view brand, const std::array<std::string_view, N>& bran
 HeifKind HeifKindOf(FileView file) {
     // The box: 32-bit size, "ftyp", major brand, minor version, then compatible brands; the
     // size counts the whole box and may not run past the file.
-    constexpr size_t kLeast = 16;
-    if (file.size() < kLeast) return HeifKind::None;
+    constexpr size_t Least = 16;
+    if (file.size() < Least) return HeifKind::None;
     const uint32_t boxSize = ReadBe32(file.data());
     if (std::string_view(reinterpret_cast<const char*>(file.data() + 4), 4) != "ftyp")
         return HeifKind::None;
-    if (boxSize < kLeast || boxSize > file.size() || boxSize % 4 != 0) return HeifKind::None;
+    if (boxSize < Least || boxSize > file.size() || boxSize % 4 != 0) return HeifKind::None;
 
     const auto brandAt = [&](size_t offset) {
         return std::string_view(reinterpret_cast<const char*>(file.data() + offset), 4);
@@ -39,7 +39,7 @@ HeifKind HeifKindOf(FileView file) {
     bool hevc = IsOneOf(major, HevcBrands);
     bool av1 = IsOneOf(major, Av1Brands);
     bool imageFile = IsOneOf(major, ImageFileBrands);
-    for (size_t offset = kLeast; offset + 4 <= boxSize; offset += 4) {
+    for (size_t offset = Least; offset + 4 <= boxSize; offset += 4) {
         const std::string_view brand = brandAt(offset);
         hevc = hevc || IsOneOf(brand, HevcBrands);
         av1 = av1 || IsOneOf(brand, Av1Brands);

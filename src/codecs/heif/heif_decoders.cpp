@@ -11,14 +11,14 @@ namespace pic2pnm::codecs {
 namespace {
 
 // Above libheif's own decoders (dav1d 150, libde265 100).
-constexpr int kPriority = 200;
+constexpr int Priority = 200;
 // libheif 1.15 gives dav1d its largest picture: 32768 x 32768.
-constexpr unsigned kLargestFrame = 32768u * 32768u;
+constexpr unsigned LargestFrame = 32768u * 32768u;
 
-const heif_error kOk = {heif_error_Ok, heif_suberror_Unspecified, "Success"};
-const heif_error kFailed = {heif_error_Decoder_plugin_error, heif_suberror_Unspecified, ""};
-const heif_error kNoMemory = {heif_error_Memory_allocation_error, heif_suberror_Unspecified, ""};
-const heif_error kCutShort = {heif_error_Decoder_plugin_error, heif_suberror_End_of_data, ""};
+const heif_error HeifOk = {heif_error_Ok, heif_suberror_Unspecified, "Success"};
+const heif_error HeifFailed = {heif_error_Decoder_plugin_error, heif_suberror_Unspecified, ""};
+const heif_error HeifNoMemory = {heif_error_Memory_allocation_error, heif_suberror_Unspecified, ""};
+const heif_error HeifCutShort = {heif_error_Decoder_plugin_error, heif_suberror_End_of_data, ""};
 
 // The colour description the coded picture carries, as libheif's decoders attach it. A value
 // libheif does not know is left unspecified, as libheif does when it decodes leniently.
@@ -41,12 +41,12 @@ heif_error CopyPlane(const HeifLibrary& heif, heif_image* image, heif_channel ch
     if (error.code != heif_error_Ok) return error;
     int targetStride = 0;
     uint8_t* target = heif.ImagePlane(image, channel, &targetStride);
-    if (target == nullptr) return kNoMemory;
+    if (target == nullptr) return HeifNoMemory;
     const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>((bits + 7) / 8);
     for (int y = 0; y < height; ++y)
         std::memcpy(target + static_cast<ptrdiff_t>(y) * targetStride, source + y * stride,
                     rowBytes);
-    return kOk;
+    return HeifOk;
 }
 
 // ---- HEVC through libde265, without worker threads -------------------------------------------
@@ -60,19 +60,19 @@ const char* HevcName() {
 }
 
 int HevcSupports(heif_compression_format format) {
-    return format == heif_compression_HEVC ? kPriority : 0;
+    return format == heif_compression_HEVC ? Priority : 0;
 }
 
 heif_error HevcNew(void** decoder) {
     auto* hevc = new (std::nothrow) HevcDecoder;
-    if (hevc == nullptr) return kNoMemory;
+    if (hevc == nullptr) return HeifNoMemory;
     hevc->context = De265()->NewDecoder();
     if (hevc->context == nullptr) {
         delete hevc;
-        return kNoMemory;
+        return HeifNoMemory;
     }
     *decoder = hevc;
-    return kOk;
+    return HeifOk;
 }
 
 void HevcFree(void* decoder) {
@@ -88,15 +88,15 @@ heif_error HevcPush(void* decoder, const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t at = 0;
     while (at < size) {
-        if (size - at < 4) return kCutShort;
+        if (size - at < 4) return HeifCutShort;
         const uint32_t length = ReadBe32(bytes + at);
         at += 4;
-        if (length > size - at) return kCutShort;
-        if (length > INT32_MAX) return kFailed;  // libde265 takes the length as an int
+        if (length > size - at) return HeifCutShort;
+        if (length > INT32_MAX) return HeifFailed;  // libde265 takes the length as an int
         De265()->PushNal(hevc->context, bytes + at, static_cast<int>(length), 0, nullptr);
         at += length;
     }
-    return kOk;
+    return HeifOk;
 }
 
 heif_error HevcPicture(const de265_image* picture, heif_image** out) {
@@ -115,7 +115,7 @@ heif_error HevcPicture(const de265_image* picture, heif_image** out) {
         const uint8_t* plane = de265.Plane(picture, c, &stride);
         const int width = de265.Width(picture, c), height = de265.Height(picture, c);
         if (de265.BitsPerPixel(picture, c) != bits || plane == nullptr || width <= 0 || height <= 0)
-            error = kFailed;
+            error = HeifFailed;
         if (error.code == heif_error_Ok)
             error = CopyPlane(heif, *out, channels[c], width, height, bits, plane, stride);
         if (error.code != heif_error_Ok) {
@@ -128,7 +128,7 @@ heif_error HevcPicture(const de265_image* picture, heif_image** out) {
                static_cast<uint16_t>(de265.TransferCharacteristics(picture)),
                static_cast<uint16_t>(de265.MatrixCoefficients(picture)),
                de265.FullRangeFlag(picture) != 0);
-    return kOk;
+    return HeifOk;
 }
 
 heif_error HevcDecode(void* decoder, heif_image** out) {
@@ -146,12 +146,12 @@ heif_error HevcDecode(void* decoder, heif_image** out) {
             return error;
         }
     } while (more != 0);
-    return kFailed;  // no picture came out
+    return HeifFailed;  // no picture came out
 }
 
 void SetStrict(void*, int) {}
 
-const heif_decoder_plugin kHevc = {
+const heif_decoder_plugin Hevc = {
     3,        HevcName, nullptr,    nullptr,   HevcSupports,       HevcNew,
     HevcFree, HevcPush, HevcDecode, SetStrict, "pic2pnm-libde265",
 };
@@ -168,26 +168,26 @@ const char* Av1Name() {
 }
 
 int Av1Supports(heif_compression_format format) {
-    return format == heif_compression_AV1 ? kPriority : 0;
+    return format == heif_compression_AV1 ? Priority : 0;
 }
 
 heif_error Av1New(void** decoder) {
     const Dav1dLibrary& dav1d = *Dav1d();
     auto* av1 = new (std::nothrow) Av1Decoder;
-    if (av1 == nullptr) return kNoMemory;
+    if (av1 == nullptr) return HeifNoMemory;
     Dav1dSettings settings;
     dav1d.DefaultSettings(&settings);
     settings.n_threads = 1;
     settings.max_frame_delay = 1;
-    settings.frame_size_limit = kLargestFrame;
+    settings.frame_size_limit = LargestFrame;
     settings.all_layers = 0;
     settings.logger.callback = nullptr;  // dav1d would print its complaints
     if (dav1d.Open(&av1->context, &settings) != 0) {
         delete av1;
-        return kFailed;
+        return HeifFailed;
     }
     *decoder = av1;
-    return kOk;
+    return HeifOk;
 }
 
 void Av1Free(void* decoder) {
@@ -200,12 +200,12 @@ void Av1Free(void* decoder) {
 
 heif_error Av1Push(void* decoder, const void* data, size_t size) {
     auto* av1 = static_cast<Av1Decoder*>(decoder);
-    if (av1->data.sz != 0) return kFailed;  // pushed once only, as libheif does
-    if (size == 0) return kCutShort;        // an item without data
+    if (av1->data.sz != 0) return HeifFailed;  // pushed once only, as libheif does
+    if (size == 0) return HeifCutShort;        // an item without data
     uint8_t* copy = Dav1d()->DataCreate(&av1->data, size);
-    if (copy == nullptr) return kNoMemory;
+    if (copy == nullptr) return HeifNoMemory;
     std::memcpy(copy, data, size);
-    return kOk;
+    return HeifOk;
 }
 
 heif_error Av1Picture(const Dav1dPicture& frame, heif_image** out) {
@@ -228,7 +228,7 @@ heif_error Av1Picture(const Dav1dPicture& frame, heif_image** out) {
             chroma = heif_chroma_monochrome;
             colorspace = heif_colorspace_monochrome;
             break;
-        default: return kFailed;
+        default: return HeifFailed;
     }
     heif_error error = heif.ImageCreate(frame.p.w, frame.p.h, colorspace, chroma, out);
     if (error.code != heif_error_Ok) return error;
@@ -257,13 +257,13 @@ heif_error Av1Decode(void* decoder, heif_image** out) {
     bool flushed = false;
     for (;;) {
         int result = dav1d.SendData(av1->context, &av1->data);
-        if (result < 0 && result != DAV1D_ERR(EAGAIN)) return kFailed;
+        if (result < 0 && result != DAV1D_ERR(EAGAIN)) return HeifFailed;
         result = dav1d.GetPicture(av1->context, &frame);
         if (!flushed && result == DAV1D_ERR(EAGAIN)) {
             if (av1->data.sz == 0) flushed = true;
             continue;
         }
-        if (result < 0) return kFailed;
+        if (result < 0) return HeifFailed;
         break;
     }
     const heif_error error = Av1Picture(frame, out);
@@ -271,7 +271,7 @@ heif_error Av1Decode(void* decoder, heif_image** out) {
     return error;
 }
 
-const heif_decoder_plugin kAv1 = {
+const heif_decoder_plugin Av1 = {
     3,       Av1Name, nullptr,   nullptr,   Av1Supports,     Av1New,
     Av1Free, Av1Push, Av1Decode, SetStrict, "pic2pnm-dav1d",
 };
@@ -282,13 +282,13 @@ const heif_decoder_plugin kAv1 = {
 const heif_decoder_plugin* HevcDecoderPlugin() {
     const HeifLibrary* heif = Heif();
     if (heif == nullptr || heif->HaveDecoderFor(heif_compression_HEVC) == 0) return nullptr;
-    return De265() != nullptr ? &kHevc : nullptr;
+    return De265() != nullptr ? &Hevc : nullptr;
 }
 
 const heif_decoder_plugin* Av1DecoderPlugin() {
     const HeifLibrary* heif = Heif();
     if (heif == nullptr || heif->HaveDecoderFor(heif_compression_AV1) == 0) return nullptr;
-    return Dav1d() != nullptr ? &kAv1 : nullptr;
+    return Dav1d() != nullptr ? &Av1 : nullptr;
 }
 
 }  // namespace pic2pnm::codecs

@@ -38,7 +38,7 @@ class Checker {
     CodecResult Check() {
         if (!s_.fault.IsOk()) return s_.fault;
         if (const CodecResult references = CheckReferences(); !references.IsOk()) return references;
-        depth_.assign(s_.items.size(), kUnknown);
+        depth_.assign(s_.items.size(), UnknownDepth);
         for (const HeifItem& item : s_.items) {
             if (!IsDerived(item)) continue;
             if (Depth(item, 1) > limits_.derivationDepth)
@@ -52,7 +52,7 @@ class Checker {
     }
 
   private:
-    static constexpr uint32_t kUnknown = UINT32_MAX;
+    static constexpr uint32_t UnknownDepth = UINT32_MAX;
 
     // Every reference names listed items other than its own, and an item has one reference
     // of each kind: libheif reads only the first. The pictures a derived picture is made of,
@@ -102,7 +102,7 @@ class Checker {
         if (!IsDerived(item)) return 0;
         if (level > limits_.derivationDepth) return level;
         uint32_t& known = depth_[static_cast<size_t>(&item - s_.items.data())];
-        if (known != kUnknown) return known;
+        if (known != UnknownDepth) return known;
         uint32_t deepest = 0;
         for (uint32_t input : Inputs(item.id))
             deepest = std::max(deepest, Depth(*s_.Find(input), level + 1));

@@ -11,6 +11,7 @@
 
 #include "codecs/common/codec_quiet_standard_error.h"
 #include "codecs/common/codec_reasons.h"
+#include "codecs/common/pixel_finisher.h"
 #include "codecs/heif/heif_decoders.h"
 #include "codecs/heif/heif_item_checks.h"
 #include "codecs/heif/heif_library.h"
@@ -23,9 +24,9 @@ namespace {
 
 // The longest side libheif may accept: any side longer would be a picture of at least 2^31
 // bytes in our store unless it were a thin strip, which no camera or encoder makes.
-constexpr int kMaxSide = 32768;
+constexpr int MaxSide = 32768;
 // The limit on either side once the picture's own size is known (see DecodeWithLibheif).
-constexpr int kLeastSideLimit = 4096;
+constexpr int LeastSideLimit = 4096;
 
 // The library's objects, released through the library's own functions.
 class Decoding {
@@ -49,21 +50,6 @@ class Decoding {
     const HeifLibrary& libheif_;
 };
 
-// 8-bit interleaved RGB or RGBA into the store, top row first.
-void CopyRows8(const uint8_t* plane, int stride, bool alpha, PixelStore& store) {
-    const int32_t width = store.Width();
-    const int channels = alpha ? 4 : 3;
-    for (int32_t y = 0; y < store.Height(); ++y) {
-        const uint8_t* in = plane + static_cast<size_t>(y) * static_cast<size_t>(stride);
-        uint32_t* out = store.RowFromTop(y);
-        for (int32_t x = 0; x < width; ++x, in += channels) {
-            const uint32_t a = alpha ? in[3] : 0xFFu;
-            out[x] = a << 24 | static_cast<uint32_t>(in[0]) << 16 |
-                     static_cast<uint32_t>(in[1]) << 8 | in[2];
-        }
-    }
-}
-
 // Interleaved 16-bit little-endian samples of `bits` bits into the store, each scaled to 8
 // bits with rounding through a table of every value a sample can hold.
 void CopyRowsDeep(const uint8_t* plane, int stride, bool alpha, int bits, PixelStore& store) {
@@ -79,8 +65,7 @@ void CopyRowsDeep(const uint8_t* plane, int stride, bool alpha, int bits, PixelS
         for (int32_t x = 0; x < width; ++x, in += 2 * channels) {
             const auto sample = [&](int c) { return to8[in[2 * c] | in[2 * c + 1] << 8]; };
             const uint32_t a = alpha ? sample(3) : 0xFFu;
-            out[x] = a << 24 | static_cast<uint32_t>(sample(0)) << 16 |
-                     static_cast<uint32_t>(sample(1)) << 8 | sample(2);
+            out[x] = PackPixel(sample(0), sample(1), sample(2), a);
         }
     }
 }
@@ -111,7 +96,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
     Decoding decoding(libheif);
     decoding.context = libheif.ContextAlloc();
     if (decoding.context == nullptr) return Refuse("heif: libheif cannot make a context");
-    libheif.SetMaximumImageSizeLimit(decoding.context, kMaxSide);
+    libheif.SetMaximumImageSizeLimit(decoding.context, MaxSide);
     // Tiles one after another on this thread: threads of their own would each take a stack
     // and an allocator arena, and the pictures they decode at once, from the budget. The
     // decoders beneath decode on this thread too.
@@ -135,7 +120,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
         return Refuse("heif: the picture is larger than the limits allow");
     // A tile may be larger than a small picture, being coded in whole blocks: libheif's side
     // limit is from here on the longest side the file states before cropping, but never below
-    // kLeastSideLimit. (What grids and overlays state of themselves was checked above.)
+    // LeastSideLimit. (What grids and overlays state of themselves was checked above.)
     const int storedWidth = libheif.HandleIspeWidth(decoding.handle);
     const int storedHeight = libheif.HandleIspeHeight(decoding.handle);
     const int storedSide = std::max(storedWidth, storedHeight);
@@ -147,7 +132,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
         std::max(uint64_t(std::max(storedWidth, 0)) * uint64_t(std::max(storedHeight, 0)),
                  uint64_t(width) * uint64_t(height));
     libheif.SetMaximumImageSizeLimit(decoding.context,
-                                     std::clamp(storedSide, kLeastSideLimit, kMaxSide - 1) + 1);
+                                     std::clamp(storedSide, LeastSideLimit, MaxSide - 1) + 1);
     const bool alpha = libheif.HandleHasAlpha(decoding.handle) != 0;
     const bool deep = libheif.HandleLumaBits(decoding.handle) > 8;
     const heif_chroma chroma =
@@ -184,7 +169,7 @@ CodecResult Decode(const HeifLibrary& libheif, FileView file, const DecodeLimits
     if (deep) {
         CopyRowsDeep(plane, stride, alpha, bits, *store);
     } else {
-        CopyRows8(plane, stride, alpha, *store);
+        FinishRgb8Rows(plane, static_cast<size_t>(stride), alpha, *store);
     }
     out.width = shownWidth;
     out.height = shownHeight;

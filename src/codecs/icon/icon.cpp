@@ -12,8 +12,8 @@ namespace pic2pnm::codecs {
 namespace {
 
 // Pixels of the 1-bit mask bitmap: white for a set bit (transparent, in the AND mask).
-constexpr uint32_t kSetBit = 0xFFFFFF;
-constexpr uint32_t kClearBit = 0;
+constexpr uint32_t SetBit = 0xFFFFFF;
+constexpr uint32_t ClearBit = 0;
 
 // One mask-bitmap value per pixel of the AND mask, into `height` rows of `store` starting at
 // `firstRow` (counted from the bottom, as the DIB stores the mask). An image that ends before
@@ -23,7 +23,7 @@ void WriteAndMask(FileView dib, const icon::IconDibLayout& layout, PixelStore& s
     for (int32_t row = 0; row < layout.height; ++row) {
         uint32_t* out = store.RowFromBottom(firstRow + row);
         for (int32_t x = 0; x < layout.width; ++x)
-            out[x] = icon::IsMaskTransparent(dib, layout, x, row) ? kSetBit : kClearBit;
+            out[x] = icon::IsMaskTransparent(dib, layout, x, row) ? SetBit : ClearBit;
     }
 }
 
@@ -43,7 +43,7 @@ CodecResult MonochromeMask(FileView dib, const icon::IconDibLayout& layout,
     for (int32_t row = 0; row < layout.height; ++row) {
         uint32_t* out = mask->RowFromBottom(row);
         for (int32_t x = 0; x < layout.width; ++x)
-            out[x] = icon::MonochromeXorBit(dib, layout, x, row) ? kSetBit : kClearBit;
+            out[x] = icon::MonochromeXorBit(dib, layout, x, row) ? SetBit : ClearBit;
     }
     WriteAndMask(dib, layout, *mask, layout.height);
     return Decoded;

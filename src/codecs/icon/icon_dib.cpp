@@ -9,7 +9,7 @@
 namespace pic2pnm::codecs::icon {
 namespace {
 
-constexpr uint32_t kCoreHeaderSize = 12;
+constexpr uint32_t CoreHeaderSize = 12;
 
 // The sizes Windows writes (40 and the later versions), and OS/2 2.x headers, which may stop
 // after any field from 16 to 64 bytes. The same sizes DecodeDib reads.
@@ -24,7 +24,7 @@ bool IsKnownHeaderSize(uint32_t size) {
     }
 }
 
-constexpr uint32_t kUncompressed = 0;  // the DIB compression of an icon image
+constexpr uint32_t Uncompressed = 0;  // the DIB compression of an icon image
 
 bool IsIconBitCount(uint16_t bitCount) {
     return bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
@@ -63,7 +63,7 @@ bool ReadDibHeaderFields(FileView dib, DibHeaderFields& out) {
     if (headerSize > dib.size()) return false;
     out = DibHeaderFields{};
     out.headerSize = headerSize;
-    if (headerSize == kCoreHeaderSize) {
+    if (headerSize == CoreHeaderSize) {
         out.coreHeader = true;
         out.width = ReadLe16(dib, 4);
         out.heightWithMask = ReadLe16(dib, 6);
@@ -84,7 +84,7 @@ CodecResult ReadIconDibLayout(FileView dib, const DecodeLimits& limits, IconDibL
     DibHeaderFields header;
     if (!ReadDibHeaderFields(dib, header))
         return Refuse("icon: an image's info header is cut short or of no known size");
-    if (!IsIconBitCount(header.bitCount) || header.compression != kUncompressed)
+    if (!IsIconBitCount(header.bitCount) || header.compression != Uncompressed)
         return Refuse("icon: an image of a depth or compression icons do not have");
     // Icons are bottom-up, and the height counts both the XOR image and the AND mask.
     const int32_t height = header.heightWithMask / 2;

@@ -11,11 +11,11 @@
 namespace pic2pnm::codecs::icon {
 namespace {
 
-constexpr size_t kDirectoryHeaderSize = 6;
-constexpr size_t kEntrySize = 16;
-constexpr uint16_t kTypeIcon = 1;
-constexpr uint16_t kTypeCursor = 2;
-constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr size_t DirectoryHeaderSize = 6;
+constexpr size_t EntrySize = 16;
+constexpr uint16_t TypeIcon = 1;
+constexpr uint16_t TypeCursor = 2;
+constexpr std::array<uint8_t, 8> PngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 // What the choice between entries compares.
 struct ImageMeasure {
@@ -24,22 +24,22 @@ struct ImageMeasure {
 };
 
 bool StartsWithPngSignature(FileView image) {
-    return image.size() >= kPngSignature.size() &&
-           std::equal(kPngSignature.begin(), kPngSignature.end(), image.begin());
+    return image.size() >= PngSignature.size() &&
+           std::equal(PngSignature.begin(), PngSignature.end(), image.begin());
 }
 
 // From the IHDR chunk, which a PNG stream must start with.
 bool MeasurePng(FileView image, ImageMeasure& out) {
-    constexpr size_t kIhdrTypeAt = 12;
-    constexpr size_t kColorTypeAt = 25;
-    if (image.size() <= kColorTypeAt) return false;
+    constexpr size_t IhdrTypeAt = 12;
+    constexpr size_t ColorTypeAt = 25;
+    if (image.size() <= ColorTypeAt) return false;
     const std::array<uint8_t, 4> ihdr = {'I', 'H', 'D', 'R'};
-    if (!std::equal(ihdr.begin(), ihdr.end(), image.begin() + kIhdrTypeAt)) return false;
+    if (!std::equal(ihdr.begin(), ihdr.end(), image.begin() + IhdrTypeAt)) return false;
     const uint32_t width = ReadBe32(image, 16);
     const uint32_t height = ReadBe32(image, 20);
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) return false;
     uint32_t channels = 0;
-    switch (image[kColorTypeAt]) {
+    switch (image[ColorTypeAt]) {
         case 0: channels = 1; break;  // grey
         case 2: channels = 3; break;  // RGB
         case 3: channels = 1; break;  // palette
@@ -78,25 +78,25 @@ bool IsBetter(const ImageMeasure& candidate, const ImageMeasure& best) {
 }  // namespace
 
 bool LooksLikeIconDirectory(FileView file) {
-    if (file.size() < kDirectoryHeaderSize) return false;
+    if (file.size() < DirectoryHeaderSize) return false;
     const uint16_t type = ReadLe16(file, 2);
     // Requiring an entry also keeps out uncompressed TGA files, whose first six bytes can be
     // those of a cursor directory with no entries.
-    return ReadLe16(file, 0) == 0 && (type == kTypeIcon || type == kTypeCursor) &&
+    return ReadLe16(file, 0) == 0 && (type == TypeIcon || type == TypeCursor) &&
            ReadLe16(file, 4) != 0;
 }
 
 CodecResult ChooseIconImage(FileView file, ChosenIconImage& out) {
     if (!LooksLikeIconDirectory(file)) return Refuse("icon: no icon or cursor directory");
-    const bool isIcon = ReadLe16(file, 2) == kTypeIcon;
+    const bool isIcon = ReadLe16(file, 2) == TypeIcon;
     const size_t count = ReadLe16(file, 4);
-    const size_t directoryEnd = kDirectoryHeaderSize + count * kEntrySize;  // at most ~1 MB
+    const size_t directoryEnd = DirectoryHeaderSize + count * EntrySize;  // at most ~1 MB
     if (file.size() < directoryEnd) return Refuse("icon: the directory is cut short");
 
     ChosenIconImage chosen;
     ImageMeasure best;
     for (size_t index = 0; index < count; ++index) {
-        const FileView entry = file.subspan(kDirectoryHeaderSize + index * kEntrySize, kEntrySize);
+        const FileView entry = file.subspan(DirectoryHeaderSize + index * EntrySize, EntrySize);
         const size_t size = ReadLe32(entry, 8);
         const size_t offset = ReadLe32(entry, 12);
         // Written so that nothing can wrap: offset is compared before it is subtracted.

@@ -9,8 +9,8 @@
 namespace pic2pnm::codecs {
 namespace {
 
-constexpr uint32_t kOpaque = 0xFF000000u;
-constexpr uint32_t kColorBits = 0x00FFFFFFu;
+constexpr uint32_t OpaqueAlpha = 0xFF000000u;
+constexpr uint32_t ColorBits = 0x00FFFFFFu;
 
 // A DIB image refused by DecodeDib or DecodePng after the directory made it ours is broken.
 CodecResult AsIconImageResult(CodecResult result) {
@@ -37,7 +37,7 @@ CodecResult DecodePngImage(FileView image, const DecodeLimits& limits, DecodedPi
     if (!picture.pixels) return OtherSize;
     if (!picture.HasAlpha()) {
         uint32_t* pixels = picture.pixels->Data();
-        for (size_t i = 0; i < picture.pixels->PixelCount(); ++i) pixels[i] |= kOpaque;
+        for (size_t i = 0; i < picture.pixels->PixelCount(); ++i) pixels[i] |= OpaqueAlpha;
     }
     return Decoded;
 }
@@ -64,7 +64,7 @@ CodecResult DecodeDibImage(FileView dib, const DecodeLimits& limits, DecodedPict
                 alpha = icon::AlphaByte(dib, layout, x, row);
             else
                 alpha = icon::IsMaskTransparent(dib, layout, x, row) ? 0 : 0xFF;
-            pixels[x] = (pixels[x] & kColorBits) | (alpha << 24);
+            pixels[x] = (pixels[x] & ColorBits) | (alpha << 24);
         }
     }
     picture.source.alpha = useAlphaChannel ? AlphaKind::Straight : AlphaKind::Mask;

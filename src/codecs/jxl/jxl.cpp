@@ -19,6 +19,7 @@
 
 #include "codecs/common/codec_quiet_standard_error.h"
 #include "codecs/common/codec_reasons.h"
+#include "codecs/common/pixel_finisher.h"
 #include "codecs/jxl/jxl.h"
 #include "codecs/jxl/jxl_headers.h"
 #include "codecs/jxl/jxl_library.h"
@@ -32,16 +33,9 @@ struct Output {
     bool alpha = false;
 };
 
-uint32_t Pixel(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-    return a << 24 | r << 16 | g << 8 | b;
-}
-
 // The store as libjxl filled it: RGBA bytes, top row first. Turned in place into our order:
-// blue in the low byte, bottom row first.
+// the store's pixels, bottom row first.
 void RgbaTopDownToStore(PixelStore& store) {
-    const auto toBgra = [](uint32_t rgba) {
-        return (rgba & 0xFF00FF00u) | (rgba >> 16 & 0xFFu) | (rgba & 0xFFu) << 16;
-    };
     const int32_t width = store.Width();
     const int32_t height = store.Height();
     for (int32_t y = 0; y < height / 2; ++y) {
@@ -49,13 +43,14 @@ void RgbaTopDownToStore(PixelStore& store) {
         uint32_t* bottom = store.RowFromBottom(y);
         for (int32_t x = 0; x < width; ++x) {
             const uint32_t t = top[x];
-            top[x] = toBgra(bottom[x]);
-            bottom[x] = toBgra(t);
+            top[x] = PixelFromRgbaWord(bottom[x]);
+            bottom[x] = PixelFromRgbaWord(t);
         }
     }
     if (height % 2 != 0) {
         uint32_t* middle = store.RowFromTop(height / 2);
-        for (int32_t x = 0; x < width; ++x) middle[x] = toBgra(middle[x]);
+        FinishRgb8Row(reinterpret_cast<const uint8_t*>(middle), true, middle,
+                      static_cast<size_t>(width));
     }
 }
 
@@ -73,7 +68,7 @@ void WriteFloats(void* opaque, size_t x, size_t y, size_t count, const void* pix
     const size_t channels = output.alpha ? 4 : 3;
     for (size_t i = 0; i < count; ++i, in += channels) {
         const uint32_t a = output.alpha ? To8(in[3]) : 0xFFu;
-        out[i] = Pixel(To8(in[0]), To8(in[1]), To8(in[2]), a);
+        out[i] = PackPixel(To8(in[0]), To8(in[1]), To8(in[2]), a);
     }
 }
 
@@ -81,11 +76,11 @@ void WriteFloats(void* opaque, size_t x, size_t y, size_t count, const void* pix
 // lossy colour alone about 2 bytes a pixel; lossless samples kept whole as 32-bit integers, up
 // to 4 bytes each; lossy colour with extra channels kept whole as floats, 33 bytes a pixel for
 // RGB and alpha; the colour profile several times over (714 MB for a profile of 100 MB).
-constexpr uint64_t kLossyBytesPerPixel = 3;
-constexpr uint64_t kLosslessBytesPerSample = 4;
-constexpr uint64_t kBytesPerSampleWithExtraChannels = 9;
-constexpr uint64_t kProfileCopies = 8;
-constexpr uint64_t kExtraChannelBytesPerSample = 4;
+constexpr uint64_t LossyBytesPerPixel = 3;
+constexpr uint64_t LosslessBytesPerSample = 4;
+constexpr uint64_t BytesPerSampleWithExtraChannels = 9;
+constexpr uint64_t ProfileCopies = 8;
+constexpr uint64_t ExtraChannelBytesPerSample = 4;
 
 uint64_t LibjxlWorkingBytes(const JxlHeaderFacts& facts) {
     const uint64_t pixels = facts.width * facts.height;  // sides below 2^31
@@ -93,13 +88,13 @@ uint64_t LibjxlWorkingBytes(const JxlHeaderFacts& facts) {
     uint64_t bytes = 0;
     if (facts.extraChannels != 0) {
         bytes = SaturatingMultiply(SaturatingAdd(colour, facts.extraChannelPixels),
-                                   kBytesPerSampleWithExtraChannels);
+                                   BytesPerSampleWithExtraChannels);
     } else if (facts.xybEncoded) {
-        bytes = SaturatingMultiply(pixels, kLossyBytesPerPixel);
+        bytes = SaturatingMultiply(pixels, LossyBytesPerPixel);
     } else {
-        bytes = SaturatingMultiply(colour, kLosslessBytesPerSample);
+        bytes = SaturatingMultiply(colour, LosslessBytesPerSample);
     }
-    return SaturatingAdd(bytes, SaturatingMultiply(facts.profileBytes, kProfileCopies));
+    return SaturatingAdd(bytes, SaturatingMultiply(facts.profileBytes, ProfileCopies));
 }
 
 // Before libjxl sees the file: Decoded when what its headers ask for can be had.
@@ -112,9 +107,9 @@ CodecResult CheckWhatTheFileAsks(FileView file, const DecodeLimits& limits) {
     if (!limits.AllowsPicture(width, height) && !limits.AllowsPicture(height, width))
         return Refuse("jxl: the picture is larger than the limits allow");
     const uint64_t budget = limits.BudgetBytes(facts.width * facts.height);
-    if (SaturatingMultiply(facts.extraChannelPixels, kExtraChannelBytesPerSample) > budget)
+    if (SaturatingMultiply(facts.extraChannelPixels, ExtraChannelBytesPerSample) > budget)
         return Refuse("jxl: the extra channels need more memory than the budget");
-    if (SaturatingMultiply(facts.profileBytes, kProfileCopies) > budget)
+    if (SaturatingMultiply(facts.profileBytes, ProfileCopies) > budget)
         return Refuse("jxl: the colour profile needs more memory than the budget");
     const uint64_t store = facts.width * facts.height * sizeof(uint32_t);
     const uint64_t need =

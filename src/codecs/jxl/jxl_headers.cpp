@@ -12,20 +12,20 @@ namespace pic2pnm::codecs {
 namespace {
 
 // More codestream boxes than this before the profile starts are what no writer makes.
-constexpr size_t kMaxParts = 64;
-constexpr uint64_t kSignatureBits = 16;
-constexpr uint32_t kLargestDimShift = 3;
-constexpr uint32_t kGreyColourSpace = 1;
-constexpr uint32_t kAlphaChannel = 0;
-constexpr uint32_t kSpotColourChannel = 2;
-constexpr uint32_t kFilterArrayChannel = 5;
+constexpr size_t MaxParts = 64;
+constexpr uint64_t SignatureBits = 16;
+constexpr uint32_t LargestDimShift = 3;
+constexpr uint32_t GreyColourSpace = 1;
+constexpr uint32_t AlphaChannel = 0;
+constexpr uint32_t SpotColourChannel = 2;
+constexpr uint32_t FilterArrayChannel = 5;
 
 // The codestream, in one piece or in the parts of its boxes.
 class BitReader {
   public:
     void AddPart(FileView part) {
         if (part.empty()) return;
-        if (count_ == kMaxParts) {
+        if (count_ == MaxParts) {
             failed_ = true;
             return;
         }
@@ -78,7 +78,7 @@ class BitReader {
         bit_ = 0;
     }
 
-    std::array<FileView, kMaxParts> parts_{};
+    std::array<FileView, MaxParts> parts_{};
     size_t count_ = 0;
     size_t part_ = 0;
     size_t byte_ = 0;
@@ -179,12 +179,12 @@ bool ReadExtraChannel(BitReader& in, JxlHeaderFacts& facts) {
         const uint64_t nameBytes =
             U32(in, Val(0), BitsOffset(4, 0), BitsOffset(5, 16), BitsOffset(10, 48));
         in.Skip(8 * nameBytes);
-        if (type == kAlphaChannel) in.Bits(1);
-        if (type == kSpotColourChannel) SkipF16(in, 4);
-        if (type == kFilterArrayChannel)
+        if (type == AlphaChannel) in.Bits(1);
+        if (type == SpotColourChannel) SkipF16(in, 4);
+        if (type == FilterArrayChannel)
             U32(in, Val(1), BitsOffset(2, 0), BitsOffset(4, 3), BitsOffset(8, 19));
     }
-    if (dimShift > kLargestDimShift) return false;
+    if (dimShift > LargestDimShift) return false;
     const uint64_t step = uint64_t{1} << dimShift;
     // Sides below 2^31: no overflow.
     facts.extraChannelPixels +=
@@ -194,7 +194,7 @@ bool ReadExtraChannel(BitReader& in, JxlHeaderFacts& facts) {
 
 // Reads up to the colour profile's size; false when a field is out of range.
 bool ReadHeaders(BitReader& in, JxlHeaderFacts& facts) {
-    in.Skip(kSignatureBits);
+    in.Skip(SignatureBits);
     ReadSize(in, facts);
     if (in.Bits(1) != 0) {  // all default: 8-bit sRGB, no extra channels, no profile
         facts.extraChannelPixels = 0;
@@ -220,7 +220,7 @@ bool ReadHeaders(BitReader& in, JxlHeaderFacts& facts) {
     // The colour encoding: all default (sRGB), or a profile wanted, then the colour space.
     if (in.Bits(1) != 0) return true;
     const bool wantsProfile = in.Bits(1) != 0;
-    facts.colourChannels = Enum(in) == kGreyColourSpace ? 1 : 3;
+    facts.colourChannels = Enum(in) == GreyColourSpace ? 1 : 3;
     if (!wantsProfile) return true;
     if (extraFields && in.Bits(1) == 0) {  // tone mapping, not all default
         SkipF16(in, 2);
@@ -248,12 +248,12 @@ bool ReadHeaders(BitReader& in, JxlHeaderFacts& facts) {
 
 // Adds the codestream boxes of a container to `in`; false when a box is broken.
 bool AddContainerParts(FileView file, BitReader& in) {
-    constexpr size_t kHeader = 8;
+    constexpr size_t BoxHeaderBytes = 8;
     size_t at = 0;
-    while (file.size() - at >= kHeader) {
+    while (file.size() - at >= BoxHeaderBytes) {
         const uint8_t* box = file.data() + at;
         uint64_t size = ReadBe32(box);
-        size_t header = kHeader;
+        size_t header = BoxHeaderBytes;
         if (size == 1) {
             if (file.size() - at < 16) return false;
             size = uint64_t{ReadBe32(box + 8)} << 32 | ReadBe32(box + 12);

@@ -13,10 +13,10 @@ namespace {
 
 // --- Placeable WMF: a 22-byte placement header, then the Windows metafile's own header ---
 
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr size_t kPlaceableHeaderSize = 22;
-constexpr size_t kMetaHeaderSize = 18;
-constexpr uint16_t kMetaHeaderWords = kMetaHeaderSize / 2;
+constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
+constexpr size_t PlaceableHeaderSize = 22;
+constexpr size_t MetaHeaderSize = 18;
+constexpr uint16_t MetaHeaderWords = MetaHeaderSize / 2;
 
 // The metafile's own header must be one that plays: in memory (1) or on disk (2), nine words
 // long, version 1 or 3; and the size it gives, in 16-bit words, must cover the header. That
@@ -27,16 +27,16 @@ bool IsValidMetaHeader(FileView meta) {
     const uint16_t headerWords = ReadLe16(meta, 2);
     const uint16_t version = ReadLe16(meta, 4);
     const uint64_t sizeInBytes = uint64_t{ReadLe32(meta, 6)} * 2;
-    return (type == 1 || type == 2) && headerWords == kMetaHeaderWords &&
-           (version == 0x100 || version == 0x300) && sizeInBytes >= kMetaHeaderSize;
+    return (type == 1 || type == 2) && headerWords == MetaHeaderWords &&
+           (version == 0x100 || version == 0x300) && sizeInBytes >= MetaHeaderSize;
 }
 
 // --- EMF: the first record is the header record ---
 
-constexpr uint32_t kEmrHeader = 1;
-constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr size_t kSignatureAt = 40;
-constexpr uint32_t kSmallestEmfHeader = 88;  // the header before the pixel-format fields
+constexpr uint32_t EmrHeader = 1;
+constexpr uint32_t EmfSignature = 0x464D4520;  // " EMF"
+constexpr size_t SignatureAt = 40;
+constexpr uint32_t SmallestEmfHeader = 88;  // the header before the pixel-format fields
 
 EmfHeader ReadEnhMetaHeader(FileView header) {
     // Fields past the end of a shorter header read as zero.
@@ -70,7 +70,7 @@ EmfHeader ReadEnhMetaHeader(FileView header) {
 }  // namespace
 
 bool LooksLikePlaceableWmf(FileView file) {
-    return file.size() >= 4 && ReadLe32(file, 0) == kPlaceableKey;
+    return file.size() >= 4 && ReadLe32(file, 0) == PlaceableKey;
 }
 
 // The checksum (the XOR of the ten words before it) is not checked: picture loaders accept
@@ -78,7 +78,7 @@ bool LooksLikePlaceableWmf(FileView file) {
 // The handle slot (hmf) is meaningless in a file and not checked either.
 CodecResult ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out) {
     if (!LooksLikePlaceableWmf(file)) return Refuse("wmf: no placeable metafile key");
-    if (file.size() < kPlaceableHeaderSize + kMetaHeaderSize)
+    if (file.size() < PlaceableHeaderSize + MetaHeaderSize)
         return Refuse("wmf: the headers are cut short");
     PlaceableWmfHeader header;
     header.left = static_cast<int16_t>(ReadLe16(file, 6));
@@ -88,15 +88,15 @@ CodecResult ParsePlaceableWmf(FileView file, PlaceableWmfHeader& out) {
     header.unitsPerInch = ReadLe16(file, 14);
     // The picture's size is the box divided by units per inch.
     if (header.unitsPerInch == 0) return Refuse("wmf: the placement gives no units to the inch");
-    if (!IsValidMetaHeader(file.subspan(kPlaceableHeaderSize)))
+    if (!IsValidMetaHeader(file.subspan(PlaceableHeaderSize)))
         return Refuse("wmf: the metafile's own header is none that plays");
     out = header;
     return Decoded;
 }
 
 bool LooksLikeEmf(FileView file) {
-    return file.size() >= kSignatureAt + 4 && ReadLe32(file, 0) == kEmrHeader &&
-           ReadLe32(file, kSignatureAt) == kEmfSignature;
+    return file.size() >= SignatureAt + 4 && ReadLe32(file, 0) == EmrHeader &&
+           ReadLe32(file, SignatureAt) == EmfSignature;
 }
 
 // The header record's size must be one a header can have (at least the 88 bytes that every
@@ -106,7 +106,7 @@ bool LooksLikeEmf(FileView file) {
 CodecResult ParseEmfHeader(FileView file, EmfHeader& out) {
     if (!LooksLikeEmf(file)) return Refuse("emf: no enhanced metafile header record");
     const uint32_t headerSize = ReadLe32(file, 4);
-    if (headerSize < kSmallestEmfHeader || headerSize % 4 != 0 || headerSize > file.size())
+    if (headerSize < SmallestEmfHeader || headerSize % 4 != 0 || headerSize > file.size())
         return Refuse("emf: a header record of a size none has, or cut short");
     const EmfHeader header = ReadEnhMetaHeader(file.first(headerSize));
     if (header.nBytes < headerSize || header.nBytes > file.size())

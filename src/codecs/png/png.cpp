@@ -27,18 +27,18 @@ namespace {
 static_assert(std::endian::native == std::endian::little,
               "RGBA bytes are read as one little-endian 32-bit value");
 
-constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr uint8_t PngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // We read no text, profiles or metadata; these caps keep a hostile file from making libspng
 // hold large amounts of them.
-constexpr size_t kMaxChunkBytes = size_t{16} << 20;
-constexpr size_t kMaxCachedChunkBytes = size_t{64} << 20;
+constexpr size_t MaxChunkBytes = size_t{16} << 20;
+constexpr size_t MaxCachedChunkBytes = size_t{64} << 20;
 // IsPictureSizeSupported refuses any side longer than this anyway.
-constexpr uint32_t kMaxSide = INT32_MAX / 4;
+constexpr uint32_t MaxSide = INT32_MAX / 4;
 
 // Where the pixels of each Adam7 pass sit in a row: first column and column step.
-constexpr uint32_t kPassFirstColumn[7] = {0, 4, 0, 2, 0, 1, 0};
-constexpr uint32_t kPassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
+constexpr uint32_t PassFirstColumn[7] = {0, 4, 0, 2, 0, 1, 0};
+constexpr uint32_t PassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
 
 struct ContextDeleter {
     void operator()(spng_ctx* context) const { spng_ctx_free(context); }
@@ -138,8 +138,8 @@ int NextRow(spng_ctx* context, const spng_ihdr& ihdr, RowPlace& place, bool firs
     place.row = info.row_num;
     if (ihdr.interlace_method == SPNG_INTERLACE_ADAM7) {
         if (info.pass < 0 || info.pass > 6) return SPNG_EINTERNAL;
-        place.firstColumn = kPassFirstColumn[info.pass];
-        place.columnStep = kPassColumnStep[info.pass];
+        place.firstColumn = PassFirstColumn[info.pass];
+        place.columnStep = PassColumnStep[info.pass];
     }
     return SPNG_OK;
 }
@@ -197,8 +197,8 @@ CodecResult DecodeRgba16Rows(spng_ctx* context, const spng_ihdr& ihdr, PixelStor
 }  // namespace
 
 bool LooksLikePng(FileView file) {
-    return file.size() >= sizeof kSignature &&
-           std::memcmp(file.data(), kSignature, sizeof kSignature) == 0;
+    return file.size() >= sizeof PngSignature &&
+           std::memcmp(file.data(), PngSignature, sizeof PngSignature) == 0;
 }
 
 namespace {
@@ -247,8 +247,8 @@ CodecResult Decode(FileView file, std::span<uint8_t> writable, const DecodeLimit
     const bool filtered = HasSkippedPngChunks(file);
     // On a fresh context with valid arguments these fail only for want of memory.
     if (spng_set_crc_action(png, SPNG_CRC_ERROR, SPNG_CRC_DISCARD) != SPNG_OK ||
-        spng_set_chunk_limits(png, kMaxChunkBytes, kMaxCachedChunkBytes) != SPNG_OK ||
-        spng_set_image_limits(png, kMaxSide, kMaxSide) != SPNG_OK ||
+        spng_set_chunk_limits(png, MaxChunkBytes, MaxCachedChunkBytes) != SPNG_OK ||
+        spng_set_image_limits(png, MaxSide, MaxSide) != SPNG_OK ||
         (filtered ? spng_set_png_stream(png, PngChunkFilter::Read, &filter)
                   : spng_set_png_buffer(png, file.data(), file.size())) != SPNG_OK) {
         return Refuse("png: libspng cannot make a decoder");

@@ -5,18 +5,18 @@
 namespace pic2pnm::codecs {
 
 namespace {
-constexpr uint8_t kGrey = 0;
-constexpr uint8_t kRgb = 2;
-constexpr uint8_t kPalette = 3;
-constexpr uint8_t kGreyAlpha = 4;
-constexpr uint8_t kRgba = 6;
-constexpr double kMetresPerInch = 0.0254;
+constexpr uint8_t ColourTypeGrey = 0;
+constexpr uint8_t ColourTypeRgb = 2;
+constexpr uint8_t ColourTypePalette = 3;
+constexpr uint8_t ColourTypeGreyAlpha = 4;
+constexpr uint8_t ColourTypeRgba = 6;
+constexpr double MetresPerInch = 0.0254;
 
 uint32_t SamplesPerPixel(uint8_t colorType) {
     switch (colorType) {
-        case kRgb: return 3;
-        case kGreyAlpha: return 2;
-        case kRgba: return 4;
+        case ColourTypeRgb: return 3;
+        case ColourTypeGreyAlpha: return 2;
+        case ColourTypeRgba: return 4;
         default: return 1;  // grey, or a palette index
     }
 }
@@ -24,19 +24,19 @@ uint32_t SamplesPerPixel(uint8_t colorType) {
 
 SourceFormat DescribePngSource(uint8_t colorType, uint8_t bitDepth, bool hasTrns,
                                uint32_t paletteEntries) {
-    const bool grey = colorType == kGrey || colorType == kGreyAlpha;
-    const bool alpha = colorType == kGreyAlpha || colorType == kRgba || hasTrns;
+    const bool grey = colorType == ColourTypeGrey || colorType == ColourTypeGreyAlpha;
+    const bool alpha = colorType == ColourTypeGreyAlpha || colorType == ColourTypeRgba || hasTrns;
     return {.channels = grey ? SourceChannels::Grey : SourceChannels::Colour,
             .sampleBits = bitDepth,
             .pixelBits = static_cast<uint8_t>(bitDepth * SamplesPerPixel(colorType)),
             .alpha = alpha ? AlphaKind::Straight : AlphaKind::None,
-            .paletteEntries = colorType == kPalette ? paletteEntries : 0};
+            .paletteEntries = colorType == ColourTypePalette ? paletteEntries : 0};
 }
 
 PngDpi DpiFromPhys(uint32_t pixelsPerUnitX, uint32_t pixelsPerUnitY, uint8_t unit) {
     if (unit != 1) return {};
-    return {static_cast<float>(pixelsPerUnitX * kMetresPerInch),
-            static_cast<float>(pixelsPerUnitY * kMetresPerInch)};
+    return {static_cast<float>(pixelsPerUnitX * MetresPerInch),
+            static_cast<float>(pixelsPerUnitY * MetresPerInch)};
 }
 
 bool PngRowBuffersFit(uint32_t width, uint32_t height, uint8_t bitDepth, uint8_t colorType,

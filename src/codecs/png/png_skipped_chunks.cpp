@@ -8,9 +8,9 @@
 namespace pic2pnm::codecs {
 namespace {
 
-constexpr size_t kSignatureBytes = 8;
-constexpr size_t kHeaderBytes = 8;  // length and type
-constexpr size_t kCrcBytes = 4;
+constexpr size_t SignatureBytes = 8;
+constexpr size_t HeaderBytes = 8;  // length and type
+constexpr size_t CrcBytes = 4;
 
 bool IsSkipped(const uint8_t* type) {
     return std::memcmp(type, "tEXt", 4) == 0 || std::memcmp(type, "zTXt", 4) == 0 ||
@@ -19,15 +19,15 @@ bool IsSkipped(const uint8_t* type) {
 
 // The whole chunk starting at `at`, or 0 when its header is cut short or it runs past the end.
 size_t WholeChunkBytes(FileView file, size_t at) {
-    if (file.size() - at < kHeaderBytes) return 0;
-    const uint64_t bytes = uint64_t{ReadBe32(file.data() + at)} + kHeaderBytes + kCrcBytes;
+    if (file.size() - at < HeaderBytes) return 0;
+    const uint64_t bytes = uint64_t{ReadBe32(file.data() + at)} + HeaderBytes + CrcBytes;
     return bytes <= file.size() - at ? static_cast<size_t>(bytes) : 0;
 }
 
 }  // namespace
 
 bool HasSkippedPngChunks(FileView file) {
-    size_t at = kSignatureBytes;
+    size_t at = SignatureBytes;
     while (at < file.size()) {
         const size_t bytes = WholeChunkBytes(file, at);
         if (bytes == 0) return false;

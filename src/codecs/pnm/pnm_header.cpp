@@ -9,8 +9,8 @@ namespace pic2pnm::codecs::pnm {
 namespace {
 
 // Anything larger is as good as infinite: no picture we can hold has a side this long.
-constexpr uint64_t kNumberCap = uint64_t{1} << 40;
-constexpr uint32_t kMaxMaxval = 65535;
+constexpr uint64_t NumberCap = uint64_t{1} << 40;
+constexpr uint32_t MaxMaxval = 65535;
 
 bool IsSpace(uint8_t c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -42,13 +42,13 @@ class HeaderText {
         return pos_ != start;
     }
 
-    // A decimal number; false when none starts here. Huge values stay at kNumberCap.
+    // A decimal number; false when none starts here. Huge values stay at NumberCap.
     bool ReadNumber(uint64_t& value) {
         if (pos_ >= file_.size() || !IsDigit(file_[pos_])) return false;
         value = 0;
         while (pos_ < file_.size() && IsDigit(file_[pos_])) {
             value = value * 10 + (file_[pos_] - '0');
-            if (value > kNumberCap) value = kNumberCap;
+            if (value > NumberCap) value = NumberCap;
             ++pos_;
         }
         return true;
@@ -82,13 +82,13 @@ bool ParseWholeNumber(std::string_view text, uint64_t& value) {
     for (char c : text) {
         if (!IsDigit(static_cast<uint8_t>(c))) return false;
         value = value * 10 + static_cast<uint64_t>(c - '0');
-        if (value > kNumberCap) value = kNumberCap;
+        if (value > NumberCap) value = NumberCap;
     }
     return true;
 }
 
 bool IsValidMaxval(uint64_t maxval) {
-    return maxval >= 1 && maxval <= kMaxMaxval;
+    return maxval >= 1 && maxval <= MaxMaxval;
 }
 
 // P1 to P6: width, height and (but for PBM) maxval, each after whitespace or comments. A raw
@@ -107,7 +107,7 @@ CodecResult ReadClassicHeader(FileView file, char kind, PnmHeader& out) {
     header.plain = kind <= '3';
     header.width = fields[0];
     header.height = fields[1];
-    header.maxval = static_cast<uint32_t>(fields[2] > kMaxMaxval ? 0 : fields[2]);
+    header.maxval = static_cast<uint32_t>(fields[2] > MaxMaxval ? 0 : fields[2]);
     if (header.width == 0 || header.height == 0) return Refuse("pnm: a side of the picture is 0");
     if (!IsValidMaxval(fields[2])) return Refuse("pnm: the maxval is 0 or above 65535");
     switch (kind) {
@@ -134,7 +134,7 @@ bool LayoutOfTupleType(std::string_view tupleType, uint64_t depth, PnmLayout& la
         uint64_t depth;
         PnmLayout layout;
     };
-    static constexpr Known kKnown[] = {
+    static constexpr Known KnownTupleTypes[] = {
         {"BLACKANDWHITE", 1, PnmLayout::Grey},
         {"GRAYSCALE", 1, PnmLayout::Grey},
         {"RGB", 3, PnmLayout::Rgb},
@@ -144,13 +144,13 @@ bool LayoutOfTupleType(std::string_view tupleType, uint64_t depth, PnmLayout& la
     };
     if (tupleType.empty()) {
         // Without a tuple type the depth alone says what the samples are.
-        static constexpr PnmLayout kByDepth[] = {PnmLayout::Grey, PnmLayout::GreyAlpha,
-                                                 PnmLayout::Rgb, PnmLayout::RgbAlpha};
+        static constexpr PnmLayout ByDepth[] = {PnmLayout::Grey, PnmLayout::GreyAlpha,
+                                                PnmLayout::Rgb, PnmLayout::RgbAlpha};
         if (depth < 1 || depth > 4) return false;
-        layout = kByDepth[depth - 1];
+        layout = ByDepth[depth - 1];
         return true;
     }
-    for (const Known& known : kKnown) {
+    for (const Known& known : KnownTupleTypes) {
         if (known.name == tupleType && known.depth == depth) {
             layout = known.layout;
             return true;

@@ -13,17 +13,17 @@
 namespace pic2pnm::codecs::pnm {
 namespace {
 
-constexpr uint32_t kOpaque = 0xFF000000u;
-constexpr uint32_t kWhite = 0xFFFFFFFFu;
-constexpr uint32_t kBlack = kOpaque;
+constexpr uint32_t OpaqueAlpha = 0xFF000000u;
+constexpr uint32_t WhitePixel = 0xFFFFFFFFu;
+constexpr uint32_t BlackPixel = OpaqueAlpha;
 // Set in a scale-table entry for a stored value above maxval.
-constexpr uint16_t kAboveMaxval = 0x100;
+constexpr uint16_t AboveMaxval = 0x100;
 
-// Every value a sample can store (8 or 16 bits of it) to its 8-bit level, or kAboveMaxval.
+// Every value a sample can store (8 or 16 bits of it) to its 8-bit level, or AboveMaxval.
 bool MakeScaleTable(uint32_t maxval, std::vector<uint16_t>& table) {
     const size_t entries = maxval > 255 ? 65536 : 256;
     try {
-        table.assign(entries, kAboveMaxval);
+        table.assign(entries, AboveMaxval);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -55,7 +55,7 @@ uint32_t Load32(const uint8_t* p) {
 // taken apart byte by byte: the file may end right after it.
 void ReadRgbPixels(const uint8_t* src, uint32_t* dst, size_t width) {
     for (size_t x = 0; x + 1 < width; ++x, src += 3)
-        dst[x] = __builtin_bswap32(Load32(src)) >> 8 | kOpaque;
+        dst[x] = __builtin_bswap32(Load32(src)) >> 8 | OpaqueAlpha;
     dst[width - 1] = Pack(src[0], src[1], src[2], 0xFF);
 }
 
@@ -65,7 +65,7 @@ void ReadRgbPixels(const uint8_t* src, uint32_t* dst, size_t width) {
 __attribute__((target("ssse3"))) void ReadRgbRowShuffled(const uint8_t* src, uint32_t* dst,
                                                          size_t width) {
     const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
-    const __m128i opaque = _mm_set1_epi32(static_cast<int>(kOpaque));
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(OpaqueAlpha));
     size_t x = 0;
     for (; x + 6 <= width; x += 4) {
         const __m128i rgb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
@@ -75,12 +75,12 @@ __attribute__((target("ssse3"))) void ReadRgbRowShuffled(const uint8_t* src, uin
     ReadRgbPixels(src + 3 * x, dst + x, width - x);
 }
 
-const bool kHasShuffle = __builtin_cpu_supports("ssse3");
+const bool HasShuffle = __builtin_cpu_supports("ssse3");
 #endif
 
 void ReadRgbRow(const uint8_t* src, uint32_t* dst, size_t width) {
 #if defined(__x86_64__)
-    if (kHasShuffle) return ReadRgbRowShuffled(src, dst, width);
+    if (HasShuffle) return ReadRgbRowShuffled(src, dst, width);
 #endif
     ReadRgbPixels(src, dst, width);
 }
@@ -101,7 +101,7 @@ bool ReadRawRow(const uint8_t* src, uint32_t* dst, size_t width, const uint16_t*
         ReadRgbaRow(src, dst, width);
         return true;
     }
-    constexpr size_t kStep = Wide ? 2 : 1;
+    constexpr size_t SampleBytes = Wide ? 2 : 1;
     uint32_t flags = 0;
     auto level = [&](const uint8_t* p) -> uint32_t {
         if constexpr (Identity) return *p;
@@ -109,19 +109,19 @@ bool ReadRawRow(const uint8_t* src, uint32_t* dst, size_t width, const uint16_t*
         flags |= scaled;
         return scaled & 0xFF;
     };
-    for (size_t x = 0; x < width; ++x, src += Channels * kStep) {
+    for (size_t x = 0; x < width; ++x, src += Channels * SampleBytes) {
         if constexpr (Channels == 1) {
-            dst[x] = level(src) * 0x010101u | kOpaque;
+            dst[x] = level(src) * 0x010101u | OpaqueAlpha;
         } else if constexpr (Channels == 2) {
-            dst[x] = level(src) * 0x010101u | level(src + kStep) << 24;
+            dst[x] = level(src) * 0x010101u | level(src + SampleBytes) << 24;
         } else if constexpr (Channels == 3) {
-            dst[x] = Pack(level(src), level(src + kStep), level(src + 2 * kStep), 0xFF);
+            dst[x] = Pack(level(src), level(src + SampleBytes), level(src + 2 * SampleBytes), 0xFF);
         } else {
-            dst[x] = Pack(level(src), level(src + kStep), level(src + 2 * kStep),
-                          level(src + 3 * kStep));
+            dst[x] = Pack(level(src), level(src + SampleBytes), level(src + 2 * SampleBytes),
+                          level(src + 3 * SampleBytes));
         }
     }
-    return (flags & kAboveMaxval) == 0;
+    return (flags & AboveMaxval) == 0;
 }
 
 using RowReader = bool (*)(const uint8_t*, uint32_t*, size_t, const uint16_t*);
@@ -138,7 +138,7 @@ RowReader RowReaderFor(int channels) {
 
 void ReadBitmapRow(const uint8_t* src, uint32_t* dst, size_t width) {
     for (size_t x = 0; x < width; ++x)
-        dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1 ? kBlack : kWhite;
+        dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1 ? BlackPixel : WhitePixel;
 }
 
 bool IsSpace(uint8_t c) {
@@ -227,7 +227,7 @@ CodecResult ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore
                 uint32_t bit = 0;
                 if (!samples.NextBit(bit))
                     return Refuse("pnm: a plain PBM pixel is missing or neither 0 nor 1");
-                row[x] = bit ? kBlack : kWhite;
+                row[x] = bit ? BlackPixel : WhitePixel;
             }
         }
         return Decoded;
@@ -248,7 +248,7 @@ CodecResult ReadPlainRaster(const PnmHeader& header, FileView raster, PixelStore
                 level[c] = scale[value];
             }
             switch (header.layout) {
-                case PnmLayout::Grey: row[x] = level[0] * 0x010101u | kOpaque; break;
+                case PnmLayout::Grey: row[x] = level[0] * 0x010101u | OpaqueAlpha; break;
                 case PnmLayout::GreyAlpha: row[x] = level[0] * 0x010101u | level[1] << 24; break;
                 default: row[x] = Pack(level[0], level[1], level[2], level[3]); break;
             }

@@ -7,27 +7,23 @@
 
 #include "codecs/common/byte_order.h"
 #include "codecs/common/codec_reasons.h"
+#include "codecs/common/pixel_finisher.h"
 #include "codecs/qoi/qoi.h"
 
 namespace pic2pnm::codecs {
 namespace {
 
-constexpr uint8_t kMagic[4] = {'q', 'o', 'i', 'f'};
-constexpr size_t kHeaderSize = 14;
-constexpr uint8_t kEndMarker[8] = {0, 0, 0, 0, 0, 0, 0, 1};
-constexpr uint64_t kLongestRun = 62;  // pixels one byte can stand for
+constexpr uint8_t QoiMagic[4] = {'q', 'o', 'i', 'f'};
+constexpr size_t HeaderSize = 14;
+constexpr uint8_t EndMarker[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+constexpr uint64_t LongestRun = 62;  // pixels one byte can stand for
 
-constexpr uint8_t kOpRgb = 0xFE;
-constexpr uint8_t kOpRgba = 0xFF;
-constexpr uint8_t kOpIndex = 0x00;
-constexpr uint8_t kOpDiff = 0x40;
-constexpr uint8_t kOpLuma = 0x80;
-constexpr uint8_t kOpMask = 0xC0;
-
-// Pixels are kept as the store holds them: blue in the low byte, then green, red, alpha.
-uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-    return (b & 0xFF) | (g & 0xFF) << 8 | (r & 0xFF) << 16 | a << 24;
-}
+constexpr uint8_t OpRgb = 0xFE;
+constexpr uint8_t OpRgba = 0xFF;
+constexpr uint8_t OpIndex = 0x00;
+constexpr uint8_t OpDiff = 0x40;
+constexpr uint8_t OpLuma = 0x80;
+constexpr uint8_t OpMask = 0xC0;
 
 uint32_t HashSlot(uint32_t px) {
     const uint32_t b = px & 0xFF, g = px >> 8 & 0xFF, r = px >> 16 & 0xFF, a = px >> 24;
@@ -52,29 +48,29 @@ CodecResult DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
             }
             if (p == end) return Refuse("qoi: the chunks end before the last pixel");
             const uint8_t op = *p++;
-            if (op == kOpRgb) {
+            if (op == OpRgb) {
                 if (end - p < 3) return Refuse("qoi: a chunk is cut short");
-                px = Pack(p[0], p[1], p[2], px >> 24);
+                px = PackPixel(p[0], p[1], p[2], px >> 24);
                 p += 3;
-            } else if (op == kOpRgba) {
+            } else if (op == OpRgba) {
                 if (end - p < 4) return Refuse("qoi: a chunk is cut short");
-                px = Pack(p[0], p[1], p[2], p[3]);
+                px = PackPixel(p[0], p[1], p[2], p[3]);
                 p += 4;
-            } else if ((op & kOpMask) == kOpIndex) {
+            } else if ((op & OpMask) == OpIndex) {
                 px = index[op];
-            } else if ((op & kOpMask) == kOpDiff) {
+            } else if ((op & OpMask) == OpDiff) {
                 const uint32_t r = (px >> 16) + ((op >> 4) & 3) - 2;
                 const uint32_t g = (px >> 8) + ((op >> 2) & 3) - 2;
                 const uint32_t b = px + (op & 3) - 2;
-                px = Pack(r, g, b, px >> 24);
-            } else if ((op & kOpMask) == kOpLuma) {
+                px = PackPixel(r, g, b, px >> 24);
+            } else if ((op & OpMask) == OpLuma) {
                 if (p == end) return Refuse("qoi: a chunk is cut short");
                 const uint32_t dg = static_cast<uint32_t>(op & 0x3F) - 32;
                 const uint8_t next = *p++;
                 const uint32_t r = (px >> 16) + dg - 8 + (next >> 4);
                 const uint32_t g = (px >> 8) + dg;
                 const uint32_t b = px + dg - 8 + (next & 0x0F);
-                px = Pack(r, g, b, px >> 24);
+                px = PackPixel(r, g, b, px >> 24);
             } else {              // the run chunk, 0xC0 to 0xFD
                 run = op & 0x3F;  // this pixel and `run` more
             }
@@ -89,12 +85,13 @@ CodecResult DecodeChunks(const uint8_t*& p, const uint8_t* end, PixelStore& stor
 }  // namespace
 
 bool LooksLikeQoi(FileView file) {
-    return file.size() >= sizeof kMagic && std::memcmp(file.data(), kMagic, sizeof kMagic) == 0;
+    return file.size() >= sizeof QoiMagic &&
+           std::memcmp(file.data(), QoiMagic, sizeof QoiMagic) == 0;
 }
 
 CodecResult DecodeQoi(FileView file, const DecodeLimits& limits, DecodedPicture& out) {
     if (!LooksLikeQoi(file)) return Refuse("qoi: no QOI signature");
-    if (file.size() < kHeaderSize) return Refuse("qoi: the header is cut short");
+    if (file.size() < HeaderSize) return Refuse("qoi: the header is cut short");
     const uint32_t width = ReadBe32(file.data() + 4);
     const uint32_t height = ReadBe32(file.data() + 8);
     const uint8_t channels = file[12];
@@ -107,17 +104,17 @@ CodecResult DecodeQoi(FileView file, const DecodeLimits& limits, DecodedPicture&
     // Every chunk byte stands for at most one run of 62 pixels, and the end marker follows.
     const uint64_t pixels = uint64_t{width} * height;
     const uint64_t leastBytes =
-        kHeaderSize + (pixels + kLongestRun - 1) / kLongestRun + sizeof kEndMarker;
+        HeaderSize + (pixels + LongestRun - 1) / LongestRun + sizeof EndMarker;
     if (file.size() < leastBytes) return Refuse("qoi: too few bytes for the picture's pixels");
 
     std::shared_ptr<PixelStore> store =
         PixelStore::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height));
     if (!store) return Refuse("qoi: no memory for the pixels");
-    const uint8_t* p = file.data() + kHeaderSize;
+    const uint8_t* p = file.data() + HeaderSize;
     const uint8_t* end = file.data() + file.size();
     if (const CodecResult chunks = DecodeChunks(p, end, *store); !chunks.IsOk()) return chunks;
-    if (static_cast<size_t>(end - p) < sizeof kEndMarker ||
-        std::memcmp(p, kEndMarker, sizeof kEndMarker) != 0)
+    if (static_cast<size_t>(end - p) < sizeof EndMarker ||
+        std::memcmp(p, EndMarker, sizeof EndMarker) != 0)
         return Refuse("qoi: the end marker does not follow the last pixel");
 
     const bool alpha = channels == 4;

@@ -19,10 +19,10 @@ using tga::TgaAlpha;
 using tga::TgaKind;
 using tga::TgaLayout;
 
-constexpr uint32_t kOpaque = 0xFF000000u;
+constexpr uint32_t OpaqueAlpha = 0xFF000000u;
 
 // 5-bit channels to 8 bits, v * 255 / 31 rounded.
-constexpr std::array<uint32_t, 32> kFiveBitLevels = [] {
+constexpr std::array<uint32_t, 32> FiveBitLevels = [] {
     std::array<uint32_t, 32> levels{};
     for (uint32_t v = 0; v < 32; ++v) levels[v] = (v * 255 + 15) / 31;
     return levels;
@@ -34,9 +34,9 @@ uint32_t ColorOf(uint32_t raw, uint8_t bits) {
     switch (bits) {
         case 15:
         case 16:
-            return kFiveBitLevels[raw & 31] | kFiveBitLevels[raw >> 5 & 31] << 8 |
-                   kFiveBitLevels[raw >> 10 & 31] << 16 | (raw & 0x8000 ? kOpaque : 0);
-        case 24: return raw | kOpaque;
+            return FiveBitLevels[raw & 31] | FiveBitLevels[raw >> 5 & 31] << 8 |
+                   FiveBitLevels[raw >> 10 & 31] << 16 | (raw & 0x8000 ? OpaqueAlpha : 0);
+        case 24: return raw | OpaqueAlpha;
         default: return raw;
     }
 }
@@ -163,7 +163,7 @@ CodecResult DecodeTga(FileView file, const DecodeLimits& limits, DecodedPicture&
     ApplyOrientation(layout, *store);
     if (layout.alpha == TgaAlpha::None) {
         uint32_t* pixels = store->Data();
-        for (size_t i = 0; i < store->PixelCount(); ++i) pixels[i] |= kOpaque;
+        for (size_t i = 0; i < store->PixelCount(); ++i) pixels[i] |= OpaqueAlpha;
     }
 
     DecodedPicture picture;

@@ -8,11 +8,11 @@
 namespace pic2pnm::codecs::tga {
 namespace {
 
-constexpr size_t kHeaderSize = 18;
-constexpr size_t kFooterSize = 26;
-constexpr char kFooterSignature[] = "TRUEVISION-XFILE.";  // with its NUL: 18 bytes
-constexpr size_t kExtensionSize = 495;
-constexpr size_t kAttributeTypeOffset = 494;
+constexpr size_t HeaderSize = 18;
+constexpr size_t FooterSize = 26;
+constexpr char FooterSignature[] = "TRUEVISION-XFILE.";  // with its NUL: 18 bytes
+constexpr size_t ExtensionSize = 495;
+constexpr size_t AttributeTypeOffset = 494;
 
 bool IsColorMapEntryBits(uint8_t bits) {
     return bits == 15 || bits == 16 || bits == 24 || bits == 32;
@@ -30,15 +30,15 @@ bool IsPixelBitsOf(TgaKind kind, uint8_t bits) {
 // The attribute type of the extension area, when a version-2 footer points at a whole one;
 // -1 otherwise.
 int AttributeType(FileView file) {
-    if (file.size() < kHeaderSize + kFooterSize) return -1;
-    const uint8_t* footer = file.data() + file.size() - kFooterSize;
-    if (std::memcmp(footer + 8, kFooterSignature, sizeof kFooterSignature) != 0) return -1;
+    if (file.size() < HeaderSize + FooterSize) return -1;
+    const uint8_t* footer = file.data() + file.size() - FooterSize;
+    if (std::memcmp(footer + 8, FooterSignature, sizeof FooterSignature) != 0) return -1;
     const uint32_t extension = ReadLe32(footer);
-    if (extension < kHeaderSize || extension > file.size() - kFooterSize ||
-        file.size() - kFooterSize - extension < kExtensionSize)
+    if (extension < HeaderSize || extension > file.size() - FooterSize ||
+        file.size() - FooterSize - extension < ExtensionSize)
         return -1;
-    if (ReadLe16(file.data() + extension) < kExtensionSize) return -1;
-    return file[extension + kAttributeTypeOffset];
+    if (ReadLe16(file.data() + extension) < ExtensionSize) return -1;
+    return file[extension + AttributeTypeOffset];
 }
 
 // Whether the pixels carry alpha: attribute bits in the descriptor where the pixel (or the
@@ -81,7 +81,7 @@ size_t BytesPerPixel(uint8_t bits) {
 }
 
 CodecResult ReadTgaLayout(FileView file, TgaLayout& out) {
-    if (file.size() < kHeaderSize) return Refuse("tga: too short for a TGA header");
+    if (file.size() < HeaderSize) return Refuse("tga: too short for a TGA header");
     const uint8_t* h = file.data();
     const uint8_t idLength = h[0];
     const uint8_t colorMapType = h[1];
@@ -126,7 +126,7 @@ CodecResult ReadTgaLayout(FileView file, TgaLayout& out) {
     layout.topToBottom = (descriptor & 0x20) != 0;
 
     const size_t mapBytes = colorMapType == 1 ? size_t{entryCount} * BytesPerPixel(entryBits) : 0;
-    layout.colorMapStart = kHeaderSize + idLength;
+    layout.colorMapStart = HeaderSize + idLength;
     layout.pixelStart = layout.colorMapStart + mapBytes;
     if (layout.pixelStart > file.size())
         return Refuse("tga: the colour map runs past the end of the file");

@@ -13,18 +13,19 @@ namespace {
 
 // The same bound libtiff is given for its own blocks: a strip or tile that needs more is
 // refused, as the RGBA reader refuses it.
-constexpr uint64_t kMaxBlockBytes = uint64_t{1} << 30;
+constexpr uint64_t MaxBlockBytes = uint64_t{1} << 30;
 
-constexpr uint64_t kFull = 65535;  // samples are worked with at 16 bits
+constexpr uint64_t FullScale = 65535;  // samples are worked with at 16 bits
 
 // round(level * 255 / 65535)
 uint32_t To8Bits(uint64_t level) {
-    return static_cast<uint32_t>((level * 510 + kFull) / (2 * kFull));
+    return static_cast<uint32_t>((level * 510 + FullScale) / (2 * FullScale));
 }
 
 // round(colour * alpha * 255 / 65535²): straight colour over black, from the full depth.
 uint32_t MultipliedTo8Bits(uint64_t colour, uint64_t alpha) {
-    return static_cast<uint32_t>((colour * alpha * 510 + kFull * kFull) / (2 * kFull * kFull));
+    return static_cast<uint32_t>((colour * alpha * 510 + FullScale * FullScale) /
+                                 (2 * FullScale * FullScale));
 }
 
 struct Palette {
@@ -65,7 +66,7 @@ CodecResult ReadGeometry(const TiffLibrary& libtiff, TIFF* tiff, const TiffAlpha
     // At most 2^32 x 2^16 x 2 bytes a row: no overflow; the product with the rows is checked.
     block.rowBytes = uint64_t{block.width} * samples * (layout.bitsPerSample / 8);
     if (__builtin_mul_overflow(block.rowBytes, uint64_t{block.height}, &block.bytes) ||
-        block.bytes > kMaxBlockBytes)
+        block.bytes > MaxBlockBytes)
         return Refuse("tiff: a strip or tile larger than 1 GiB");
     block.across = (uint64_t{width} + block.width - 1) / block.width;
     const uint64_t down = (uint64_t{height} + block.height - 1) / block.height;
@@ -130,7 +131,7 @@ void ComposeRow(const TiffAlphaLayout& layout, const Palette& map, const PlaneVi
             colour[2] = map.blue[index] * map.scale;
         } else {
             uint64_t grey = SampleAt<Sample>(planes[0], row, x);
-            if (layout.photometric == PHOTOMETRIC_MINISWHITE) grey = kFull - grey;
+            if (layout.photometric == PHOTOMETRIC_MINISWHITE) grey = FullScale - grey;
             colour[0] = colour[1] = colour[2] = grey;
         }
         const uint64_t alpha = SampleAt<Sample>(alphaPlane, row, x);

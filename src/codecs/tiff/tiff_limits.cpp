@@ -8,9 +8,9 @@ namespace pic2pnm::codecs {
 namespace {
 
 // No photometric tag: counted as three colour samples, the most libtiff's reader guesses.
-constexpr uint16_t kPhotometricMissing = UINT16_MAX;
+constexpr uint16_t PhotometricMissing = UINT16_MAX;
 // libtiff takes the cap as a signed size.
-constexpr uint64_t kLargestCap = INT64_MAX;
+constexpr uint64_t LargestCap = INT64_MAX;
 
 uint16_t ColourSamples(uint16_t photometric) {
     switch (photometric) {
@@ -81,7 +81,7 @@ bool ReadTiffLayout(const TiffLibrary& libtiff, TIFF* tiff, TiffLayout& out) {
     }
     // Without the tag libtiff's reader guesses from the samples; allow what it may guess.
     if (libtiff.GetField(tiff, TIFFTAG_PHOTOMETRIC, &out.photometric) != 1)
-        out.photometric = kPhotometricMissing;
+        out.photometric = PhotometricMissing;
     libtiff.GetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &out.samplesPerPixel);
     libtiff.GetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
     // libtiff decides whether the picture is tiled (one tile tag is enough for it) and sizes
@@ -123,14 +123,14 @@ CodecResult CheckTiffProportions(const TiffLayout& layout, const DecodeLimits& l
 }
 
 uint64_t TiffAllocationCapFor(const TiffLayout& layout, const DecodeLimits& limits) {
-    const uint64_t allowance = std::min(limits.budgetAllowanceBytes, kLargestCap);
+    const uint64_t allowance = std::min(limits.budgetAllowanceBytes, LargestCap);
     const uint64_t picture = DecodedBytes(layout, layout.width, layout.height);
-    return std::min(picture, kLargestCap - allowance) + allowance;
+    return std::min(picture, LargestCap - allowance) + allowance;
 }
 
 uint64_t TiffAllocationCapForFile(uint64_t fileBytes, const DecodeLimits& limits) {
-    const uint64_t allowance = std::min(limits.budgetAllowanceBytes, kLargestCap);
-    return std::min(fileBytes, (kLargestCap - allowance) / 4) * 4 + allowance;
+    const uint64_t allowance = std::min(limits.budgetAllowanceBytes, LargestCap);
+    return std::min(fileBytes, (LargestCap - allowance) / 4) * 4 + allowance;
 }
 
 }  // namespace pic2pnm::codecs

@@ -31,22 +31,22 @@ tmsize_t Write(thandle_t, void*, tmsize_t) {
 // start they are not. The position never exceeds INT64_MAX.
 toff_t Seek(thandle_t handle, toff_t offset, int whence) {
     TiffMemoryFile& file = FileOf(handle);
-    constexpr toff_t kFailed = static_cast<toff_t>(-1);
-    constexpr uint64_t kLargest = std::numeric_limits<int64_t>::max();
+    constexpr toff_t FailedOffset = static_cast<toff_t>(-1);
+    constexpr uint64_t Largest = std::numeric_limits<int64_t>::max();
     if (whence == SEEK_SET) {
-        if (offset > kLargest) return kFailed;
+        if (offset > Largest) return FailedOffset;
         file.position = offset;
         return file.position;
     }
-    if (whence != SEEK_CUR && whence != SEEK_END) return kFailed;
+    if (whence != SEEK_CUR && whence != SEEK_END) return FailedOffset;
     const uint64_t base = whence == SEEK_CUR ? file.position : file.bytes.size();
     const int64_t move = static_cast<int64_t>(offset);  // a step back arrives wrapped
     if (move < 0) {
         const uint64_t back = static_cast<uint64_t>(-(move + 1)) + 1;  // no overflow at INT64_MIN
-        if (back > base) return kFailed;
+        if (back > base) return FailedOffset;
         file.position = base - back;
     } else {
-        if (static_cast<uint64_t>(move) > kLargest - base) return kFailed;
+        if (static_cast<uint64_t>(move) > Largest - base) return FailedOffset;
         file.position = base + static_cast<uint64_t>(move);
     }
     return file.position;

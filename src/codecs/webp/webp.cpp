@@ -32,7 +32,7 @@ CodecResult ResultOf(VP8StatusCode status) {
 // No WebP bitstream, hence no frame, is larger than this on either side. An animation's canvas
 // may state up to 2^24, but we show only the first frame: a canvas no frame could come close to
 // filling is refused rather than turned into a vast, nearly empty picture.
-constexpr uint32_t kMaxFrameSide = 16383;
+constexpr uint32_t MaxFrameSide = 16383;
 
 struct Rectangle {
     int32_t left = 0;
@@ -92,7 +92,7 @@ CodecResult DecodeFirstFrame(const WebPLibrary& libwebp, FileView file, const De
     const uint32_t canvasHeight = libwebp.DemuxGetI(demuxer.get(), WEBP_FF_CANVAS_HEIGHT);
     if (!limits.AllowsPicture(canvasWidth, canvasHeight))
         return Refuse("webp: the picture is larger than the limits allow");
-    if (canvasWidth > kMaxFrameSide || canvasHeight > kMaxFrameSide)
+    if (canvasWidth > MaxFrameSide || canvasHeight > MaxFrameSide)
         return Refuse("webp: a canvas larger than any frame can be");
 
     WebPIterator frame;

@@ -15,7 +15,7 @@ using testing::bmp::Bytes;
 using testing::bmp::DibLayoutCase;
 using testing::bmp::PaddedRows;
 
-constexpr uint32_t kBiRle4 = 2;
+constexpr uint32_t BiRle4 = 2;
 
 // A 2x2 32-bit icon image: height 4 counts the AND mask, two rows of 4 bytes.
 DibLayoutCase Icon32() {
@@ -93,7 +93,7 @@ TEST(BmpDib, IconImagesWeCannotReadAreCorrupt) {
         Bytes dib;
     };
     DibLayoutCase rle = Icon4();
-    rle.compression = kBiRle4;
+    rle.compression = BiRle4;
     rle.pixels = {6, 0x12, 0, 1};
     DibLayoutCase oneRow = Icon32();
     oneRow.height = 1;

@@ -33,7 +33,7 @@ DibLayoutCase TwoByThree(uint32_t headerSize) {
     return layout;
 }
 
-const std::vector<uint32_t> kTwoByThreeTopFirst = {
+const std::vector<uint32_t> TwoByThreeTopFirst = {
     0xFF232221, 0xFFFCFDFE,  //
     0xFF131211, 0xFF161514,  //
     0xFF030201, 0xFF060504,
@@ -66,7 +66,7 @@ TEST(BmpHeader, EveryHeaderFormReadsTheSamePixels) {
         EXPECT_EQ(testing::NativeDepthOf("bmp", picture), 24);
         EXPECT_EQ(testing::GdipFormatOf("bmp", picture), PixelFormat::Rgb24);
         EXPECT_FALSE(picture.HasAlpha());
-        EXPECT_EQ(AllPixels(picture), kTwoByThreeTopFirst);
+        EXPECT_EQ(AllPixels(picture), TwoByThreeTopFirst);
     }
 }
 
@@ -133,7 +133,7 @@ TEST(BmpHeader, PixelsStartWhereTheFileHeaderSays) {
     SetPixelOffset(file, 64);
     DecodedPicture picture;
     ASSERT_EQ(DecodeBmp(file, DefaultDecodeLimits, picture), CodecStatus::Ok);
-    EXPECT_EQ(AllPixels(picture), kTwoByThreeTopFirst);
+    EXPECT_EQ(AllPixels(picture), TwoByThreeTopFirst);
 }
 
 struct RefusedCase {

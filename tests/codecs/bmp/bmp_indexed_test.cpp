@@ -16,7 +16,7 @@ using testing::bmp::Bytes;
 using testing::bmp::DibLayoutCase;
 using testing::bmp::PaddedRows;
 
-constexpr uint32_t kBlack = 0xFF000000;
+constexpr uint32_t BlackPixel = 0xFF000000;
 
 // Sixteen distinct colours; entry i is 0x10 * i in red and 0xFF - i in blue.
 std::vector<uint32_t> Colours(size_t count) {
@@ -115,7 +115,7 @@ TEST(BmpIndexed, MissingAndOutOfRangeEntriesAreBlack) {
          2,
          2,
          {0, 1, 2, 255},
-         {Opaque(c[0]), Opaque(c[1]), kBlack, kBlack}},
+         {Opaque(c[0]), Opaque(c[1]), BlackPixel, BlackPixel}},
         // The table declares 16 entries but the pixels start after 3 of them.
         {"8 bits, table cut by the pixel offset",
          40,
@@ -123,21 +123,21 @@ TEST(BmpIndexed, MissingAndOutOfRangeEntriesAreBlack) {
          16,
          3,
          {2, 3, 15, 1},
-         {Opaque(c[2]), kBlack, kBlack, Opaque(c[1])}},
+         {Opaque(c[2]), BlackPixel, BlackPixel, Opaque(c[1])}},
         {"4 bits, 3 colours declared",
          40,
          4,
          3,
          3,
          {0x12, 0xF0},
-         {Opaque(c[1]), Opaque(c[2]), kBlack, Opaque(c[0])}},
+         {Opaque(c[1]), Opaque(c[2]), BlackPixel, Opaque(c[0])}},
         {"OS/2 1.x table cut short",
          12,
          8,
          0,
          4,
          {3, 4, 0, 200},
-         {Opaque(c[3]), kBlack, Opaque(c[0]), kBlack}},
+         {Opaque(c[3]), BlackPixel, Opaque(c[0]), BlackPixel}},
         // Oversized counts are clamped to what the index width and the file allow.
         {"8 bits, 1000 colours declared",
          40,
@@ -145,7 +145,7 @@ TEST(BmpIndexed, MissingAndOutOfRangeEntriesAreBlack) {
          1000,
          16,
          {15, 16, 255, 0},
-         {Opaque(c[15]), kBlack, kBlack, Opaque(c[0])}},
+         {Opaque(c[15]), BlackPixel, BlackPixel, Opaque(c[0])}},
         {"4 bits, 2^32-1 colours declared",
          40,
          4,

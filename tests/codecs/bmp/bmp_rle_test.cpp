@@ -17,12 +17,12 @@ using testing::bmp::BuildBmp;
 using testing::bmp::Bytes;
 using testing::bmp::DibLayoutCase;
 
-constexpr uint32_t kBiRle8 = 1;
-constexpr uint32_t kBiRle4 = 2;
-constexpr int kUnset = -1;  // a pixel the data never sets: opaque black
+constexpr uint32_t BiRle8 = 1;
+constexpr uint32_t BiRle4 = 2;
+constexpr int Unset = -1;  // a pixel the data never sets: opaque black
 
-const std::vector<uint32_t> kPalette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
-                                        0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFFFFF};
+const std::vector<uint32_t> PaletteColours = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                              0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFFFFF};
 
 struct RleCase {
     const char* name;
@@ -30,7 +30,7 @@ struct RleCase {
     int32_t width;
     int32_t height;
     Bytes data;
-    std::vector<int> indicesTopFirst;  // kUnset for black
+    std::vector<int> indicesTopFirst;  // Unset for black
 };
 
 void PrintTo(const RleCase& c, std::ostream* os) {
@@ -49,8 +49,8 @@ DibLayoutCase RleSpec(uint32_t compression, int32_t width, int32_t height, const
     layout.width = width;
     layout.height = height;
     layout.compression = compression;
-    layout.bitCount = compression == kBiRle8 ? 8 : 4;
-    layout.palette = kPalette;
+    layout.bitCount = compression == BiRle8 ? 8 : 4;
+    layout.palette = PaletteColours;
     layout.pixels = data;
     return layout;
 }
@@ -63,84 +63,84 @@ TEST_P(BmpRleTest, DecodesToTheExpectedIndices) {
     ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(c.compression, c.width, c.height, c.data)),
                         DefaultDecodeLimits, picture),
               CodecStatus::Ok);
-    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), c.compression == kBiRle8 ? 8 : 4);
+    EXPECT_EQ(testing::NativeDepthOf("bmp", picture), c.compression == BiRle8 ? 8 : 4);
     EXPECT_EQ(testing::GdipFormatOf("bmp", picture),
-              c.compression == kBiRle8 ? PixelFormat::Indexed8 : PixelFormat::Indexed4);
+              c.compression == BiRle8 ? PixelFormat::Indexed8 : PixelFormat::Indexed4);
     EXPECT_FALSE(picture.HasAlpha());
     std::vector<uint32_t> expected;
     for (int index : c.indicesTopFirst)
         expected.push_back(0xFF000000 |
-                           (index == kUnset ? 0 : kPalette[static_cast<size_t>(index)]));
+                           (index == Unset ? 0 : PaletteColours[static_cast<size_t>(index)]));
     EXPECT_EQ(AllPixels(picture), expected);
 }
 
-constexpr int X = kUnset;
+constexpr int X = Unset;
 
 INSTANTIATE_TEST_SUITE_P(
     Rle8, BmpRleTest,
     ::testing::Values(
         RleCase{"runs and line ends",
-                kBiRle8,
+                BiRle8,
                 4,
                 2,
                 {2, 1, 2, 3, 0, 0, /**/ 4, 5, 0, 1},
                 {5, 5, 5, 5, /**/ 1, 1, 3, 3}},
         // Three indices padded to four bytes, then four unpadded.
         RleCase{"absolute runs and their padding",
-                kBiRle8,
+                BiRle8,
                 7,
                 1,
                 {0, 3, 1, 2, 3, 0, /**/ 0, 4, 4, 5, 6, 7, /**/ 0, 1},
                 {1, 2, 3, 4, 5, 6, 7}},
         RleCase{"delta skips pixels and rows",
-                kBiRle8,
+                BiRle8,
                 4,
                 3,
                 {1, 1, 0, 2, 2, 1, 1, 2, 0, 1},
                 {X, X, X, X, /**/ X, X, X, 2, /**/ 1, X, X, X}},
         RleCase{"line end leaves the rest of the row unset",
-                kBiRle8,
+                BiRle8,
                 3,
                 2,
                 {1, 4, 0, 0, 3, 6, 0, 1},
                 {6, 6, 6, /**/ 4, X, X}},
         // Runs past the row end are dropped, not wrapped onto the next row.
         RleCase{"runs clipped at the row end",
-                kBiRle8,
+                BiRle8,
                 3,
                 2,
                 {5, 2, 0, 0, 0, 5, 1, 2, 3, 4, 5, 0, 0, 1},
                 {1, 2, 3, /**/ 2, 2, 2}},
         RleCase{"delta past the right edge",
-                kBiRle8,
+                BiRle8,
                 3,
                 2,
                 {0, 2, 200, 0, 4, 1, 0, 0, 1, 3, 0, 1},
                 {3, X, X, /**/ X, X, X}},
         RleCase{"delta past the top stops",
-                kBiRle8,
+                BiRle8,
                 2,
                 2,
                 {2, 7, 0, 2, 0, 5, 2, 1, 0, 1},
                 {X, X, /**/ 7, 7}},
         RleCase{"line ends past the top are harmless",
-                kBiRle8,
+                BiRle8,
                 1,
                 1,
                 {1, 4, 0, 0, 0, 0, 0, 0, 1, 5, 0, 1},
                 {4}},
         RleCase{"indices past the table are black",
-                kBiRle8,
+                BiRle8,
                 3,
                 1,
                 {1, 8, 1, 255, 1, 2, 0, 1},
                 {X, X, 2}},
-        RleCase{"data after the end marker is ignored", kBiRle8, 2, 1, {2, 3, 0, 1, 2, 4}, {3, 3}},
+        RleCase{"data after the end marker is ignored", BiRle8, 2, 1, {2, 3, 0, 1, 2, 4}, {3, 3}},
         // Accepted: the rows the data does not reach stay black.
-        RleCase{"no end marker", kBiRle8, 2, 2, {2, 5, 0, 0}, {X, X, /**/ 5, 5}},
-        RleCase{"no data at all", kBiRle8, 2, 1, {}, {X, X}},
+        RleCase{"no end marker", BiRle8, 2, 2, {2, 5, 0, 0}, {X, X, /**/ 5, 5}},
+        RleCase{"no data at all", BiRle8, 2, 1, {}, {X, X}},
         RleCase{"absolute run at the very end without its padding",
-                kBiRle8,
+                BiRle8,
                 3,
                 1,
                 {0, 3, 1, 2, 3},
@@ -152,31 +152,27 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // A run alternates the two indices of its byte.
         RleCase{"runs alternate two indices",
-                kBiRle4,
+                BiRle4,
                 5,
                 2,
                 {5, 0x12, 0, 0, 4, 0x77, 0, 1},
                 {7, 7, 7, 7, X, /**/ 1, 2, 1, 2, 1}},
         // Five indices take three bytes, padded to four; three take two, unpadded.
         RleCase{"absolute runs and their padding",
-                kBiRle4,
+                BiRle4,
                 8,
                 1,
                 {0, 5, 0x12, 0x34, 0x50, 0, /**/ 0, 3, 0x67, 0x70, /**/ 0, 1},
                 {1, 2, 3, 4, 5, 6, 7, 7}},
         RleCase{"delta and line end",
-                kBiRle4,
+                BiRle4,
                 4,
                 3,
                 {0, 2, 1, 1, 2, 0x34, 0, 0, 4, 0x56, 0, 1},
                 {5, 6, 5, 6, /**/ X, 3, 4, X, /**/ X, X, X, X}},
-        RleCase{"runs clipped at the row end", kBiRle4, 3, 1, {9, 0x45, 0, 1}, {4, 5, 4}},
-        RleCase{"absolute run clipped at the row end",
-                kBiRle4,
-                2,
-                1,
-                {0, 4, 0x12, 0x34, 0, 1},
-                {1, 2}}),
+        RleCase{"runs clipped at the row end", BiRle4, 3, 1, {9, 0x45, 0, 1}, {4, 5, 4}},
+        RleCase{
+            "absolute run clipped at the row end", BiRle4, 2, 1, {0, 4, 0x12, 0x34, 0, 1}, {1, 2}}),
     CaseName);
 
 TEST(BmpRle, DataThatStopsInsideACommandIsCorrupt) {
@@ -185,11 +181,11 @@ TEST(BmpRle, DataThatStopsInsideACommandIsCorrupt) {
         uint32_t compression;
         Bytes data;
     } const cases[] = {
-        {"count without its value", kBiRle8, {2, 1, 0, 0, 3}},
-        {"delta without its offsets", kBiRle8, {2, 1, 0, 2}},
-        {"delta with one offset", kBiRle8, {2, 1, 0, 2, 1}},
-        {"absolute run cut", kBiRle8, {0, 4, 1, 2, 3}},
-        {"4-bit absolute run cut", kBiRle4, {0, 5, 0x12, 0x34}},
+        {"count without its value", BiRle8, {2, 1, 0, 0, 3}},
+        {"delta without its offsets", BiRle8, {2, 1, 0, 2}},
+        {"delta with one offset", BiRle8, {2, 1, 0, 2, 1}},
+        {"absolute run cut", BiRle8, {0, 4, 1, 2, 3}},
+        {"4-bit absolute run cut", BiRle4, {0, 5, 0x12, 0x34}},
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
@@ -211,7 +207,7 @@ TEST(BmpRle, HostileStreamsStayInBounds) {
         data.insert(data.end(), 256, 1);    // 255 indices and the pad byte
     }
     DecodedPicture picture;
-    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(kBiRle8, 3, 2, data)), DefaultDecodeLimits, picture),
+    ASSERT_EQ(DecodeBmp(BuildBmp(RleSpec(BiRle8, 3, 2, data)), DefaultDecodeLimits, picture),
               CodecStatus::Ok);
     const std::vector<uint32_t> expected = {0xFF000000, 0xFF000000, 0xFF000000,
                                             0xFF0000FF, 0xFF0000FF, 0xFF0000FF};

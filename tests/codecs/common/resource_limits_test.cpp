@@ -58,7 +58,7 @@ TEST_P(TiffProportionTest, RefusesWhatThePictureCannotUse) {
 }
 
 // 1000x500 RGB 8-bit: 1,500,000 decoded bytes in one strip.
-constexpr uint64_t kStripBytes = 1000 * 500 * 3;
+constexpr uint64_t StripBytes = 1000 * 500 * 3;
 
 INSTANTIATE_TEST_SUITE_P(
     Directories, TiffProportionTest,
@@ -97,9 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
         TiffCase{"NoSamples", Strips(8, 8, PHOTOMETRIC_RGB, 0, 8, 1),
                  "tiff: no samples a pixel, or samples of no bits"},
         TiffCase{"StoredBytesAtTheBound",
-                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, kStripBytes * 8 + 65536), nullptr},
+                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, StripBytes * 8 + 65536), nullptr},
         TiffCase{"StoredBytesPastTheBound",
-                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, kStripBytes * 8 + 65537),
+                 Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, StripBytes * 8 + 65537),
                  "tiff: a strip or tile holds more bytes than its samples could need"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
@@ -115,17 +115,17 @@ TEST_P(TiffCapTest, FollowsThePicturesSize) {
     EXPECT_EQ(TiffAllocationCapFor(GetParam().layout, DefaultDecodeLimits), GetParam().cap);
 }
 
-constexpr uint64_t kMiB16 = uint64_t{16} << 20;
+constexpr uint64_t MiB16 = uint64_t{16} << 20;
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, TiffCapTest,
-    ::testing::Values(TiffCapCase{"OnePixel", Tiles(1, 1, 11264, 11264), 8 + kMiB16},
+    ::testing::Values(TiffCapCase{"OnePixel", Tiles(1, 1, 11264, 11264), 8 + MiB16},
                       TiffCapCase{"Rgb8", Strips(1000, 500, PHOTOMETRIC_RGB, 3, 8, 1),
-                                  kStripBytes + kMiB16},
+                                  StripBytes + MiB16},
                       TiffCapCase{"BilevelRowsRoundUp",
-                                  Strips(9, 2, PHOTOMETRIC_MINISWHITE, 1, 1, 1), 2 * 2 + kMiB16},
+                                  Strips(9, 2, PHOTOMETRIC_MINISWHITE, 1, 1, 1), 2 * 2 + MiB16},
                       TiffCapCase{"Rgba16", Strips(8192, 8192, PHOTOMETRIC_RGB, 4, 16, 1),
-                                  uint64_t{8192} * 8192 * 8 + kMiB16}),
+                                  uint64_t{8192} * 8192 * 8 + MiB16}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // ---- JPEG scans and coefficients ----------------------------------------------------------
@@ -175,13 +175,13 @@ TEST_P(JpegCoefficientTest, CountsEveryScanAndTheMemoryBetweenThem) {
     EXPECT_EQ(JpegCoefficientBytes(header), GetParam().coefficientBytes);
 }
 
-const Bytes kAll3 = {1, 2, 3};
+const Bytes All3 = {1, 2, 3};
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, JpegCoefficientTest,
     ::testing::Values(
         // One interleaved scan: decoded as it is read, nothing kept.
-        JpegCase{"BaselineOneScan", JpegWithScans(0xC0, 64, 64, {0x11, 0x11, 0x11}, {kAll3}), 1, 0},
+        JpegCase{"BaselineOneScan", JpegWithScans(0xC0, 64, 64, {0x11, 0x11, 0x11}, {All3}), 1, 0},
         // 8x8 blocks of 128 bytes: 64 blocks for each of three components.
         JpegCase{"BaselineThreeScans",
                  JpegWithScans(0xC0, 64, 64, {0x11, 0x11, 0x11}, {{1}, {2}, {3}}), 3, 3 * 64 * 128},
@@ -190,8 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
                  150, 3 * 4 * 128},
         JpegCase{"ProgressiveOneScan", JpegWithScans(0xC2, 8, 8, {0x11}, {{1}}), 1, 128},
         // 4:2:0 at 17x17: luma padded to whole 2x2 units of blocks (4x4), chroma 2x2 blocks.
-        JpegCase{"Progressive420Padded", JpegWithScans(0xC2, 17, 17, {0x22, 0x11, 0x11}, {kAll3}),
-                 1, (16 + 4 + 4) * 128},
+        JpegCase{"Progressive420Padded", JpegWithScans(0xC2, 17, 17, {0x22, 0x11, 0x11}, {All3}), 1,
+                 (16 + 4 + 4) * 128},
         JpegCase{"ProgressiveCmyk",
                  JpegWithScans(0xC2, 64, 64, {0x11, 0x11, 0x11, 0x11}, {{1, 2, 3, 4}}), 1,
                  4 * 64 * 128}),
@@ -269,7 +269,7 @@ Bytes Join(const std::vector<Bytes>& parts) {
     return all;
 }
 
-const Bytes kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+const Bytes PngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 struct ChunkFilterCase {
     const char* name;
@@ -306,28 +306,29 @@ TEST_P(PngChunkFilterTest, PassesEveryOtherByteUnchanged) {
     EXPECT_GT(read.size() + 17, c.filtered.size());
 }
 
-const Bytes kHeader = PngChunk("IHDR", 13);
-const Bytes kData = PngChunk("IDAT", 40);
-const Bytes kEnd = PngChunk("IEND", 0);
+const Bytes HeaderChunk = PngChunk("IHDR", 13);
+const Bytes DataChunk = PngChunk("IDAT", 40);
+const Bytes EndChunk = PngChunk("IEND", 0);
 
 INSTANTIATE_TEST_SUITE_P(
     Files, PngChunkFilterTest,
     ::testing::Values(
-        ChunkFilterCase{"NothingToSkip", Join({kSignature, kHeader, kData, kEnd}),
-                        Join({kSignature, kHeader, kData, kEnd}), false},
-        ChunkFilterCase{
-            "TextBeforeAndAfterThePixels",
-            Join({kSignature, kHeader, PngChunk("zTXt", 30), kData, PngChunk("tEXt", 5), kEnd}),
-            Join({kSignature, kHeader, kData, kEnd}), true},
-        ChunkFilterCase{
-            "ProfileAndInternationalText",
-            Join({kSignature, kHeader, PngChunk("iCCP", 300), PngChunk("iTXt", 2), kData, kEnd}),
-            Join({kSignature, kHeader, kData, kEnd}), true},
+        ChunkFilterCase{"NothingToSkip", Join({PngSignature, HeaderChunk, DataChunk, EndChunk}),
+                        Join({PngSignature, HeaderChunk, DataChunk, EndChunk}), false},
+        ChunkFilterCase{"TextBeforeAndAfterThePixels",
+                        Join({PngSignature, HeaderChunk, PngChunk("zTXt", 30), DataChunk,
+                              PngChunk("tEXt", 5), EndChunk}),
+                        Join({PngSignature, HeaderChunk, DataChunk, EndChunk}), true},
+        ChunkFilterCase{"ProfileAndInternationalText",
+                        Join({PngSignature, HeaderChunk, PngChunk("iCCP", 300), PngChunk("iTXt", 2),
+                              DataChunk, EndChunk}),
+                        Join({PngSignature, HeaderChunk, DataChunk, EndChunk}), true},
         // A text chunk whose length runs past the end is not skipped: libspng reports it.
-        ChunkFilterCase{"TextCutShort",
-                        Join({kSignature, kHeader, kData, Bytes{0, 0, 1, 0, 'z', 'T', 'X', 't'}}),
-                        Join({kSignature, kHeader, kData, Bytes{0, 0, 1, 0, 'z', 'T', 'X', 't'}}),
-                        false}),
+        ChunkFilterCase{
+            "TextCutShort",
+            Join({PngSignature, HeaderChunk, DataChunk, Bytes{0, 0, 1, 0, 'z', 'T', 'X', 't'}}),
+            Join({PngSignature, HeaderChunk, DataChunk, Bytes{0, 0, 1, 0, 'z', 'T', 'X', 't'}}),
+            false}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // ---- BMP bytes needed ---------------------------------------------------------------------

@@ -25,8 +25,8 @@ using testing::ReferenceImage;
 using testing::SetLe16;
 using testing::SetLe32;
 
-constexpr uint32_t kTransparent = 0xFFFFFF;
-constexpr uint32_t kOpaque = 0;
+constexpr uint32_t TransparentMask = 0xFFFFFF;
+constexpr uint32_t OpaqueMask = 0;
 
 std::vector<uint8_t> IconBytes(const std::string& name) {
     return testing::ReadFileBytes(testing::TestData("icon/" + name));
@@ -63,7 +63,7 @@ std::string CompareMaskRows(const PixelStore& mask, int32_t firstRow, const Refe
     for (int32_t y = 0; y < ref.height; ++y) {
         for (int32_t x = 0; x < ref.width; ++x) {
             const uint32_t expected =
-                expectTransparent(ReferencePixel(ref, x, y)) ? kTransparent : kOpaque;
+                expectTransparent(ReferencePixel(ref, x, y)) ? TransparentMask : OpaqueMask;
             const uint32_t actual = PixelAt(mask, firstRow, ref.height, x, y);
             if (actual != expected && differences.size() < 200) {
                 // Appended piece by piece: "(" + std::string trips a false -Wrestrict of
@@ -124,8 +124,8 @@ TEST(IconSniff, LooksAtTheDirectoryHeaderOnly) {
 // --- Broken directories and images: both decoders refuse them the same way ---
 
 // rgb24.ico: one entry at offset 6, its 11x6 24-bit image (280 bytes) at offset 22.
-constexpr size_t kEntry = 6;
-constexpr size_t kImage = 22;
+constexpr size_t EntryAt = 6;
+constexpr size_t ImageAt = 22;
 
 struct BrokenCase {
     const char* name;
@@ -155,49 +155,49 @@ TEST(IconBroken, EveryEntryIsCheckedAgainstTheFile) {
          CodecStatus::Corrupt},
         {"two entries, one written", "rgb24.ico", [](auto& b) { SetLe16(b, 4, 2); },
          CodecStatus::Corrupt},
-        {"directory cut short", "rgb24.ico", [](auto& b) { b.resize(kEntry + 10); },
+        {"directory cut short", "rgb24.ico", [](auto& b) { b.resize(EntryAt + 10); },
          CodecStatus::Corrupt},
-        {"offset past the end", "rgb24.ico", [](auto& b) { SetLe32(b, kEntry + 12, 5000); },
+        {"offset past the end", "rgb24.ico", [](auto& b) { SetLe32(b, EntryAt + 12, 5000); },
          CodecStatus::Corrupt},
         {"offset at the end", "rgb24.ico",
          [](auto& b) {
-             SetLe32(b, kEntry + 8, 1);
-             SetLe32(b, kEntry + 12, static_cast<uint32_t>(b.size()));
+             SetLe32(b, EntryAt + 8, 1);
+             SetLe32(b, EntryAt + 12, static_cast<uint32_t>(b.size()));
          },
          CodecStatus::Corrupt},
         {"size one byte too many", "rgb24.ico",
-         [](auto& b) { SetLe32(b, kEntry + 8, static_cast<uint32_t>(b.size() - kImage + 1)); },
+         [](auto& b) { SetLe32(b, EntryAt + 8, static_cast<uint32_t>(b.size() - ImageAt + 1)); },
          CodecStatus::Corrupt},
         {"file cut inside the image", "rgb24.ico", [](auto& b) { b.resize(b.size() - 1); },
          CodecStatus::Corrupt},
         {"offset plus size wraps at 32 bits", "rgb24.ico",
          [](auto& b) {
-             SetLe32(b, kEntry + 8, 0x20);
-             SetLe32(b, kEntry + 12, 0xFFFFFFF0u);
+             SetLe32(b, EntryAt + 8, 0x20);
+             SetLe32(b, EntryAt + 12, 0xFFFFFFF0u);
          },
          CodecStatus::Corrupt},
-        {"size 0xFFFFFFFF", "rgb24.ico", [](auto& b) { SetLe32(b, kEntry + 8, 0xFFFFFFFFu); },
+        {"size 0xFFFFFFFF", "rgb24.ico", [](auto& b) { SetLe32(b, EntryAt + 8, 0xFFFFFFFFu); },
          CodecStatus::Corrupt},
         {"image overlaps the directory", "rgb24.ico",
-         [](auto& b) { SetLe32(b, kEntry + 12, kEntry); }, CodecStatus::Corrupt},
+         [](auto& b) { SetLe32(b, EntryAt + 12, EntryAt); }, CodecStatus::Corrupt},
         // The entry's offset field (at 18) starts its own image: 18, read as a header size, is
         // an OS/2 header whose other fields follow the directory. Decodable, but overlapping.
         {"image starts in the directory's last field", "rgb24.ico",
          [](auto& b) {
-             const std::vector<uint8_t> fields(b.begin() + kImage + 4, b.begin() + kImage + 18);
-             const std::vector<uint8_t> pixels(b.begin() + kImage + 40, b.end());
-             b.resize(kImage);
+             const std::vector<uint8_t> fields(b.begin() + ImageAt + 4, b.begin() + ImageAt + 18);
+             const std::vector<uint8_t> pixels(b.begin() + ImageAt + 40, b.end());
+             b.resize(ImageAt);
              b.insert(b.end(), fields.begin(), fields.end());
              b.insert(b.end(), pixels.begin(), pixels.end());
-             SetLe32(b, kEntry + 12, kImage - 4);
-             SetLe32(b, kEntry + 8, static_cast<uint32_t>(b.size() - (kImage - 4)));
+             SetLe32(b, EntryAt + 12, ImageAt - 4);
+             SetLe32(b, EntryAt + 8, static_cast<uint32_t>(b.size() - (ImageAt - 4)));
          },
          CodecStatus::Corrupt},
-        {"empty image", "rgb24.ico", [](auto& b) { SetLe32(b, kEntry + 8, 0); },
+        {"empty image", "rgb24.ico", [](auto& b) { SetLe32(b, EntryAt + 8, 0); },
          CodecStatus::Corrupt},
         // select-largest-deepest.ico: entry 4 (8x8) is never chosen, yet still checked.
         {"an entry that would not be chosen points past the end", "select-largest-deepest.ico",
-         [](auto& b) { SetLe32(b, kEntry + 4 * 16 + 12, static_cast<uint32_t>(b.size())); },
+         [](auto& b) { SetLe32(b, EntryAt + 4 * 16 + 12, static_cast<uint32_t>(b.size())); },
          CodecStatus::Corrupt},
     };
     ExpectBothDecodersRefuse(cases);
@@ -205,36 +205,36 @@ TEST(IconBroken, EveryEntryIsCheckedAgainstTheFile) {
 
 TEST(IconBroken, ImageHeadersThatCannotBeDecoded) {
     const std::vector<BrokenCase> cases = {
-        {"header size 7", "rgb24.ico", [](auto& b) { SetLe32(b, kImage, 7); },
+        {"header size 7", "rgb24.ico", [](auto& b) { SetLe32(b, ImageAt, 7); },
          CodecStatus::Corrupt},
-        {"header larger than the image", "rgb24.ico", [](auto& b) { SetLe32(b, kImage, 4000); },
+        {"header larger than the image", "rgb24.ico", [](auto& b) { SetLe32(b, ImageAt, 4000); },
          CodecStatus::Corrupt},
-        {"3 bits per pixel", "rgb24.ico", [](auto& b) { SetLe16(b, kImage + 14, 3); },
+        {"3 bits per pixel", "rgb24.ico", [](auto& b) { SetLe16(b, ImageAt + 14, 3); },
          CodecStatus::Corrupt},
-        {"run-length compressed", "rgb24.ico", [](auto& b) { SetLe32(b, kImage + 16, 1); },
+        {"run-length compressed", "rgb24.ico", [](auto& b) { SetLe32(b, ImageAt + 16, 1); },
          CodecStatus::Corrupt},
-        {"top-down height", "rgb24.ico", [](auto& b) { SetLe32(b, kImage + 8, 0xFFFFFFF4u); },
+        {"top-down height", "rgb24.ico", [](auto& b) { SetLe32(b, ImageAt + 8, 0xFFFFFFF4u); },
          CodecStatus::Corrupt},
         {"height 1 (no XOR row once halved)", "rgb24.ico",
-         [](auto& b) { SetLe32(b, kImage + 8, 1); }, CodecStatus::Corrupt},
-        {"width 0", "rgb24.ico", [](auto& b) { SetLe32(b, kImage + 4, 0); }, CodecStatus::Corrupt},
+         [](auto& b) { SetLe32(b, ImageAt + 8, 1); }, CodecStatus::Corrupt},
+        {"width 0", "rgb24.ico", [](auto& b) { SetLe32(b, ImageAt + 4, 0); }, CodecStatus::Corrupt},
         {"XOR pixels cut short", "rgb24.ico",
          [](auto& b) {
-             SetLe32(b, kEntry + 8, 40 + 100);
-             b.resize(kImage + 40 + 100);
+             SetLe32(b, EntryAt + 8, 40 + 100);
+             b.resize(ImageAt + 40 + 100);
          },
          CodecStatus::Corrupt},
         {"width beyond what can be held", "rgb24.ico",
-         [](auto& b) { SetLe32(b, kImage + 4, 0x7FFFFFFF); }, CodecStatus::TooLarge},
+         [](auto& b) { SetLe32(b, ImageAt + 4, 0x7FFFFFFF); }, CodecStatus::TooLarge},
         {"height beyond what can be held", "rgb24.ico",
-         [](auto& b) { SetLe32(b, kImage + 8, 0x7FFFFFFE); }, CodecStatus::TooLarge},
+         [](auto& b) { SetLe32(b, ImageAt + 8, 0x7FFFFFFE); }, CodecStatus::TooLarge},
         // eight-bit-short-table.ico: its image's header says 20 colours are used.
         {"more colours than the table holds", "eight-bit-short-table.ico",
-         [](auto& b) { SetLe32(b, kImage + 32, 257); }, CodecStatus::Corrupt},
+         [](auto& b) { SetLe32(b, ImageAt + 32, 257); }, CodecStatus::Corrupt},
         {"monochrome XOR pixels cut short", "mono.ico",
          [](auto& b) {
-             SetLe32(b, kEntry + 8, 40 + 8 + 20);
-             b.resize(kImage + 40 + 8 + 20);
+             SetLe32(b, EntryAt + 8, 40 + 8 + 20);
+             b.resize(ImageAt + 40 + 8 + 20);
          },
          CodecStatus::Corrupt},
     };
@@ -244,12 +244,12 @@ TEST(IconBroken, ImageHeadersThatCannotBeDecoded) {
 TEST(IconBroken, ImagesMayShareBytes) {
     // Two entries naming the same image: nothing is written, so nothing is in the way.
     std::vector<uint8_t> bytes = IconBytes("rgb24.ico");
-    std::vector<uint8_t> twice(bytes.begin(), bytes.begin() + kImage);
+    std::vector<uint8_t> twice(bytes.begin(), bytes.begin() + ImageAt);
     SetLe16(twice, 4, 2);
-    twice.insert(twice.end(), bytes.begin() + kEntry, bytes.begin() + kImage);
-    twice.insert(twice.end(), bytes.begin() + kImage, bytes.end());
-    SetLe32(twice, kEntry + 12, kImage + 16);
-    SetLe32(twice, kEntry + 16 + 12, kImage + 16);
+    twice.insert(twice.end(), bytes.begin() + EntryAt, bytes.begin() + ImageAt);
+    twice.insert(twice.end(), bytes.begin() + ImageAt, bytes.end());
+    SetLe32(twice, EntryAt + 12, ImageAt + 16);
+    SetLe32(twice, EntryAt + 16 + 12, ImageAt + 16);
     DecodedPicture picture;
     ASSERT_EQ(DecodeIconAsPicture(twice, DefaultDecodeLimits, picture), CodecStatus::Ok);
     EXPECT_EQ(ComparePixels(*picture.pixels, Reference("rgb24.pam"), 0, true), "");
@@ -405,7 +405,7 @@ TEST(DecodeIcon, MissingMaskIsOpaque) {
     ASSERT_NE(icon.mask, nullptr);
     EXPECT_EQ(ComparePixels(*icon.color, Reference("rgb24.pam")), "");
     for (size_t i = 0; i < icon.mask->PixelCount(); ++i)
-        ASSERT_EQ(icon.mask->Data()[i], kOpaque) << "pixel " << i;
+        ASSERT_EQ(icon.mask->Data()[i], OpaqueMask) << "pixel " << i;
 }
 
 struct MonochromeCase {
@@ -541,8 +541,8 @@ TEST(DecodeIconAsPicture, ChosenPngImage) {
 // The 256-pixel entry ImageMagick writes as PNG, checked through a 32-pixel window across the
 // edge of its disc (the reference keeps only that window).
 TEST(DecodeIconAsPicture, LargePngEntryWrittenByImageMagick) {
-    constexpr int32_t kLeft = 16;
-    constexpr int32_t kTop = 112;
+    constexpr int32_t WindowLeft = 16;
+    constexpr int32_t WindowTop = 112;
     DecodedPicture picture;
     ASSERT_EQ(DecodeIconAsPicture(IconBytes("im-png-256.ico"), DefaultDecodeLimits, picture),
               CodecStatus::Ok);
@@ -553,7 +553,7 @@ TEST(DecodeIconAsPicture, LargePngEntryWrittenByImageMagick) {
     ASSERT_NE(window, nullptr);
     for (int32_t y = 0; y < ref.height; ++y) {
         for (int32_t x = 0; x < ref.width; ++x)
-            window->RowFromTop(y)[x] = picture.pixels->RowFromTop(kTop + y)[kLeft + x];
+            window->RowFromTop(y)[x] = picture.pixels->RowFromTop(WindowTop + y)[WindowLeft + x];
     }
     EXPECT_EQ(ComparePixels(*window, ref, 0, true), "");
 }
@@ -561,7 +561,7 @@ TEST(DecodeIconAsPicture, LargePngEntryWrittenByImageMagick) {
 TEST(DecodeIconAsPicture, BrokenPngEntryIsCorrupt) {
     std::vector<uint8_t> bytes = IconBytes("png-chosen.ico");
     // Entry 1 is the PNG image; damage its first chunk's type.
-    const size_t png = GetLe32(bytes, kEntry + 16 + 12);
+    const size_t png = GetLe32(bytes, EntryAt + 16 + 12);
     bytes.at(png + 12) = 'X';
     DecodedPicture picture;
     EXPECT_EQ(DecodeIconAsPicture(bytes, DefaultDecodeLimits, picture), CodecStatus::Corrupt);

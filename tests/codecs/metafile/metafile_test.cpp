@@ -94,37 +94,36 @@ TEST(ParsePlaceableWmf, ReadsTheBoundingBoxAndUnits) {
 
 // placeable.wmf: the 22-byte placement header, then the metafile header (18 bytes) and the
 // end record (6 bytes); the metafile's size is 12 words.
-constexpr size_t kMetaHeader = 22;
+constexpr size_t MetaHeader = 22;
 
 TEST(ParsePlaceableWmf, WhatMakesAHeaderValid) {
     const std::vector<MutationCase> cases = {
         {"unchanged", [](auto&) {}, CodecStatus::Ok},
         {"wrong checksum (tolerated)", [](auto& b) { b.at(20) ^= 0x55; }, CodecStatus::Ok},
         {"handle slot filled (tolerated)", [](auto& b) { Put16(b, 4, 0x1234); }, CodecStatus::Ok},
-        {"metafile on disk", [](auto& b) { Put16(b, kMetaHeader, 2); }, CodecStatus::Ok},
-        {"version 1", [](auto& b) { Put16(b, kMetaHeader + 4, 0x100); }, CodecStatus::Ok},
+        {"metafile on disk", [](auto& b) { Put16(b, MetaHeader, 2); }, CodecStatus::Ok},
+        {"version 1", [](auto& b) { Put16(b, MetaHeader + 4, 0x100); }, CodecStatus::Ok},
         {"trailing bytes", [](auto& b) { b.resize(b.size() + 10, 0); }, CodecStatus::Ok},
         {"zero units per inch", [](auto& b) { Put16(b, 14, 0); }, CodecStatus::Corrupt},
-        {"metafile type 0", [](auto& b) { Put16(b, kMetaHeader, 0); }, CodecStatus::Corrupt},
-        {"metafile type 3", [](auto& b) { Put16(b, kMetaHeader, 3); }, CodecStatus::Corrupt},
-        {"header of 8 words", [](auto& b) { Put16(b, kMetaHeader + 2, 8); }, CodecStatus::Corrupt},
-        {"version 2", [](auto& b) { Put16(b, kMetaHeader + 4, 0x200); }, CodecStatus::Corrupt},
-        {"size smaller than the header", [](auto& b) { Put32(b, kMetaHeader + 6, 8); },
+        {"metafile type 0", [](auto& b) { Put16(b, MetaHeader, 0); }, CodecStatus::Corrupt},
+        {"metafile type 3", [](auto& b) { Put16(b, MetaHeader, 3); }, CodecStatus::Corrupt},
+        {"header of 8 words", [](auto& b) { Put16(b, MetaHeader + 2, 8); }, CodecStatus::Corrupt},
+        {"version 2", [](auto& b) { Put16(b, MetaHeader + 4, 0x200); }, CodecStatus::Corrupt},
+        {"size smaller than the header", [](auto& b) { Put32(b, MetaHeader + 6, 8); },
          CodecStatus::Corrupt},
         // The size is not held against the file: only the headers are read.
         {"size counting the placement header too",
-         [](auto& b) { Put32(b, kMetaHeader + 6, static_cast<uint32_t>(b.size() / 2)); },
+         [](auto& b) { Put32(b, MetaHeader + 6, static_cast<uint32_t>(b.size() / 2)); },
          CodecStatus::Ok},
-        {"size one word more than the file", [](auto& b) { Put32(b, kMetaHeader + 6, 13); },
+        {"size one word more than the file", [](auto& b) { Put32(b, MetaHeader + 6, 13); },
          CodecStatus::Ok},
         {"size whose byte count passes 32 bits",
-         [](auto& b) { Put32(b, kMetaHeader + 6, 0x80000003u); }, CodecStatus::Ok},
+         [](auto& b) { Put32(b, MetaHeader + 6, 0x80000003u); }, CodecStatus::Ok},
         {"end record cut off", [](auto& b) { b.resize(b.size() - 2); }, CodecStatus::Ok},
-        {"size of the header alone", [](auto& b) { Put32(b, kMetaHeader + 6, 9); },
-         CodecStatus::Ok},
-        {"metafile header cut short", [](auto& b) { b.resize(kMetaHeader + 17); },
+        {"size of the header alone", [](auto& b) { Put32(b, MetaHeader + 6, 9); }, CodecStatus::Ok},
+        {"metafile header cut short", [](auto& b) { b.resize(MetaHeader + 17); },
          CodecStatus::Corrupt},
-        {"placement header only", [](auto& b) { b.resize(kMetaHeader); }, CodecStatus::Corrupt},
+        {"placement header only", [](auto& b) { b.resize(MetaHeader); }, CodecStatus::Corrupt},
         {"placement header cut short", [](auto& b) { b.resize(10); }, CodecStatus::Corrupt},
     };
     for (const MutationCase& c : cases) {
@@ -141,7 +140,7 @@ TEST(ParsePlaceableWmf, EveryPrefixWithoutBothHeadersIsRefused) {
     for (size_t length = 0; length < bytes.size(); ++length) {
         PlaceableWmfHeader header;
         CodecStatus expected = CodecStatus::Ok;
-        if (length < kMetaHeader + 18) expected = CodecStatus::Corrupt;
+        if (length < MetaHeader + 18) expected = CodecStatus::Corrupt;
         if (length < 4) expected = CodecStatus::NotMyFormat;
         EXPECT_EQ(ParsePlaceableWmf(FileView(bytes.data(), length), header), expected) << length;
     }

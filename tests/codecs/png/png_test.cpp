@@ -175,22 +175,22 @@ struct Rounding {
     uint32_t level;
 };
 // Worked out by hand as sample / 257 to the nearest integer; most differ from the high byte.
-constexpr std::array<Rounding, 12> kRoundings = {{{0, 0},
-                                                  {128, 0},
-                                                  {129, 1},
-                                                  {255, 1},
-                                                  {385, 1},
-                                                  {386, 2},
-                                                  {25829, 101},
-                                                  {32767, 127},
-                                                  {32768, 128},
-                                                  {65406, 254},
-                                                  {65407, 255},
-                                                  {65535, 255}}};
+constexpr std::array<Rounding, 12> Roundings = {{{0, 0},
+                                                 {128, 0},
+                                                 {129, 1},
+                                                 {255, 1},
+                                                 {385, 1},
+                                                 {386, 2},
+                                                 {25829, 101},
+                                                 {32767, 127},
+                                                 {32768, 128},
+                                                 {65406, 254},
+                                                 {65407, 255},
+                                                 {65535, 255}}};
 
 // Neighbouring pixels, rows and channels all get different samples.
 const Rounding& RoundingAt(uint32_t x, uint32_t y, int channel) {
-    return kRoundings[(5 * x + 7 * y + 3 * static_cast<uint32_t>(channel)) % kRoundings.size()];
+    return Roundings[(5 * x + 7 * y + 3 * static_cast<uint32_t>(channel)) % Roundings.size()];
 }
 
 TEST(PngSixteenBits, SamplesAreRoundedNotTruncated) {

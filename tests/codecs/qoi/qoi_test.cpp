@@ -17,7 +17,7 @@ using testing::ReadFileBytes;
 using testing::ReadReferenceImage;
 using testing::TestData;
 
-const Bytes kEndMarker = {0, 0, 0, 0, 0, 0, 0, 1};
+const Bytes EndMarker = {0, 0, 0, 0, 0, 0, 0, 1};
 
 // A QOI file: header, the chunks given, then the end marker.
 Bytes Qoi(uint32_t width, uint32_t height, uint8_t channels, const Bytes& chunks,
@@ -28,7 +28,7 @@ Bytes Qoi(uint32_t width, uint32_t height, uint8_t channels, const Bytes& chunks
     file.push_back(channels);
     file.push_back(colorSpace);
     file.insert(file.end(), chunks.begin(), chunks.end());
-    file.insert(file.end(), kEndMarker.begin(), kEndMarker.end());
+    file.insert(file.end(), EndMarker.begin(), EndMarker.end());
     return file;
 }
 

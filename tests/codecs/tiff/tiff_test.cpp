@@ -30,12 +30,12 @@ CodecResult Decode(const Bytes& bytes, DecodedPicture& picture) {
 // Little-endian: header, the strip's bytes at offset 8, then the one directory and the
 // values that do not fit in its entries.
 
-constexpr uint16_t kShort = 3;
-constexpr uint16_t kLong = 4;
-constexpr uint16_t kRational = 5;
+constexpr uint16_t TypeShort = 3;
+constexpr uint16_t TypeLong = 4;
+constexpr uint16_t TypeRational = 5;
 
 struct Entry {
-    uint16_t type = kShort;
+    uint16_t type = TypeShort;
     std::vector<uint32_t> values;  // a rational is two values
 };
 using Directory = std::map<uint16_t, Entry>;  // by tag, kept in ascending order
@@ -53,11 +53,11 @@ Bytes TiffFile(const Directory& directory, const Bytes& strip, uint32_t nextDire
         AppendLe16(out, tag);
         AppendLe16(out, entry.type);
         const uint32_t count = static_cast<uint32_t>(
-            entry.type == kRational ? entry.values.size() / 2 : entry.values.size());
+            entry.type == TypeRational ? entry.values.size() / 2 : entry.values.size());
         AppendLe32(out, count);
         Bytes packed;
         for (uint32_t value : entry.values)
-            entry.type == kShort ? AppendLe16(packed, value) : AppendLe32(packed, value);
+            entry.type == TypeShort ? AppendLe16(packed, value) : AppendLe32(packed, value);
         if (packed.size() <= 4) {
             packed.resize(4, 0);
             out.insert(out.end(), packed.begin(), packed.end());
@@ -72,19 +72,19 @@ Bytes TiffFile(const Directory& directory, const Bytes& strip, uint32_t nextDire
 }
 
 // 3 x 2 pixels, 8-bit RGB, uncompressed, one strip.
-const Bytes kStrip = {255, 0,  0,  0,   255, 0,   0, 0, 255,  // red, green, blue
-                      10,  20, 30, 200, 150, 100, 0, 0, 0};
+const Bytes Strip = {255, 0,  0,  0,   255, 0,   0, 0, 255,  // red, green, blue
+                     10,  20, 30, 200, 150, 100, 0, 0, 0};
 Directory BaseDirectory() {
     return {
-        {256, {kShort, {3}}},                                    // ImageWidth
-        {257, {kShort, {2}}},                                    // ImageLength
-        {258, {kShort, {8, 8, 8}}},                              // BitsPerSample
-        {259, {kShort, {1}}},                                    // Compression: none
-        {262, {kShort, {2}}},                                    // Photometric: RGB
-        {273, {kLong, {8}}},                                     // StripOffsets
-        {277, {kShort, {3}}},                                    // SamplesPerPixel
-        {278, {kShort, {2}}},                                    // RowsPerStrip
-        {279, {kLong, {static_cast<uint32_t>(kStrip.size())}}},  // StripByteCounts
+        {256, {TypeShort, {3}}},                                   // ImageWidth
+        {257, {TypeShort, {2}}},                                   // ImageLength
+        {258, {TypeShort, {8, 8, 8}}},                             // BitsPerSample
+        {259, {TypeShort, {1}}},                                   // Compression: none
+        {262, {TypeShort, {2}}},                                   // Photometric: RGB
+        {273, {TypeLong, {8}}},                                    // StripOffsets
+        {277, {TypeShort, {3}}},                                   // SamplesPerPixel
+        {278, {TypeShort, {2}}},                                   // RowsPerStrip
+        {279, {TypeLong, {static_cast<uint32_t>(Strip.size())}}},  // StripByteCounts
     };
 }
 
@@ -202,7 +202,7 @@ TEST(TiffPixels, AlphaComesPremultiplied) {
 
 TEST(TiffPixels, HandMadeStripInExactColours) {
     DecodedPicture picture;
-    ASSERT_EQ(Decode(TiffFile(BaseDirectory(), kStrip), picture), CodecStatus::Ok);
+    ASSERT_EQ(Decode(TiffFile(BaseDirectory(), Strip), picture), CodecStatus::Ok);
     ASSERT_EQ(picture.width, 3);
     ASSERT_EQ(picture.height, 2);
     const uint32_t expectedTop[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
@@ -217,7 +217,7 @@ TEST(TiffPixels, HandMadeStripInExactColours) {
 TEST(TiffPixels, ReversedBitOrderWithinBytes) {
     // FillOrder 2: the least significant bit of each byte comes first.
     DecodedPicture picture;
-    ASSERT_EQ(Decode(TiffFile(BaseWith(266, {kShort, {2}}), kStrip), picture), CodecStatus::Ok);
+    ASSERT_EQ(Decode(TiffFile(BaseWith(266, {TypeShort, {2}}), Strip), picture), CodecStatus::Ok);
     const uint32_t expectedTop[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
     // 10, 20, 30 read backwards are 80, 40, 120; 200, 150, 100 are 19, 105, 38.
     const uint32_t expectedBottom[] = {0xFF502878u, 0xFF136926u, 0xFF000000u};
@@ -235,7 +235,7 @@ TEST(TiffPixels, InputBytesAreNeverWritten) {
         Bytes bytes;
     };
     const Case cases[] = {
-        {"bit order reversed", TiffFile(BaseWith(266, {kShort, {2}}), kStrip)},
+        {"bit order reversed", TiffFile(BaseWith(266, {TypeShort, {2}}), Strip)},
         {"16-bit big-endian", ReadFileBytes(TestData("tiff/rgb16-bigendian.tif"))},
         {"8-bit big-endian", ReadFileBytes(TestData("tiff/rgb8-bigendian.tif"))},
         {"YCbCr JPEG", ReadFileBytes(TestData("tiff/ycbcr-jpeg.tif"))},
@@ -253,8 +253,8 @@ TEST(TiffPixels, InputBytesAreNeverWritten) {
 // ---- Resolution ---------------------------------------------------------------------------
 
 TEST(TiffResolution, InchesCentimetresOrNone) {
-    const Entry resolution{kRational, {150, 1}};
-    const Entry halfResolution{kRational, {75, 1}};
+    const Entry resolution{TypeRational, {150, 1}};
+    const Entry halfResolution{TypeRational, {75, 1}};
     struct Case {
         const char* name;
         Bytes bytes;
@@ -265,8 +265,8 @@ TEST(TiffResolution, InchesCentimetresOrNone) {
         Directory directory = BaseDirectory();
         directory[282] = resolution;
         directory[283] = halfResolution;
-        if (!unit.empty()) directory[296] = Entry{kShort, unit};
-        return TiffFile(directory, kStrip);
+        if (!unit.empty()) directory[296] = Entry{TypeShort, unit};
+        return TiffFile(directory, Strip);
     };
     const Case cases[] = {
         {"300 per inch (ImageMagick)", ReadFileBytes(TestData("tiff/rgb8-none.tif")), 300, 300},
@@ -276,8 +276,8 @@ TEST(TiffResolution, InchesCentimetresOrNone) {
         {"centimetre", withResolution({3}), 381, 190.5f},
         {"no unit tag: inch", withResolution({}), 150, 75},
         {"unit none", withResolution({1}), 0, 0},
-        {"no resolution", TiffFile(BaseDirectory(), kStrip), 0, 0},
-        {"zero denominator", TiffFile(BaseWith(282, {kRational, {150, 0}}), kStrip), 0, 0},
+        {"no resolution", TiffFile(BaseDirectory(), Strip), 0, 0},
+        {"zero denominator", TiffFile(BaseWith(282, {TypeRational, {150, 0}}), Strip), 0, 0},
     };
     for (const Case& c : cases) {
         DecodedPicture picture;
@@ -290,8 +290,8 @@ TEST(TiffResolution, InchesCentimetresOrNone) {
 // ---- Broken and hostile files -------------------------------------------------------------
 
 TEST(TiffBroken, DamagedFilesAreCorrupt) {
-    const Bytes good = TiffFile(BaseDirectory(), kStrip);
-    const size_t directoryAt = 8 + kStrip.size();
+    const Bytes good = TiffFile(BaseDirectory(), Strip);
+    const size_t directoryAt = 8 + Strip.size();
     Bytes directoryBeyondEnd = good;
     testing::SetLe32(directoryBeyondEnd, 4, 1000000);
     testing::ExpectEachRefused(
@@ -303,29 +303,29 @@ TEST(TiffBroken, DamagedFilesAreCorrupt) {
              "tiff: libtiff cannot read the header or the first directory"},
             {"directory offset beyond the end", directoryBeyondEnd,
              "tiff: libtiff cannot read the header or the first directory"},
-            {"strip offset beyond the end", TiffFile(BaseWith(273, {kLong, {5000}}), kStrip),
+            {"strip offset beyond the end", TiffFile(BaseWith(273, {TypeLong, {5000}}), Strip),
              "tiff: libtiff cannot decode a strip or tile"},
             {"strip running past the end",
-             TiffFile(BaseWith(273, {kLong, {static_cast<uint32_t>(good.size()) - 10}}), kStrip),
+             TiffFile(BaseWith(273, {TypeLong, {static_cast<uint32_t>(good.size()) - 10}}), Strip),
              "tiff: libtiff cannot decode a strip or tile"},
             {"no width",
              [] {
                  Directory directory = BaseDirectory();
                  directory.erase(256);
-                 return TiffFile(directory, kStrip);
+                 return TiffFile(directory, Strip);
              }(),
              "tiff: libtiff cannot read the header or the first directory"},
-            {"width 0", TiffFile(BaseWith(256, {kShort, {0}}), kStrip),
+            {"width 0", TiffFile(BaseWith(256, {TypeShort, {0}}), Strip),
              "tiff: libtiff cannot read the header or the first directory"},
-            {"deflate data that is not", TiffFile(BaseWith(259, {kShort, {8}}), kStrip),
+            {"deflate data that is not", TiffFile(BaseWith(259, {TypeShort, {8}}), Strip),
              "tiff: libtiff cannot decode a strip or tile"},
-            {"LZW data that is not", TiffFile(BaseWith(259, {kShort, {5}}), kStrip),
+            {"LZW data that is not", TiffFile(BaseWith(259, {TypeShort, {5}}), Strip),
              "tiff: libtiff cannot decode a strip or tile"},
-            {"unknown compression", TiffFile(BaseWith(259, {kShort, {12345}}), kStrip),
+            {"unknown compression", TiffFile(BaseWith(259, {TypeShort, {12345}}), Strip),
              "tiff: libtiff cannot decode a strip or tile"},
-            {"unknown photometric", TiffFile(BaseWith(262, {kShort, {77}}), kStrip),
+            {"unknown photometric", TiffFile(BaseWith(262, {TypeShort, {77}}), Strip),
              "tiff: libtiff's RGBA reader does not take the picture's samples"},
-            {"12 bits per sample", TiffFile(BaseWith(258, {kShort, {12, 12, 12}}), kStrip),
+            {"12 bits per sample", TiffFile(BaseWith(258, {TypeShort, {12, 12, 12}}), Strip),
              "tiff: libtiff's RGBA reader does not take the picture's samples"},
         },
         CodecStatus::Corrupt);
@@ -333,10 +333,9 @@ TEST(TiffBroken, DamagedFilesAreCorrupt) {
 
 TEST(TiffBroken, NextDirectoryIsNeverFollowed) {
     // A chain that loops back on itself, or points nowhere, does not matter for the first page.
-    for (uint32_t next : {8u + static_cast<uint32_t>(kStrip.size()), 0xFFFFFF00u}) {
+    for (uint32_t next : {8u + static_cast<uint32_t>(Strip.size()), 0xFFFFFF00u}) {
         DecodedPicture picture;
-        EXPECT_EQ(Decode(TiffFile(BaseDirectory(), kStrip, next), picture), CodecStatus::Ok)
-            << next;
+        EXPECT_EQ(Decode(TiffFile(BaseDirectory(), Strip, next), picture), CodecStatus::Ok) << next;
     }
 }
 
@@ -348,11 +347,11 @@ TEST(TiffBroken, DeclaredSizeBeyondWhatWeHoldIsTooLarge) {
     const Case cases[] = {{100000, 100000}, {0x7FFFFFFF, 1}, {1, 0xFFFFFFFF}, {23171, 23171}};
     for (const Case& c : cases) {
         Directory directory = BaseDirectory();
-        directory[256] = Entry{kLong, {c.width}};
-        directory[257] = Entry{kLong, {c.height}};
-        directory[278] = Entry{kLong, {c.height}};  // one strip
+        directory[256] = Entry{TypeLong, {c.width}};
+        directory[257] = Entry{TypeLong, {c.height}};
+        directory[278] = Entry{TypeLong, {c.height}};  // one strip
         DecodedPicture picture;
-        EXPECT_EQ(Decode(TiffFile(directory, kStrip), picture), CodecStatus::TooLarge)
+        EXPECT_EQ(Decode(TiffFile(directory, Strip), picture), CodecStatus::TooLarge)
             << c.width << "x" << c.height;
     }
 }

@@ -385,7 +385,7 @@ GpImage AddImage(int32_t width, int32_t height, const std::vector<uint32_t>& pix
     return AddGdipImage(std::move(record));
 }
 
-const std::vector<uint32_t> kTwoByTwo = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF808080};
+const std::vector<uint32_t> TwoByTwoPixels = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF808080};
 
 // ---------------------------------------------------------------------------------------
 
@@ -471,13 +471,13 @@ TEST(GdiplusStartup, EveryCallNeedsStartup) {
     GdiplusStartupInput input;
     ULONG_PTR token = 0;
     ASSERT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);
-    const GpImage image = AddImage(2, 2, kTwoByTwo, false, false);
+    const GpImage image = AddImage(2, 2, TwoByTwoPixels, false, false);
     ASSERT_NE(image, 0u);
     GdiplusShutdown(token);
     ASSERT_EQ(GdiplusStartupCount(), 0u);
 
     TempDir dir;
-    WriteFileBytes(dir / "picture.png", BuildPng(2, 2, kTwoByTwo, false));
+    WriteFileBytes(dir / "picture.png", BuildPng(2, 2, TwoByTwoPixels, false));
     const std::u16string name = PathToUtf16((dir / "picture.png").string());
     uint32_t number = 0;
     float resolution = 0;
@@ -514,9 +514,9 @@ TEST(GdiplusStartup, EveryCallNeedsStartup) {
 // --- Handles and out-pointers -------------------------------------------------------------
 
 TEST_F(GdiplusStarted, BadHandlesAndNullPointers) {
-    const GpImage disposed = AddImage(2, 2, kTwoByTwo, false, false);
+    const GpImage disposed = AddImage(2, 2, TwoByTwoPixels, false, false);
     ASSERT_EQ(GdipDisposeImage(disposed), Ok);
-    const GpImage live = AddImage(2, 2, kTwoByTwo, false, false);
+    const GpImage live = AddImage(2, 2, TwoByTwoPixels, false, false);
     const HBITMAP gdiBitmap = CreateBitmapObject(PixelStore::Allocate(1, 1), 32);
 
     uint32_t number = 0;
@@ -573,7 +573,7 @@ TEST_F(GdiplusStarted, BadHandlesAndNullPointers) {
 TEST_F(GdiplusStarted, HandlesAreNeverReused) {
     std::vector<GpImage> seen;
     for (int i = 0; i < 20; ++i) {
-        const GpImage image = AddImage(2, 2, kTwoByTwo, false, false);
+        const GpImage image = AddImage(2, 2, TwoByTwoPixels, false, false);
         ASSERT_NE(image, 0u);
         for (GpImage earlier : seen) ASSERT_NE(image, earlier);
         seen.push_back(image);
@@ -618,7 +618,7 @@ TEST_F(GdiplusStarted, StatusForFilesWithoutAPicture) {
 TEST_F(GdiplusStarted, FileWithoutReadPermissionIsAccessDenied) {
     TempDir dir;
     const fs::path path = dir / "locked.png";
-    WriteFileBytes(path, BuildPng(2, 2, kTwoByTwo, false));
+    WriteFileBytes(path, BuildPng(2, 2, TwoByTwoPixels, false));
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     if (::geteuid() == 0 || ::access(path.c_str(), R_OK) == 0)
         GTEST_SKIP() << "this user can read a file without read permission (root)";
@@ -658,7 +658,7 @@ void ExpectStatuses(const std::vector<BrokenFile>& cases) {
 }
 
 TEST_F(GdiplusStarted, StatusForBrokenPng) {
-    const Bytes png = BuildPng(2, 2, kTwoByTwo, true);
+    const Bytes png = BuildPng(2, 2, TwoByTwoPixels, true);
     if (!Decodes(codecs::DecodePng, png)) GTEST_SKIP() << "DecodePng does not decode PNG yet";
     Bytes badCrc = png;
     badCrc[8 + 4 + 4 + 2] ^= 0x01;  // the width in IHDR changes; its CRC no longer matches
@@ -671,7 +671,7 @@ TEST_F(GdiplusStarted, StatusForBrokenPng) {
 }
 
 TEST_F(GdiplusStarted, StatusForBrokenBmp) {
-    const Bytes bmp = BuildBmp24(2, 2, kTwoByTwo, 2835);
+    const Bytes bmp = BuildBmp24(2, 2, TwoByTwoPixels, 2835);
     if (!Decodes(codecs::DecodeBmp, bmp)) GTEST_SKIP() << "DecodeBmp does not decode BMP yet";
     ExpectStatuses({
         {"cut inside the pixels", Bytes(bmp.begin(), bmp.end() - 5), OutOfMemory},
@@ -689,16 +689,16 @@ struct OwnPicture {
     int32_t width;
     int32_t height;
     float dpi;  // 0: no resolution in the file, so 96
-    // Top-down, over black and over kBackground; empty when only the decoder's own
+    // Top-down, over black and over Background; empty when only the decoder's own
     // pixels are the measure (a lossy format).
     std::vector<uint32_t> overBlack;
     std::vector<uint32_t> overBackground;
     int tolerance;
 };
 
-constexpr ARGB kBackground = 0xFF4080C0;
+constexpr ARGB Background = 0xFF4080C0;
 
-const char* const kPngGuid = "{B96B3CAF-0728-11D3-9D7B-0000F81EF32E}";
+const char* const PngGuid = "{B96B3CAF-0728-11D3-9D7B-0000F81EF32E}";
 
 std::vector<uint32_t> Over(const std::vector<uint32_t>& pixels, bool premultiplied, ARGB back) {
     std::vector<uint32_t> out;
@@ -720,25 +720,25 @@ std::vector<OwnPicture> OwnPictures() {
     for (uint8_t index : indices) gif.push_back(index == 3 ? 0 : 0xFF000000 | palette[index]);
     const Bytes alphaPng = BuildPng(3, 2, straight, true, 11811);
     return {
-        {"PngWithAlphaAt300Dpi", alphaPng, codecs::DecodePng, kPngGuid, 3, 2, 300,
-         Over(straight, false, 0), Over(straight, false, kBackground), 0},
-        {"PngWithoutAlphaOrResolution", BuildPng(3, 2, opaque, false), codecs::DecodePng, kPngGuid,
+        {"PngWithAlphaAt300Dpi", alphaPng, codecs::DecodePng, PngGuid, 3, 2, 300,
+         Over(straight, false, 0), Over(straight, false, Background), 0},
+        {"PngWithoutAlphaOrResolution", BuildPng(3, 2, opaque, false), codecs::DecodePng, PngGuid,
          3, 2, 0, opaque, opaque, 0},
         {"Bmp24BitsAt72Dpi", BuildBmp24(3, 2, opaque, 2835), codecs::DecodeBmp,
          "{B96B3CAB-0728-11D3-9D7B-0000F81EF32E}", 3, 2, 72, opaque, opaque, 0},
         {"GifWithATransparentColour", BuildGif(3, 2, palette, indices, 3), codecs::DecodeGif,
          "{B96B3CB0-0728-11D3-9D7B-0000F81EF32E}", 3, 2, 0, Over(gif, false, 0),
-         Over(gif, false, kBackground), 0},
+         Over(gif, false, Background), 0},
         // The decoder may hand the colours back premultiplied or not: one step of rounding.
         {"TiffWithPremultipliedAlphaAt300Dpi", BuildTiffPremultiplied(3, 2, premultiplied),
          codecs::DecodeTiff, "{B96B3CB1-0728-11D3-9D7B-0000F81EF32E}", 3, 2, 300,
-         Over(premultiplied, true, 0), Over(premultiplied, true, kBackground), 1},
+         Over(premultiplied, true, 0), Over(premultiplied, true, Background), 1},
         {"IconHoldingAPng", BuildIconFile(1, 3, 2, alphaPng), codecs::DecodeIconAsPicture,
          "{B96B3CB5-0728-11D3-9D7B-0000F81EF32E}", 3, 2, 0, Over(straight, false, 0),
-         Over(straight, false, kBackground), 0},
+         Over(straight, false, Background), 0},
         {"CursorHoldingAPng", BuildIconFile(2, 3, 2, alphaPng), codecs::DecodeIconAsPicture,
          "{B96B3CB5-0728-11D3-9D7B-0000F81EF32E}", 3, 2, 0, Over(straight, false, 0),
-         Over(straight, false, kBackground), 0},
+         Over(straight, false, Background), 0},
     };
 }
 
@@ -780,7 +780,7 @@ GpImage LoadAndCompareWithDecoder(const fs::path& path, const DecodedPicture& de
     EXPECT_EQ(pixelFormat, GdipPixelFormatOf(RowOf(decoder), decoded.source));
 
     const std::vector<uint32_t> source = TopDown(*decoded.pixels);
-    for (ARGB background : {0x00000000u, 0xFF000000u, kBackground, 0x00FFFFFFu}) {
+    for (ARGB background : {0x00000000u, 0xFF000000u, Background, 0x00FFFFFFu}) {
         SCOPED_TRACE("background " + Hex(background));
         HBITMAP bitmap = 0;
         EXPECT_EQ(GdipCreateHBITMAPFromBitmap(image, &bitmap, background), Ok);
@@ -827,7 +827,7 @@ TEST_P(OwnPictureImages, MatchWhatWasWritten) {
     EXPECT_NEAR(dpiX, dpi, 0.05);
     EXPECT_NEAR(dpiY, dpi, 0.05);
     for (const auto& [background, expected] :
-         {std::pair{ARGB{0}, picture.overBlack}, std::pair{kBackground, picture.overBackground}}) {
+         {std::pair{ARGB{0}, picture.overBlack}, std::pair{Background, picture.overBackground}}) {
         HBITMAP bitmap = 0;
         ASSERT_EQ(GdipCreateHBITMAPFromBitmap(image, &bitmap, background), Ok);
         EXPECT_EQ(WithinTolerance(ReadBack(bitmap, picture.width, picture.height), expected,
@@ -986,7 +986,7 @@ TEST_F(GdiplusStarted, BitmapOverBackgroundPerAlphaKind) {
 }
 
 TEST_F(GdiplusStarted, OpaqueImagesShareTheirPixels) {
-    const GpImage image = AddImage(2, 2, kTwoByTwo, false, false);
+    const GpImage image = AddImage(2, 2, TwoByTwoPixels, false, false);
     const std::shared_ptr<PixelStore> own = FindGdipImage(image)->pixels;
     HBITMAP first = 0, second = 0;
     ASSERT_EQ(GdipCreateHBITMAPFromBitmap(image, &first, 0xFFFFFFFF), Ok);
@@ -998,7 +998,7 @@ TEST_F(GdiplusStarted, OpaqueImagesShareTheirPixels) {
     // The bitmaps outlive the image, and keep its pixels.
     EXPECT_EQ(GdipDisposeImage(image), Ok);
     EXPECT_EQ(own.use_count(), 3);
-    EXPECT_EQ(Differences(ReadBack(first, 2, 2), kTwoByTwo), "");
+    EXPECT_EQ(Differences(ReadBack(first, 2, 2), TwoByTwoPixels), "");
     EXPECT_EQ(DeleteObject(first), 1);
     EXPECT_EQ(DeleteObject(second), 1);
     EXPECT_EQ(own.use_count(), 1) << "freed once nobody shares it";

@@ -143,12 +143,12 @@ TEST(PictureFileTest, APipeIsReadOnceAndItsBytesGoToTheNextRead) {
 
 struct CutCase {
     const char* name;
-    size_t cutTo;   // of a file of kCutFileBytes bytes, each 'x'
+    size_t cutTo;   // of a file of CutFileBytes bytes, each 'x'
     size_t readAt;  // read after the cut
     bool damaged;
 };
 
-constexpr size_t kCutFileBytes = 3 * 4096;
+constexpr size_t CutFileBytes = 3 * 4096;
 
 class CutShortTest : public ::testing::TestWithParam<CutCase> {};
 
@@ -158,10 +158,10 @@ TEST_P(CutShortTest, ReadsZerosPastTheCutAndSaysSo) {
     const CutCase& c = GetParam();
     TempDir dir;
     const std::string path = (dir / "cut.png").string();
-    WriteFileText(path, std::string(kCutFileBytes, 'x'));
+    WriteFileText(path, std::string(CutFileBytes, 'x'));
     PictureFileBytes bytes;
     ASSERT_EQ(ReadPictureFile(path, bytes), PictureFileStatus::Ok);
-    ASSERT_EQ(bytes.Size(), kCutFileBytes);
+    ASSERT_EQ(bytes.Size(), CutFileBytes);
     const volatile uint8_t before = bytes.View()[100];
     ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(c.cutTo)), 0);
     const volatile uint8_t after = bytes.View()[c.readAt];
@@ -179,7 +179,7 @@ TEST(PictureFileTest, AFileCutAfterItsBytesWereGivenBackIsToldApart) {
     for (const bool cut : {false, true}) {
         TempDir dir;
         const std::string path = (dir / "watched.png").string();
-        WriteFileText(path, std::string(kCutFileBytes, 'x'));
+        WriteFileText(path, std::string(CutFileBytes, 'x'));
         PictureFileBytes bytes;
         ASSERT_EQ(ReadPictureFile(path, bytes), PictureFileStatus::Ok);
         bytes.GiveBackKeepingWatch();
@@ -191,7 +191,7 @@ TEST(PictureFileTest, AFileCutAfterItsBytesWereGivenBackIsToldApart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CutShortTest,
-                         ::testing::Values(CutCase{"Unchanged", kCutFileBytes, 9000, false},
+                         ::testing::Values(CutCase{"Unchanged", CutFileBytes, 9000, false},
                                            CutCase{"CutToNothing", 0, 0, true},
                                            CutCase{"CutBeforeThePageRead", 5000, 9000, true},
                                            CutCase{"CutWithinThePageRead", 5000, 6000, true},
