@@ -70,6 +70,7 @@ done
 
 echo "run-fuzzers: building the fuzz targets from scratch in $build"
 rm -rf "$build"
+mkdir -p "$(dirname "$build")"
 if ! CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPIC2PNM_FUZZ=ON -DPIC2PNM_TESTS=OFF -DPIC2PNM_WERROR=ON >"$build.configure.log" 2>&1; then
     cat "$build.configure.log" >&2
