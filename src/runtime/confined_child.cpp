@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "runtime/confined_child_setup.h"
+#include "runtime/large_memory.h"
 #include "runtime/processors.h"
 #include "testing/testing_hooks.h"
 
@@ -356,6 +357,7 @@ bool HeldChild::Read(uint64_t address, std::span<std::byte> out) const {
     sigset_t previous;
     sigfillset(&all);
     ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    OneHeapForEveryThread();
     std::thread second;
     try {
         second =

@@ -80,6 +80,10 @@ void ReturnFreedPicturesToTheSystem() noexcept {
     // A fixed threshold also stops the C library from raising it after each large free,
     // which would put the next picture of the same size on the heap.
     ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    OneHeapForEveryThread();
+}
+
+void OneHeapForEveryThread() noexcept {
     ::mallopt(M_ARENA_MAX, 1);
 }
 

@@ -31,6 +31,12 @@ bool AddressSpaceAvailable(uint64_t bytes) noexcept;
 // arena of its own: what they hold stays within the picture's budget.
 void ReturnFreedPicturesToTheSystem() noexcept;
 
+// Makes every thread of the process allocate from the one heap. A thread that allocates
+// otherwise reserves an arena of its own, 64 MiB of address space that is never given back:
+// within an address-space limit of the picture's budget, that alone can make the output's
+// buffers fail. Called before the process starts a thread of its own.
+void OneHeapForEveryThread() noexcept;
+
 // One block from AllocateLargeZeroed that gives itself back; empty (no data, size 0) when
 // none was asked for or memory ran out. The one owner of large blocks that outlive a call.
 class LargeBlock {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "runtime/large_memory.h"
 #include "runtime/posix_io.h"
 #include "runtime/processors.h"
 
@@ -31,6 +32,7 @@ void OutputBlocks::StartThread() noexcept {
     sigset_t previous;
     sigfillset(&all);
     ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    OneHeapForEveryThread();
     try {
         writer_ = std::thread(&OutputBlocks::WriterLoop, this);
         count_ = ThreadedBlocks;
