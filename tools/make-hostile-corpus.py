@@ -28,7 +28,8 @@ every change it makes to a Netpbm, QOI or TGA picture breaks it (our own decoder
 it) and that a file declaring a size above the limit cannot load; it writes "refused" for those,
 "-" for the rest, and keeps the verdict the manifests held for a file made the same way.
 tools/record-hostile-verdicts.py then records the program's verdict where the manifest has
-"-" or "refused", and reports a file that must be refused but converts.
+"-" or "refused", and reports a file that must be refused but converts; and for a refused file
+the decoders' reason, in the "reason" column this script keeps after the verdict.
 
 Usage: tools/make-hostile-corpus.py
 """
@@ -1214,8 +1215,11 @@ MANIFEST_NOTE = """\
 # picture, every size above the limit) and tools/record-hostile-verdicts.py then records the
 # program's verdict for those and for the rest, refusing to record a conversion for a file
 # that must be refused. The recorded conversions of files cut short or changed were reviewed:
-# each is a tolerant decoder's reading. Columns are found by their names; one added after
-# these (a refusal's reason) is kept with its verdict.
+# each is a tolerant decoder's reading. The reason is why the decoders refuse a refused file, a
+# text of src/codecs/common/codec_reasons.h as the decode reason tool prints it, recorded by
+# tools/record-hostile-verdicts.py and reviewed against what was done to the file; "-" for a
+# file that converts or one no decoder reason explains. Columns are found by their names; any
+# added after these is kept with its verdict.
 """
 
 

@@ -3,7 +3,7 @@
 // names, awkward output paths, and a declared size just above the limit. Each run must end
 // within seconds with the designed console lines; each hostile file with the verdict its
 // manifest gives it (tests/hostile/MANIFEST.tsv says where they are), a clean refusal or a
-// well-formed picture.
+// well-formed picture, and a refused file with the decoders' reason its manifest gives it.
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/audit.h>
@@ -35,6 +35,7 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/common/codec_reasons.h"
 #include "helpers/console_lines.h"
 #include "helpers/run_program.h"
 #include "helpers/sanitizer_build.h"
@@ -142,6 +143,7 @@ std::string SampleConversion() {
 struct HostileFile {
     std::string name;
     std::string verdict;  // "converts", "not supported", "load: Error N" or "bitmap: Error N"
+    std::string reason;   // why the decoders refuse it, from codec_reasons.h; "-" for none
 };
 
 void PrintTo(const HostileFile& file, std::ostream* out) {
@@ -157,7 +159,8 @@ std::vector<HostileFile> HostileFiles() {
         manifests.push_back(folder.path() / (folder.path().filename().string() + "_hostile.tsv"));
     std::vector<HostileFile> files;
     for (const fs::path& manifest : manifests)
-        for (auto& row : ReadManifestRows(manifest)) files.push_back({row["file"], row["verdict"]});
+        for (auto& row : ReadManifestRows(manifest))
+            files.push_back({row["file"], row["verdict"], row["reason"]});
     std::sort(files.begin(), files.end(),
               [](const HostileFile& a, const HostileFile& b) { return a.name < b.name; });
     return files;
@@ -191,6 +194,9 @@ TEST(HostileFolderTest, EveryFileIsInTheManifestWithAVerdict) {
                     file.verdict.rfind("load: Error ", 0) == 0 ||
                     file.verdict.rfind("bitmap: Error ", 0) == 0)
             << file.name << ": verdict \"" << file.verdict << "\"";
+        const bool known = codecs::FindCodecReason(file.reason) != nullptr;
+        EXPECT_TRUE(file.reason == "-" || (known && file.verdict != "converts"))
+            << file.name << ": reason \"" << file.reason << "\" with verdict " << file.verdict;
     }
     std::vector<std::string> present;
     for (const fs::directory_entry& entry : fs::directory_iterator(HostileFolder()))
@@ -214,6 +220,17 @@ TEST_P(HostileFileTest, GivesItsVerdict) {
     } else {
         EXPECT_FALSE(fs::exists(out));
     }
+    if (GetParam().reason == "-") return;
+    // The decoders' own road, with the program's sandbox, in a tool of their own.
+    RunOptions options;
+    options.program = PIC2PNM_DECODE_REASON;
+    options.timeoutSeconds = kTimeoutSeconds;
+    options.separateStandardOutput = true;
+    const ProgramRun decode = RunProgram({in}, options);
+    const codecs::CodecStatus status = codecs::StatusOfCodecReason(GetParam().reason.c_str());
+    EXPECT_EQ(decode.standardOutput,
+              std::string(codecs::CodecStatusName(status)) + "\t" + GetParam().reason + "\n")
+        << decode.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFile, HostileFileTest, ::testing::ValuesIn(HostileFiles()),

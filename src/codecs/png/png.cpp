@@ -99,10 +99,11 @@ CodecResult SpngFailure(int error) {
     }
 }
 
-// An ancillary chunk that is absent is not an error.
+// An ancillary chunk that is absent is not an error. The first failure is the one kept: after
+// it libspng answers every call with a bad state, which says nothing of the file.
 bool IsFound(int error, CodecResult& failure) {
     if (error == SPNG_OK) return true;
-    if (error != SPNG_ECHUNKAVAIL) failure = SpngFailure(error);
+    if (error != SPNG_ECHUNKAVAIL && failure.IsOk()) failure = SpngFailure(error);
     return false;
 }
 

@@ -277,14 +277,16 @@ TEST(PngBroken, DamagedFilesAreCorrupt) {
              "png: the file ends before the picture does"},
             {"cut after the first IDAT", testing::Prefix(good, idat + 12 + 300),
              "png: the file ends before the picture does"},
-            {"IHDR CRC wrong", WithByteFlipped(good, 30), "png: libspng refused the file"},
+            {"IHDR CRC wrong", WithByteFlipped(good, 30),
+             "png: libspng finds a critical chunk's CRC wrong"},
             {"IHDR width changed under its CRC", WithByteFlipped(good, 19, 0x01),
-             "png: libspng refused the file"},
+             "png: libspng finds a critical chunk's CRC wrong"},
             {"IDAT data changed under its CRC", WithByteFlipped(good, idat + 40),
              "png: libspng finds a critical chunk's CRC wrong"},
             {"IDAT CRC wrong", WithByteFlipped(good, idat + 8 + 300 + 1),
              "png: libspng finds a critical chunk's CRC wrong"},
-            {"no IDAT", Png({Ihdr(4, 4, 8, 2, false)}), "png: libspng refused the file"},
+            {"no IDAT", Png({Ihdr(4, 4, 8, 2, false)}),
+             "png: libspng finds a chunk out of place or size"},
             {"IDAT stream too short",
              Png({Ihdr(4, 4, 8, 2, false), Chunk("IDAT", Zlib({0, 1, 2}))}),
              "png: the file ends before the picture does"},
@@ -293,7 +295,7 @@ TEST(PngBroken, DamagedFilesAreCorrupt) {
              "png: libspng finds a row of an unknown filter type"},
             {"palette picture without PLTE",
              Png({Ihdr(2, 1, 8, 3, false), Chunk("IDAT", Zlib({0, 0, 0}))}),
-             "png: libspng refused the file"},
+             "png: libspng finds the palette or tRNS missing or wrong"},
             {"bit depth 3", Png({Ihdr(2, 1, 3, 0, false), Chunk("IDAT", Zlib({0, 0}))}),
              "png: libspng finds no IHDR chunk or a broken one"},
             {"colour type 5", Png({Ihdr(2, 1, 8, 5, false), Chunk("IDAT", Zlib({0, 0, 0}))}),
@@ -309,7 +311,7 @@ TEST(PngBroken, DamagedFilesAreCorrupt) {
                  png.insert(png.begin() + 33, odd.begin(), odd.end());
                  return png;
              }(),
-             "png: libspng refused the file"},
+             "png: libspng finds an unknown critical chunk"},
         },
         CodecStatus::Corrupt);
     DecodedPicture picture;
