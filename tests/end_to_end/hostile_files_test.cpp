@@ -224,7 +224,7 @@ TEST_P(HostileFileTest, GivesItsVerdict) {
     // The decoders' own road, with the program's sandbox, in a tool of their own.
     RunOptions options;
     options.program = PIC2PNM_DECODE_REASON;
-    options.timeoutSeconds = kTimeoutSeconds;
+    options.timeoutSeconds = TimeoutSeconds;
     options.separateStandardOutput = true;
     const ProgramRun decode = RunProgram({in}, options);
     const codecs::CodecStatus status = codecs::StatusOfCodecReason(GetParam().reason.c_str());
